@@ -1,0 +1,770 @@
+// VariantChangeType: the value kinds meet in a few exact forms (a 128-bit
+// integer, a binary double, a decimal digit string), each target kind has one
+// range-checked primitive that reads those forms, and one table picks the
+// primitive for the target.
+#include "platform/coerce.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+#include "platform/safearray.h"
+
+namespace {
+
+using Int = __int128;
+using UInt = unsigned __int128;
+
+constexpr UInt kUIntMax = ~static_cast<UInt>(0);
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Decimal digit strings: value = ±digits × 10^exponent. Leading zeros are never
+// kept; an empty digit string is zero.
+
+struct Exact {
+    bool negative = false;
+    std::string digits;
+    int64_t exponent = 0;
+};
+
+// Exponents beyond this cannot change the outcome (every kind has overflowed
+// or rounded to zero long before) and capping keeps the arithmetic in range.
+constexpr int64_t kExponentCap = 100000;
+
+std::string DigitsOf(UInt m) {
+    std::string reversed;
+    for (; m != 0; m /= 10)
+        reversed.push_back(static_cast<char>('0' + static_cast<int>(m % 10)));
+    return std::string(reversed.rbegin(), reversed.rend());
+}
+
+Exact ExactFromInteger(Int v) {
+    return {v < 0, DigitsOf(v < 0 ? -static_cast<UInt>(v) : static_cast<UInt>(v)), 0};
+}
+
+Exact ExactFromScaled(bool negative, UInt mantissa, int scale) {
+    return {negative, DigitsOf(mantissa), -scale};
+}
+
+bool ParseExact(std::string_view text, Exact* out) {
+    std::string_view s = Trim(text);
+    size_t i = 0;
+    Exact x;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) x.negative = s[i++] == '-';
+    std::string whole, fraction;
+    while (i < s.size()) {
+        if (IsDigit(s[i])) {
+            whole.push_back(s[i++]);
+        } else if (s[i] == ',' && !whole.empty() && i + 1 < s.size() && IsDigit(s[i + 1])) {
+            ++i;  // the English thousands separator, accepted anywhere between digits
+        } else {
+            break;
+        }
+    }
+    if (i < s.size() && s[i] == '.') {
+        for (++i; i < s.size() && IsDigit(s[i]); ++i)
+            fraction.push_back(s[i]);
+    }
+    if (whole.empty() && fraction.empty()) return false;
+    int64_t exponent = 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) negativeExponent = s[i++] == '-';
+        if (i >= s.size() || !IsDigit(s[i])) return false;
+        for (; i < s.size() && IsDigit(s[i]); ++i) {
+            exponent = std::min(exponent * 10 + (s[i] - '0'), kExponentCap);
+        }
+        if (negativeExponent) exponent = -exponent;
+    }
+    if (i != s.size()) return false;
+    // Zeros after the last fraction digit carry no value; dropping them keeps
+    // decimals at the smallest scale ("2.50" is 2.5).
+    while (!fraction.empty() && fraction.back() == '0')
+        fraction.pop_back();
+    std::string digits = whole + fraction;
+    size_t lead = digits.find_first_not_of('0');
+    if (lead != std::string::npos) {
+        x.digits = digits.substr(lead);
+        x.exponent = exponent - static_cast<int64_t>(fraction.size());
+    }
+    *out = std::move(x);
+    return true;
+}
+
+bool MulAdd(UInt* v, int digit) {
+    if (*v > (kUIntMax - static_cast<UInt>(digit)) / 10) return false;
+    *v = *v * 10 + static_cast<UInt>(digit);
+    return true;
+}
+
+// |x| × 10^scale rounded half to even; false when it does not fit 128 bits.
+bool RoundExact(const Exact& x, int scale, UInt* out) {
+    const int64_t n = static_cast<int64_t>(x.digits.size());
+    const int64_t keep = n + x.exponent + scale;  // digits left of the rounding point
+    if (n == 0) {
+        *out = 0;
+        return true;
+    }
+    if (keep > 39) return false;
+    UInt value = 0;
+    for (int64_t i = 0; i < keep; ++i) {
+        if (!MulAdd(&value, i < n ? x.digits[i] - '0' : 0)) return false;
+    }
+    if (keep < n) {
+        // Digits exist beyond the point; with no leading zeros, a point before
+        // the first digit leaves a first dropped digit of 0 and a nonzero rest.
+        const int first = keep >= 0 ? x.digits[keep] - '0' : 0;
+        const size_t restFrom = keep >= 0 ? static_cast<size_t>(keep) + 1 : 0;
+        const bool rest = x.digits.find_first_not_of('0', restFrom) != std::string::npos;
+        if (first > 5 || (first == 5 && (rest || (value & 1) != 0))) {
+            if (value == kUIntMax) return false;
+            ++value;
+        }
+    }
+    *out = value;
+    return true;
+}
+
+std::string FormatExact(const Exact& x) {
+    if (x.digits.empty()) return "0";
+    std::string text;
+    if (x.exponent >= 0) {
+        text = x.digits + std::string(static_cast<size_t>(x.exponent), '0');
+    } else {
+        const size_t places = static_cast<size_t>(-x.exponent);
+        if (x.digits.size() > places) {
+            const size_t point = x.digits.size() - places;
+            text = x.digits.substr(0, point) + "." + x.digits.substr(point);
+        } else {
+            text = "0." + std::string(places - x.digits.size(), '0') + x.digits;
+        }
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.') text.pop_back();
+    }
+    return x.negative ? "-" + text : text;
+}
+
+// The binary value nearest to x; DISP_E_OVERFLOW beyond the type's range.
+template <class T>
+HRESULT ExactToBinary(const Exact& x, T* out) {
+    const T zero = x.negative ? -T(0) : T(0);
+    if (x.digits.empty()) {
+        *out = zero;
+        return S_OK;
+    }
+    std::string text = (x.negative ? "-" : "") + x.digits + "e" + std::to_string(x.exponent);
+    T value{};
+    auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        const bool huge = static_cast<int64_t>(x.digits.size()) + x.exponent > 0;
+        if (huge) return DISP_E_OVERFLOW;
+        value = zero;
+    }
+    *out = value;
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Binary floating point.
+
+constexpr uint64_t kDefaultNaNBits = 0xFFF8000000000000ull;
+
+std::string FormatBinary(double x, int precision) {
+    if (std::isnan(x)) {
+        if (std::bit_cast<uint64_t>(x) == kDefaultNaNBits) return "-1.#IND";
+        return std::signbit(x) ? "-1.#QNAN" : "1.#QNAN";
+    }
+    if (std::isinf(x)) return x > 0 ? "1.#INF" : "-1.#INF";
+    if (x == 0) return "0";
+    char buffer[64];
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, precision);
+    std::string text(buffer, result.ptr);
+    std::replace(text.begin(), text.end(), 'e', 'E');
+    return text;
+}
+
+// Rounds half to even; false for NaN, infinities and values far beyond any
+// integer kind.
+bool RoundBinary(double x, Int* out) {
+    if (!(x > -1e38 && x < 1e38)) return false;
+    double whole = std::floor(x);
+    const double fraction = x - whole;  // exact: both lie in the same binade or below
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0)) whole += 1;
+    *out = static_cast<Int>(whole);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Dates: days since 12/30/1899; for negative values the fraction still counts
+// forward from midnight of the (earlier) day.
+
+constexpr int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yearOfEra = y - era * 400;
+    const int64_t dayOfYear = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+struct Civil {
+    int64_t year, month, day;
+};
+
+Civil CivilFromDays(int64_t z) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t dayOfEra = z - era * 146097;
+    const int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t mp = (5 * dayOfYear + 2) / 153;
+    const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+    const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    return {yearOfEra + era * 400 + (month <= 2), month, day};
+}
+
+constexpr int64_t kDayZero = DaysFromCivil(1899, 12, 30);
+constexpr double kFirstDate = -657434.0;  // 1/1/100
+constexpr double kLastDate = 2958465.0;   // 12/31/9999
+constexpr int64_t kSecondsPerDay = 86400;
+
+bool InDateRange(double d) {
+    return d > kFirstDate - 1 && d < kLastDate + 1;
+}
+
+DATE ComposeDate(int64_t day, int64_t seconds) {
+    const double time = static_cast<double>(seconds) / kSecondsPerDay;
+    return day >= 0 ? static_cast<double>(day) + time : static_cast<double>(day) - time;
+}
+
+// A small cursor over date text; each reader consumes only what it accepts.
+struct DateCursor {
+    std::string_view s;
+    size_t i = 0;
+
+    bool AtEnd() const { return i == s.size(); }
+    bool Take(char c) {
+        if (i >= s.size() || s[i] != c) return false;
+        ++i;
+        return true;
+    }
+    size_t SkipBlanks() {
+        const size_t from = i;
+        while (i < s.size() && IsBlank(s[i]))
+            ++i;
+        return i - from;
+    }
+    // 1 to maxDigits digits; *count receives how many.
+    bool Number(int maxDigits, int64_t* value, int* count) {
+        *value = 0;
+        *count = 0;
+        while (i < s.size() && IsDigit(s[i]) && *count < maxDigits) {
+            *value = *value * 10 + (s[i++] - '0');
+            ++*count;
+        }
+        return *count > 0 && (i == s.size() || !IsDigit(s[i]));
+    }
+};
+
+bool ReadDatePart(DateCursor& c, int64_t firstNumber, int64_t* day) {
+    const char separator = c.s[c.i];
+    if (separator != '/' && separator != '-') return false;
+    int64_t dayOfMonth, year;
+    int count;
+    ++c.i;
+    if (!c.Number(2, &dayOfMonth, &count)) return false;
+    if (!c.Take('/') && !c.Take('-')) return false;
+    if (!c.Number(4, &year, &count)) return false;
+    if (count <= 2) year += year < 30 ? 2000 : 1900;
+    const int64_t month = firstNumber;
+    if (year < 100 || year > 9999 || month < 1 || month > 12 || dayOfMonth < 1) return false;
+    const int64_t first = DaysFromCivil(year, month, 1);
+    const int64_t next =
+        month == 12 ? DaysFromCivil(year + 1, 1, 1) : DaysFromCivil(year, month + 1, 1);
+    if (dayOfMonth > next - first) return false;
+    *day = first + dayOfMonth - 1 - kDayZero;
+    return true;
+}
+
+bool ReadTimePart(DateCursor& c, int64_t hour, int64_t* seconds) {
+    int64_t minute = 0, second = 0;
+    int count;
+    const bool hasMinutes = c.Take(':');
+    if (hasMinutes) {
+        if (!c.Number(2, &minute, &count)) return false;
+        if (c.Take(':') && !c.Number(2, &second, &count)) return false;
+    }
+    c.SkipBlanks();
+    bool pm = false, marker = false;
+    if (!c.AtEnd()) {
+        const char m = static_cast<char>(c.s[c.i] | 0x20);
+        if (m != 'a' && m != 'p') return false;
+        pm = m == 'p';
+        marker = true;
+        ++c.i;
+        if (!c.AtEnd() && (c.s[c.i] | 0x20) == 'm') ++c.i;
+        c.SkipBlanks();
+    }
+    if (!c.AtEnd() || (!hasMinutes && !marker)) return false;
+    if (hour > 23 || minute > 59 || second > 59) return false;
+    if (marker && hour <= 12) hour = hour % 12 + (pm ? 12 : 0);
+    *seconds = hour * 3600 + minute * 60 + second;
+    return true;
+}
+
+bool ParseDate(std::string_view text, DATE* out) {
+    DateCursor c{Trim(text)};
+    int64_t first, day = 0, seconds = 0;
+    int count;
+    if (!c.Number(2, &first, &count) || c.AtEnd()) return false;
+    if (c.s[c.i] == '/' || c.s[c.i] == '-') {
+        if (!ReadDatePart(c, first, &day)) return false;
+        if (!c.AtEnd()) {
+            if (c.SkipBlanks() == 0 || !c.Number(2, &first, &count)) return false;
+            if (!ReadTimePart(c, first, &seconds)) return false;
+        }
+    } else if (!ReadTimePart(c, first, &seconds)) {
+        return false;
+    }
+    *out = ComposeDate(day, seconds);
+    return true;
+}
+
+std::string FormatDate(DATE value) {
+    const double whole = std::trunc(value);
+    int64_t day = static_cast<int64_t>(whole);
+    int64_t seconds = std::llround(std::fabs(value - whole) * kSecondsPerDay);
+    if (seconds >= kSecondsPerDay) {
+        seconds -= kSecondsPerDay;
+        ++day;
+    }
+    std::string text;
+    if (day != 0) {
+        const Civil civil = CivilFromDays(day + kDayZero);
+        text = std::to_string(civil.month) + "/" + std::to_string(civil.day) + "/" +
+               std::to_string(civil.year);
+    }
+    if (day == 0 || seconds != 0) {
+        const int64_t hour = seconds / 3600;
+        const int64_t minute = seconds / 60 % 60;
+        const int64_t second = seconds % 60;
+        auto two = [](int64_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+        if (!text.empty()) text += " ";
+        text += std::to_string(hour % 12 == 0 ? 12 : hour % 12) + ":" + two(minute) + ":" +
+                two(second) + (hour < 12 ? " AM" : " PM");
+    }
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+// Source values as one of three exact forms.
+
+struct Number {
+    enum class Form { kInteger, kBinary, kDecimal };
+    Form form = Form::kInteger;
+    Int integer = 0;
+    double binary = 0;
+    int precision = 15;  // significant digits the binary value prints with
+    Exact decimal = {};
+};
+
+struct IntegerKind {
+    VARTYPE vt;
+    int bytes;
+    bool isSigned;
+    Int (*read)(const Variant&);
+    Variant (*make)(Int);  // keeps the low bytes: range checks happen before
+};
+
+const IntegerKind kIntegerKinds[] = {
+    {VT_I1, 1, true, [](const Variant& v) -> Int { return v.cVal(); },
+     [](Int x) { return Variant::I1(static_cast<int8_t>(x)); }},
+    {VT_UI1, 1, false, [](const Variant& v) -> Int { return v.bVal(); },
+     [](Int x) { return Variant::UI1(static_cast<uint8_t>(x)); }},
+    {VT_I2, 2, true, [](const Variant& v) -> Int { return v.iVal(); },
+     [](Int x) { return Variant::I2(static_cast<int16_t>(x)); }},
+    {VT_UI2, 2, false, [](const Variant& v) -> Int { return v.uiVal(); },
+     [](Int x) { return Variant::UI2(static_cast<uint16_t>(x)); }},
+    {VT_I4, 4, true, [](const Variant& v) -> Int { return v.lVal(); },
+     [](Int x) { return Variant::I4(static_cast<int32_t>(x)); }},
+    {VT_UI4, 4, false, [](const Variant& v) -> Int { return v.ulVal(); },
+     [](Int x) { return Variant::UI4(static_cast<uint32_t>(x)); }},
+    {VT_INT, 4, true, [](const Variant& v) -> Int { return v.lVal(); },
+     [](Int x) { return Variant::Int(static_cast<int32_t>(x)); }},
+    {VT_UINT, 4, false, [](const Variant& v) -> Int { return v.ulVal(); },
+     [](Int x) { return Variant::UInt(static_cast<uint32_t>(x)); }},
+    {VT_I8, 8, true, [](const Variant& v) -> Int { return v.llVal(); },
+     [](Int x) { return Variant::I8(static_cast<int64_t>(x)); }},
+    {VT_UI8, 8, false, [](const Variant& v) -> Int { return v.ullVal(); },
+     [](Int x) { return Variant::UI8(static_cast<uint64_t>(x)); }},
+};
+
+const IntegerKind* FindIntegerKind(VARTYPE vt) {
+    for (const IntegerKind& kind : kIntegerKinds) {
+        if (kind.vt == vt) return &kind;
+    }
+    return nullptr;
+}
+
+HRESULT Found(Number* out, Number n) {
+    *out = std::move(n);
+    return S_OK;
+}
+
+struct SourceKind {
+    VARTYPE vt;
+    HRESULT (*read)(const Variant&, Number*);
+};
+
+using Form = Number::Form;
+
+const SourceKind kSourceKinds[] = {
+    {VT_EMPTY, [](const Variant&, Number* n) { return Found(n, {}); }},
+    // The stored 16 bits count, not their truth: a Boolean holding 1 reads 1.
+    {VT_BOOL, [](const Variant& v, Number* n) { return Found(n, {.integer = v.boolVal()}); }},
+    {VT_R4,
+     [](const Variant& v, Number* n) {
+         return Found(n, {.form = Form::kBinary, .binary = v.fltVal(), .precision = 7});
+     }},
+    {VT_R8,
+     [](const Variant& v, Number* n) {
+         return Found(n, {.form = Form::kBinary, .binary = v.dblVal(), .precision = 15});
+     }},
+    {VT_DATE,
+     [](const Variant& v, Number* n) {
+         return Found(n, {.form = Form::kBinary, .binary = v.date(), .precision = 15});
+     }},
+    {VT_CY,
+     [](const Variant& v, Number* n) {
+         const int64_t cy = v.cyVal().int64;
+         const UInt magnitude = cy < 0 ? -static_cast<UInt>(cy) : static_cast<UInt>(cy);
+         return Found(n,
+                      {.form = Form::kDecimal, .decimal = ExactFromScaled(cy < 0, magnitude, 4)});
+     }},
+    {VT_DECIMAL,
+     [](const Variant& v, Number* n) {
+         const DECIMAL& d = v.decVal();
+         if (d.scale > 28 || (d.sign & ~DECIMAL_NEG) != 0) return E_INVALIDARG;
+         const UInt mantissa = (static_cast<UInt>(d.Hi32) << 64) | d.Lo64;
+         return Found(n, {.form = Form::kDecimal,
+                          .decimal = ExactFromScaled(d.sign != 0, mantissa, d.scale)});
+     }},
+    {VT_BSTR,
+     [](const Variant& v, Number* n) {
+         Exact x;
+         if (!ParseExact(v.bstrVal(), &x)) return DISP_E_TYPEMISMATCH;
+         return Found(n, {.form = Form::kDecimal, .decimal = std::move(x)});
+     }},
+};
+
+HRESULT NumberOf(const Variant& v, Number* n) {
+    if (const IntegerKind* kind = FindIntegerKind(v.vt()))
+        return Found(n, {.integer = kind->read(v)});
+    for (const SourceKind& source : kSourceKinds) {
+        if (source.vt == v.vt()) return source.read(v, n);
+    }
+    return DISP_E_TYPEMISMATCH;
+}
+
+// A binary value goes to decimal through the digits it prints, so that a
+// double converts to currency or decimal exactly as its text would.
+HRESULT ExactOf(const Number& n, Exact* out) {
+    switch (n.form) {
+        case Number::Form::kInteger:
+            *out = ExactFromInteger(n.integer);
+            return S_OK;
+        case Number::Form::kBinary:
+            if (!std::isfinite(n.binary)) return DISP_E_OVERFLOW;
+            ParseExact(FormatBinary(n.binary, n.precision), out);
+            return S_OK;
+        case Number::Form::kDecimal:
+            *out = n.decimal;
+            return S_OK;
+    }
+    return DISP_E_TYPEMISMATCH;
+}
+
+HRESULT ExactOfSource(const Variant& src, Exact* out) {
+    Number n;
+    if (HRESULT hr = NumberOf(src, &n); FAILED(hr)) return hr;
+    return ExactOf(n, out);
+}
+
+template <class T>
+HRESULT BinaryOf(const Number& n, T* out) {
+    switch (n.form) {
+        case Number::Form::kInteger:
+            *out = static_cast<T>(n.integer);
+            return S_OK;
+        case Number::Form::kBinary: {
+            const T value = static_cast<T>(n.binary);
+            if (std::isinf(value) && std::isfinite(n.binary)) return DISP_E_OVERFLOW;
+            *out = value;
+            return S_OK;
+        }
+        case Number::Form::kDecimal:
+            return ExactToBinary(n.decimal, out);
+    }
+    return DISP_E_TYPEMISMATCH;
+}
+
+// ---------------------------------------------------------------------------
+// One primitive per target kind. Each sees a source that is a number, a
+// Boolean, a date, text or empty: the other kinds were settled before.
+
+HRESULT ToEmpty(const Variant&, VARTYPE, uint16_t, Variant* out) {
+    *out = Variant();
+    return S_OK;
+}
+
+HRESULT ToNull(const Variant&, VARTYPE, uint16_t, Variant* out) {
+    *out = Variant::Null();
+    return S_OK;
+}
+
+HRESULT NoConversion(const Variant&, VARTYPE, uint16_t, Variant*) {
+    return DISP_E_TYPEMISMATCH;
+}
+
+HRESULT ToInteger(const Variant& src, VARTYPE vt, uint16_t, Variant* out) {
+    const IntegerKind& target = *FindIntegerKind(vt);
+    Number n;
+    if (HRESULT hr = NumberOf(src, &n); FAILED(hr)) return hr;
+    Int value = 0;
+    if (n.form == Number::Form::kInteger) {
+        value = n.integer;
+    } else if (n.form == Number::Form::kBinary) {
+        if (!RoundBinary(n.binary, &value)) return DISP_E_OVERFLOW;
+    } else {
+        // Every integer kind lies well inside 64 bits, so a larger magnitude is
+        // out of range whatever its sign.
+        UInt magnitude;
+        if (!RoundExact(n.decimal, 0, &magnitude) || magnitude > UINT64_MAX) return DISP_E_OVERFLOW;
+        value = n.decimal.negative ? -static_cast<Int>(magnitude) : static_cast<Int>(magnitude);
+    }
+    // The platform moves Booleans, and integers between the signed and
+    // unsigned kinds of one width, by their bits: -1 becomes 255 as a byte.
+    const IntegerKind* source = FindIntegerKind(src.vt());
+    const bool keepsBits = src.vt() == VT_BOOL || (source && source->bytes == target.bytes);
+    const int bits = 8 * target.bytes;
+    const Int min = target.isSigned ? -(static_cast<Int>(1) << (bits - 1)) : 0;
+    const Int max = (static_cast<Int>(1) << (target.isSigned ? bits - 1 : bits)) - 1;
+    if (!keepsBits && (value < min || value > max)) return DISP_E_OVERFLOW;
+    *out = target.make(value);
+    return S_OK;
+}
+
+template <class T, Variant (*Make)(T)>
+HRESULT ToBinaryKind(const Variant& src, VARTYPE, uint16_t, Variant* out) {
+    Number n;
+    T value;
+    if (HRESULT hr = NumberOf(src, &n); FAILED(hr)) return hr;
+    if (HRESULT hr = BinaryOf(n, &value); FAILED(hr)) return hr;
+    *out = Make(value);
+    return S_OK;
+}
+
+HRESULT ToDate(const Variant& src, VARTYPE, uint16_t, Variant* out) {
+    DATE value;
+    if (src.vt() == VT_BSTR) {
+        if (HRESULT hr = VarDateFromStr(src.bstrVal(), &value); FAILED(hr)) return hr;
+    } else {
+        Number n;
+        if (HRESULT hr = NumberOf(src, &n); FAILED(hr)) return hr;
+        if (HRESULT hr = BinaryOf(n, &value); FAILED(hr)) return hr;
+        if (!InDateRange(value)) return DISP_E_OVERFLOW;
+    }
+    *out = Variant::Date(value);
+    return S_OK;
+}
+
+HRESULT ToBool(const Variant& src, VARTYPE, uint16_t, Variant* out) {
+    if (src.vt() == VT_BSTR) {
+        const std::string_view word = Trim(src.bstrVal());
+        if (EqualsIgnoringCase(word, "true") || EqualsIgnoringCase(word, "false")) {
+            *out = Variant::Bool(EqualsIgnoringCase(word, "true"));
+            return S_OK;
+        }
+    }
+    Number n;
+    if (HRESULT hr = NumberOf(src, &n); FAILED(hr)) return hr;
+    const bool nonzero = n.form == Number::Form::kInteger  ? n.integer != 0
+                         : n.form == Number::Form::kBinary ? n.binary != 0
+                                                           : !n.decimal.digits.empty();
+    *out = Variant::Bool(nonzero);
+    return S_OK;
+}
+
+HRESULT ToCy(const Variant& src, VARTYPE, uint16_t, Variant* out) {
+    Exact x;
+    UInt magnitude;
+    if (HRESULT hr = ExactOfSource(src, &x); FAILED(hr)) return hr;
+    const UInt limit = static_cast<UInt>(INT64_MAX) + (x.negative ? 1 : 0);
+    if (!RoundExact(x, 4, &magnitude) || magnitude > limit) return DISP_E_OVERFLOW;
+    const Int value = x.negative ? -static_cast<Int>(magnitude) : static_cast<Int>(magnitude);
+    *out = Variant::Cy(CY{static_cast<int64_t>(value)});
+    return S_OK;
+}
+
+HRESULT ToDecimal(const Variant& src, VARTYPE, uint16_t, Variant* out) {
+    Exact x;
+    if (HRESULT hr = ExactOfSource(src, &x); FAILED(hr)) return hr;
+    // Keep as many fraction digits as 96 bits and a scale of 28 allow.
+    constexpr UInt kLimit = static_cast<UInt>(1) << 96;
+    for (int scale = static_cast<int>(std::clamp<int64_t>(-x.exponent, 0, 28)); scale >= 0;
+         --scale) {
+        UInt mantissa;
+        if (RoundExact(x, scale, &mantissa) && mantissa < kLimit) {
+            // Digits rounded away entirely leave a plain zero; only a source
+            // that carries its own scale (currency) keeps it on zero.
+            DECIMAL d;
+            d.scale = static_cast<uint8_t>(mantissa == 0 && !x.digits.empty() ? 0 : scale);
+            d.sign = x.negative && mantissa != 0 ? DECIMAL_NEG : 0;
+            d.Hi32 = static_cast<uint32_t>(mantissa >> 64);
+            d.Lo64 = static_cast<uint64_t>(mantissa);
+            *out = Variant::Decimal(d);
+            return S_OK;
+        }
+    }
+    return DISP_E_OVERFLOW;
+}
+
+HRESULT ToText(const Variant& src, VARTYPE, uint16_t flags, Variant* out) {
+    std::string text;  // empty converts to the empty string
+    if (src.vt() == VT_BOOL && (flags & VARIANT_ALPHABOOL) != 0) {
+        text = src.boolVal() != 0 ? "True" : "False";
+    } else if (src.vt() == VT_DATE) {
+        if (HRESULT hr = VarBstrFromDate(src.date(), &text); FAILED(hr)) return hr;
+    } else if (src.vt() != VT_EMPTY) {
+        Number n;
+        if (HRESULT hr = NumberOf(src, &n); FAILED(hr)) return hr;
+        text = n.form == Number::Form::kInteger  ? FormatExact(ExactFromInteger(n.integer))
+               : n.form == Number::Form::kBinary ? FormatBinary(n.binary, n.precision)
+                                                 : FormatExact(n.decimal);
+    }
+    *out = Variant::Str(std::move(text));
+    return S_OK;
+}
+
+struct TargetKind {
+    VARTYPE vt;
+    HRESULT (*convert)(const Variant& src, VARTYPE vt, uint16_t flags, Variant* out);
+};
+
+const TargetKind kTargetKinds[] = {
+    {VT_EMPTY, ToEmpty},
+    {VT_NULL, ToNull},
+    {VT_I1, ToInteger},
+    {VT_UI1, ToInteger},
+    {VT_I2, ToInteger},
+    {VT_UI2, ToInteger},
+    {VT_I4, ToInteger},
+    {VT_UI4, ToInteger},
+    {VT_I8, ToInteger},
+    {VT_UI8, ToInteger},
+    {VT_INT, ToInteger},
+    {VT_UINT, ToInteger},
+    {VT_R4, ToBinaryKind<float, Variant::R4>},
+    {VT_R8, ToBinaryKind<double, Variant::R8>},
+    {VT_CY, ToCy},
+    {VT_DATE, ToDate},
+    {VT_BOOL, ToBool},
+    {VT_BSTR, ToText},
+    {VT_DECIMAL, ToDecimal},
+    {VT_ERROR, NoConversion},
+    {VT_DISPATCH, NoConversion},
+    {VT_VARIANT, NoConversion},
+};
+
+bool IsValueKind(VARTYPE vt) {
+    if ((vt & VT_ARRAY) != 0) {
+        const VARTYPE element = static_cast<VARTYPE>(vt & ~VT_ARRAY);
+        return element <= VT_TYPEMASK && IsStorableElementType(element);
+    }
+    return !VarTypeName(vt).empty();
+}
+
+HRESULT Coerce(const Variant& src, uint16_t flags, VARTYPE vt, Variant* out) {
+    if (src.vt() == vt) {
+        *out = src;
+        return S_OK;
+    }
+    // Errors, objects and arrays convert only to their own kind; null only to
+    // null; everything else to empty and null.
+    const VARTYPE kind = src.vt();
+    if (src.IsArray() || kind == VT_ERROR || kind == VT_DISPATCH || kind == VT_NULL) {
+        return DISP_E_TYPEMISMATCH;
+    }
+    for (const TargetKind& target : kTargetKinds) {
+        if (target.vt == vt) return target.convert(src, vt, flags, out);
+    }
+    return DISP_E_TYPEMISMATCH;  // an array kind the source is not
+}
+
+}  // namespace
+
+HRESULT VariantChangeType(Variant* dst, const Variant* src, uint16_t flags, VARTYPE vt) {
+    if (!dst || !src) return E_INVALIDARG;
+    if (!IsValueKind(vt)) return DISP_E_BADVARTYPE;
+    if (dst == src && src->vt() == vt) return S_OK;
+    Variant result;
+    try {
+        if (HRESULT hr = Coerce(*src, flags, vt, &result); FAILED(hr)) return hr;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    *dst = std::move(result);
+    return S_OK;
+}
+
+HRESULT VarR8FromStr(std::string_view text, double* out) {
+    Exact x;
+    if (!ParseExact(text, &x)) return DISP_E_TYPEMISMATCH;
+    return ExactToBinary(x, out);
+}
+
+std::string VarBstrFromR8(double value) {
+    return FormatBinary(value, 15);
+}
+
+std::string VarBstrFromR4(float value) {
+    return FormatBinary(value, 7);
+}
+
+HRESULT VarDateFromStr(std::string_view text, DATE* out) {
+    return ParseDate(text, out) ? S_OK : DISP_E_TYPEMISMATCH;
+}
+
+HRESULT VarBstrFromDate(DATE value, std::string* out) {
+    if (!InDateRange(value)) return E_INVALIDARG;
+    *out = FormatDate(value);
+    return S_OK;
+}

@@ -1,0 +1,291 @@
+#pragma once
+// Members as data: each automation class declares its properties and methods
+// once, in a static DispatchTable built from member-function pointers. Dispatch,
+// the type library and the host all read that one table. The declared types
+// come from the C++ signatures, so a table entry cannot disagree with its handler.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <vector>
+
+#include "platform/variant.h"
+
+enum class MemberKind : uint8_t { Property, Method };
+
+class DispatchObject;
+
+using GetHandler = HRESULT (*)(DispatchObject& self, std::span<Variant> params, Variant& result);
+using PutHandler = HRESULT (*)(DispatchObject& self, std::span<Variant> params, Variant& value);
+using CallHandler = HRESULT (*)(DispatchObject& self, std::span<Variant> args, Variant& result);
+
+constexpr size_t kMaxParams = 4;
+
+struct MemberDesc {
+    std::string_view name;
+    DISPID dispid = DISPID_UNKNOWN;
+    MemberKind kind = MemberKind::Property;
+    VARTYPE type = VT_EMPTY;     // property get type, or method result (VT_EMPTY: none)
+    VARTYPE putType = VT_EMPTY;  // type the property put takes (may differ from `type`)
+    // Index parameters of a property, or arguments of a method.
+    std::array<VARTYPE, kMaxParams> paramTypes{};
+    std::array<std::string_view, kMaxParams> paramNames{};
+    uint8_t paramCount = 0;
+    bool hidden = false;
+    std::string_view help;
+    GetHandler get = nullptr;    // null: write-only property
+    PutHandler put = nullptr;    // null: read-only property
+    CallHandler call = nullptr;  // methods only
+
+    // Marks the member hidden (type library flag; hosts list it but do not show it).
+    constexpr MemberDesc Hidden() const {
+        MemberDesc m = *this;
+        m.hidden = true;
+        return m;
+    }
+    // Names the parameters, for the type library and the host's help.
+    template <class... Names>
+    constexpr MemberDesc Params(Names... names) const {
+        static_assert(sizeof...(Names) <= kMaxParams);
+        MemberDesc m = *this;
+        size_t i = 0;
+        ((m.paramNames[i++] = names), ...);
+        return m;
+    }
+};
+
+// A class's members: its own entries plus those of its base class's table.
+// Lookups by DISPID and by case-insensitive name; a derived entry hides a base
+// entry with the same DISPID.
+class DispatchTable {
+  public:
+    DispatchTable(const DispatchTable* base, std::vector<MemberDesc> own);
+    DispatchTable(const DispatchTable&) = delete;
+    DispatchTable& operator=(const DispatchTable&) = delete;
+
+    const MemberDesc* Find(DISPID dispid) const;
+    const MemberDesc* Find(std::string_view name) const;
+    // Every member, own ones first, in declaration order.
+    std::span<const MemberDesc* const> All() const { return all_; }
+
+  private:
+    std::vector<MemberDesc> own_;
+    std::vector<const MemberDesc*> all_;
+    std::vector<DISPID> ids_;  // parallel to all_, scanned for speed
+};
+
+// --- building entries from member functions ---------------------------------
+
+namespace dispatch_detail {
+
+template <class T>
+struct Plain {
+    using type = std::remove_cvref_t<T>;
+};
+
+// The automation kind a C++ parameter or result stands for.
+template <class T>
+constexpr VARTYPE KindOf() {
+    using U = typename Plain<T>::type;
+    if constexpr (std::is_same_v<U, void>)
+        return VT_EMPTY;
+    else if constexpr (std::is_same_v<U, bool>)
+        return VT_BOOL;
+    else if constexpr (std::is_same_v<U, int16_t>)
+        return VT_I2;
+    else if constexpr (std::is_same_v<U, int32_t>)
+        return VT_I4;
+    else if constexpr (std::is_same_v<U, float>)
+        return VT_R4;
+    else if constexpr (std::is_same_v<U, double>)
+        return VT_R8;
+    else if constexpr (std::is_same_v<U, std::string>)
+        return VT_BSTR;
+    else if constexpr (std::is_same_v<U, Variant>)
+        return VT_VARIANT;
+    else
+        static_assert(sizeof(U) == 0, "no automation kind for this C++ type");
+}
+
+// Reads an argument already coerced to KindOf<T>().
+template <class T>
+decltype(auto) Arg(Variant& v) {
+    using U = typename Plain<T>::type;
+    if constexpr (std::is_same_v<U, bool>)
+        return v.boolVal() != 0;
+    else if constexpr (std::is_same_v<U, int16_t>)
+        return v.iVal();
+    else if constexpr (std::is_same_v<U, int32_t>)
+        return v.lVal();
+    else if constexpr (std::is_same_v<U, float>)
+        return v.fltVal();
+    else if constexpr (std::is_same_v<U, double>)
+        return v.dblVal();
+    else if constexpr (std::is_same_v<U, std::string>)
+        return static_cast<const std::string&>(v.bstrVal());
+    else
+        return static_cast<const Variant&>(v);
+}
+
+template <class T>
+Variant Result(T&& value) {
+    using U = typename Plain<T>::type;
+    if constexpr (std::is_same_v<U, bool>)
+        return Variant::Bool(value);
+    else if constexpr (std::is_same_v<U, int16_t>)
+        return Variant::I2(value);
+    else if constexpr (std::is_same_v<U, int32_t>)
+        return Variant::I4(value);
+    else if constexpr (std::is_same_v<U, float>)
+        return Variant::R4(value);
+    else if constexpr (std::is_same_v<U, double>)
+        return Variant::R8(value);
+    else if constexpr (std::is_same_v<U, std::string>)
+        return Variant::Str(std::forward<T>(value));
+    else
+        return Variant(std::forward<T>(value));
+}
+
+template <class F>
+struct Fn;
+template <class C, class R, class... A>
+struct Fn<R (C::*)(A...)> {
+    using Class = C;
+    using Return = R;
+    using Args = std::tuple<A...>;
+    static constexpr size_t arity = sizeof...(A);
+};
+template <class C, class R, class... A>
+struct Fn<R (C::*)(A...) const> : Fn<R (C::*)(A...)> {};
+
+template <class Args, size_t... I>
+constexpr std::array<VARTYPE, kMaxParams> KindsOf(std::index_sequence<I...>) {
+    return {KindOf<std::tuple_element_t<I, Args>>()...};
+}
+
+template <auto F, size_t... I>
+decltype(auto) Apply(DispatchObject& self, [[maybe_unused]] std::span<Variant> args,
+                     std::index_sequence<I...>) {
+    using T = Fn<decltype(F)>;
+    auto& obj = static_cast<typename T::Class&>(self);
+    return (obj.*F)(Arg<std::tuple_element_t<I, typename T::Args>>(args[I])...);
+}
+
+template <auto Get>
+HRESULT GetThunk(DispatchObject& self, std::span<Variant> params, Variant& result) {
+    using T = Fn<decltype(Get)>;
+    result = Result(Apply<Get>(self, params, std::make_index_sequence<T::arity>()));
+    return S_OK;
+}
+
+// A put handler may return void or an HRESULT (a put the object refuses).
+template <auto Put>
+HRESULT PutThunk(DispatchObject& self, std::span<Variant> params, Variant& value) {
+    using T = Fn<decltype(Put)>;
+    using Value = std::tuple_element_t<T::arity - 1, typename T::Args>;
+    auto& obj = static_cast<typename T::Class&>(self);
+    auto call = [&]<size_t... I>(std::index_sequence<I...>) {
+        return (obj.*Put)(Arg<std::tuple_element_t<I, typename T::Args>>(params[I])...,
+                          Arg<Value>(value));
+    };
+    if constexpr (std::is_same_v<typename T::Return, void>) {
+        call(std::make_index_sequence<T::arity - 1>());
+        return S_OK;
+    } else {
+        return call(std::make_index_sequence<T::arity - 1>());
+    }
+}
+
+template <auto Call>
+HRESULT CallThunk(DispatchObject& self, std::span<Variant> args, Variant& result) {
+    using T = Fn<decltype(Call)>;
+    if constexpr (std::is_same_v<typename T::Return, void>) {
+        Apply<Call>(self, args, std::make_index_sequence<T::arity>());
+        result.Clear();
+    } else {
+        result = Result(Apply<Call>(self, args, std::make_index_sequence<T::arity>()));
+    }
+    return S_OK;
+}
+
+}  // namespace dispatch_detail
+
+// A property with a getter and a setter. Parameterised properties take their
+// index parameters first (`Variant GetX(int32_t index)`, `void SetX(int32_t index,
+// const Variant& v)`).
+template <auto Get, auto Put>
+constexpr MemberDesc Property(std::string_view name, DISPID dispid, std::string_view help) {
+    using namespace dispatch_detail;
+    MemberDesc m;
+    m.name = name;
+    m.dispid = dispid;
+    m.kind = MemberKind::Property;
+    m.help = help;
+    if constexpr (!std::is_same_v<decltype(Get), std::nullptr_t>) {
+        using G = Fn<decltype(Get)>;
+        m.type = KindOf<typename G::Return>();
+        m.paramCount = G::arity;
+        m.paramTypes = KindsOf<typename G::Args>(std::make_index_sequence<G::arity>());
+        m.get = &GetThunk<Get>;
+    }
+    if constexpr (!std::is_same_v<decltype(Put), std::nullptr_t>) {
+        using P = Fn<decltype(Put)>;
+        m.putType = KindOf<std::tuple_element_t<P::arity - 1, typename P::Args>>();
+        if (m.get == nullptr) m.type = m.putType;
+        m.paramCount = P::arity - 1;
+        m.paramTypes = KindsOf<typename P::Args>(std::make_index_sequence<P::arity - 1>());
+        m.put = &PutThunk<Put>;
+    } else {
+        m.putType = m.type;
+    }
+    return m;
+}
+
+template <auto Get>
+constexpr MemberDesc ReadOnly(std::string_view name, DISPID dispid, std::string_view help) {
+    return Property<Get, nullptr>(name, dispid, help);
+}
+
+template <auto Put>
+constexpr MemberDesc WriteOnly(std::string_view name, DISPID dispid, std::string_view help) {
+    return Property<nullptr, Put>(name, dispid, help);
+}
+
+template <auto Call>
+constexpr MemberDesc Method(std::string_view name, DISPID dispid, std::string_view help) {
+    using namespace dispatch_detail;
+    using F = Fn<decltype(Call)>;
+    MemberDesc m;
+    m.name = name;
+    m.dispid = dispid;
+    m.kind = MemberKind::Method;
+    m.help = help;
+    m.type = KindOf<typename F::Return>();
+    m.paramCount = F::arity;
+    m.paramTypes = KindsOf<typename F::Args>(std::make_index_sequence<F::arity>());
+    m.call = &CallThunk<Call>;
+    return m;
+}
+
+// An object whose members come from a DispatchTable. Implements GetIDsOfNames
+// and Invoke for every such class; arguments are coerced in place to the
+// declared kinds before the handler runs.
+class DispatchObject : public RefCounted<IDispatch> {
+  public:
+    HRESULT GetIDsOfNames(std::string_view name, DISPID* dispid) override;
+    HRESULT Invoke(DISPID dispid, uint16_t flags, std::span<Variant> args, Variant* result,
+                   uint32_t* argErr = nullptr) override;
+    const DispatchTable* GetTypeInfo() const override { return &Members(); }
+
+    virtual const DispatchTable& Members() const = 0;
+};
+
+// Coerces `args` to the member's declared parameter kinds (in place), checking
+// the count. Shared by Invoke and event delivery.
+HRESULT CoerceArguments(std::span<const VARTYPE> kinds, std::span<Variant> args, uint32_t* argErr);
+
+// Case-insensitive ASCII comparison of member names.
+bool NamesEqual(std::string_view a, std::string_view b);

@@ -1,0 +1,182 @@
+#pragma once
+// The automation value: a 16-bit type code and a payload, with deep-copy
+// ownership of strings and arrays. Text is UTF-8 (the system code page here),
+// so strings are byte strings and compare byte-wise.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/com.h"
+
+using VARTYPE = uint16_t;
+
+enum : VARTYPE {
+    VT_EMPTY = 0,
+    VT_NULL = 1,
+    VT_I2 = 2,
+    VT_I4 = 3,
+    VT_R4 = 4,
+    VT_R8 = 5,
+    VT_CY = 6,
+    VT_DATE = 7,
+    VT_BSTR = 8,
+    VT_DISPATCH = 9,
+    VT_ERROR = 10,
+    VT_BOOL = 11,
+    VT_VARIANT = 12,
+    VT_DECIMAL = 14,
+    VT_I1 = 16,
+    VT_UI1 = 17,
+    VT_UI2 = 18,
+    VT_UI4 = 19,
+    VT_I8 = 20,
+    VT_UI8 = 21,
+    VT_INT = 22,
+    VT_UINT = 23,
+    VT_ARRAY = 0x2000,
+    VT_TYPEMASK = 0x0FFF,
+};
+
+using VARIANT_BOOL = int16_t;
+constexpr VARIANT_BOOL VARIANT_TRUE = -1;
+constexpr VARIANT_BOOL VARIANT_FALSE = 0;
+using DATE = double;  // days since 30 December 1899, fraction = time of day
+
+// Currency: a 64-bit integer scaled by 10,000.
+struct CY {
+    int64_t int64 = 0;
+    friend bool operator==(CY, CY) = default;
+};
+
+// 96-bit unsigned integer with a power-of-ten scale (0..28) and a sign.
+struct DECIMAL {
+    uint16_t wReserved = 0;
+    uint8_t scale = 0;
+    uint8_t sign = 0;  // DECIMAL_NEG or 0
+    uint32_t Hi32 = 0;
+    uint64_t Lo64 = 0;
+    friend bool operator==(const DECIMAL&, const DECIMAL&) = default;
+};
+constexpr uint8_t DECIMAL_NEG = 0x80;
+
+class SafeArray;
+struct SafeArrayDeleter {
+    void operator()(SafeArray* p) const;
+};
+using SafeArrayPtr = std::unique_ptr<SafeArray, SafeArrayDeleter>;
+
+// VariantChangeType flags.
+constexpr uint16_t VARIANT_NOVALUEPROP = 0x1;
+constexpr uint16_t VARIANT_ALPHABOOL = 0x2;  // Boolean to text gives "True"/"False"
+
+class Variant {
+  public:
+    Variant() noexcept { u_.llVal = 0; }
+    ~Variant() = default;
+    Variant(const Variant& other);
+    Variant& operator=(const Variant& other);
+    Variant(Variant&& other) noexcept;
+    Variant& operator=(Variant&& other) noexcept;
+
+    // Named makers, one per kind, so every value's kind is explicit at the call.
+    static Variant Null();
+    static Variant I1(int8_t v);
+    static Variant UI1(uint8_t v);
+    static Variant I2(int16_t v);
+    static Variant UI2(uint16_t v);
+    static Variant I4(int32_t v);
+    static Variant UI4(uint32_t v);
+    static Variant I8(int64_t v);
+    static Variant UI8(uint64_t v);
+    static Variant Int(int32_t v);
+    static Variant UInt(uint32_t v);
+    static Variant R4(float v);
+    static Variant R8(double v);
+    static Variant Cy(CY v);
+    static Variant Date(DATE v);
+    static Variant Bool(bool v);             // TRUE is stored as -1
+    static Variant BoolRaw(VARIANT_BOOL v);  // keeps the stored bits (a reset may hold 1)
+    static Variant Error(SCODE v);
+    static Variant Decimal(const DECIMAL& v);
+    static Variant Str(std::string v);
+    static Variant Dispatch(ComPtr<IDispatch> v);
+    static Variant Array(SafeArrayPtr v);  // type = VT_ARRAY | element type; null gives empty
+
+    VARTYPE vt() const { return vt_; }
+    bool IsEmpty() const { return vt_ == VT_EMPTY; }
+    bool IsArray() const { return (vt_ & VT_ARRAY) != 0; }
+
+    // Payload readers; each requires the matching kind (checked in debug builds).
+    int8_t cVal() const;
+    uint8_t bVal() const;
+    int16_t iVal() const;
+    uint16_t uiVal() const;
+    int32_t lVal() const;    // VT_I4 and VT_INT
+    uint32_t ulVal() const;  // VT_UI4 and VT_UINT
+    int64_t llVal() const;
+    uint64_t ullVal() const;
+    float fltVal() const;
+    double dblVal() const;
+    CY cyVal() const;
+    DATE date() const;
+    VARIANT_BOOL boolVal() const;
+    SCODE scode() const;
+    const DECIMAL& decVal() const;
+    const std::string& bstrVal() const;
+    std::string& bstrVal();
+    IDispatch* pdispVal() const;
+    SafeArray* parray() const;
+    // Hands the array over to the caller and leaves the value empty.
+    SafeArrayPtr TakeArray();
+
+    // Releases the payload and leaves the value empty.
+    void Clear();
+
+    // Same kind and same payload, arrays compared element by element; NaN equals
+    // NaN with the same bits. Meant for tests and hosts, not for block logic.
+    friend bool operator==(const Variant& a, const Variant& b);
+
+  private:
+    void CopyFrom(const Variant& other);
+
+    VARTYPE vt_ = VT_EMPTY;
+    union {
+        int8_t cVal;
+        uint8_t bVal;
+        int16_t iVal;
+        uint16_t uiVal;
+        int32_t lVal;
+        uint32_t ulVal;
+        int64_t llVal;
+        uint64_t ullVal;
+        float fltVal;
+        double dblVal;
+        CY cyVal;
+        DATE date;
+        VARIANT_BOOL boolVal;
+        SCODE scode;
+        DECIMAL decVal;
+    } u_{};  // CY and DECIMAL have member initialisers, so the union needs one too
+    std::string str_;
+    SafeArrayPtr array_;
+    ComPtr<IDispatch> disp_;
+};
+
+using VARIANT = Variant;
+using BlockValue = Variant;
+
+// The platform calls, as the blocks know them.
+void VariantInit(Variant* v);
+HRESULT VariantClear(Variant* v);
+HRESULT VariantCopy(Variant* dst, const Variant* src);
+// Converts `src` to kind `vt` into `dst` by the OLE Automation coercion rules in
+// the "C"/English locale; `dst` may be `src` (in-place). On failure `dst` is left
+// unchanged and the result is DISP_E_TYPEMISMATCH (no conversion between the
+// kinds, arrays included), DISP_E_OVERFLOW (out of the target's range),
+// DISP_E_BADVARTYPE (a kind that is not a value kind) or E_INVALIDARG (a null
+// pointer, a malformed DECIMAL source, a date to text outside 1/1/100..12/31/9999).
+HRESULT VariantChangeType(Variant* dst, const Variant* src, uint16_t flags, VARTYPE vt);
+
+// Name of a kind as the host prints it ("r8", "bstr", ...); empty for unknown kinds.
+std::string_view VarTypeName(VARTYPE vt);

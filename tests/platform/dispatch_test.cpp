@@ -1,0 +1,278 @@
+#include "platform/dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/events.h"
+
+namespace {
+
+// A small automation class exercising every kind of member.
+class Gauge : public DispatchObject {
+  public:
+    static const DispatchTable& Table() {
+        static const DispatchTable table(
+            nullptr,
+            {
+                Property<&Gauge::GetLevel, &Gauge::SetLevel>("Level", 1, "a double"),
+                ReadOnly<&Gauge::GetCount>("Count", 2, "read-only long"),
+                WriteOnly<&Gauge::SetLabel>("Label", 3, "write-only string"),
+                Property<&Gauge::GetSlot, &Gauge::SetSlot>("Slot", 4, "indexed").Params("index"),
+                Method<&Gauge::Scale>("Scale", 5, "method with arguments")
+                    .Params("factor", "offset"),
+                Method<&Gauge::Reset>("Reset", 6, "method without result").Hidden(),
+                Property<&Gauge::GetAny, &Gauge::SetAny>("Any", 7, "a variant"),
+            });
+        return table;
+    }
+    const DispatchTable& Members() const override { return Table(); }
+
+    double GetLevel() const { return level; }
+    void SetLevel(double v) { level = v; }
+    int32_t GetCount() const { return count; }
+    void SetLabel(const std::string& v) { label = v; }
+    Variant GetSlot(int32_t index) const { return Variant::I4(index * 10); }
+    HRESULT SetSlot(int32_t index, bool v) {
+        if (index < 0) return E_INVALIDARG;
+        slot = v;
+        return S_OK;
+    }
+    double Scale(double factor, int32_t offset) {
+        level = level * factor + offset;
+        return level;
+    }
+    void Reset() { level = 0; }
+    Variant GetAny() const { return any; }
+    void SetAny(const Variant& v) { any = v; }
+
+    double level = 0;
+    int32_t count = 3;
+    std::string label;
+    bool slot = false;
+    Variant any;
+};
+
+// A class deriving its table from Gauge's and overriding one member.
+class BigGauge : public Gauge {
+  public:
+    static const DispatchTable& Table() {
+        static const DispatchTable table(&Gauge::Table(),
+                                         {ReadOnly<&BigGauge::GetCount>("Count", 2, "overridden"),
+                                          ReadOnly<&BigGauge::GetSize>("Size", 8, "own member")});
+        return table;
+    }
+    const DispatchTable& Members() const override { return Table(); }
+    int32_t GetCount() const { return 99; }
+    int32_t GetSize() const { return 7; }
+};
+
+HRESULT Put(IDispatch& d, DISPID id, std::vector<Variant> args) {
+    return d.Invoke(id, DISPATCH_PROPERTYPUT, args, nullptr);
+}
+
+HRESULT Get(IDispatch& d, DISPID id, Variant* out, std::vector<Variant> args = {}) {
+    return d.Invoke(id, DISPATCH_PROPERTYGET, args, out);
+}
+
+TEST(Dispatch, NamesResolveCaseInsensitively) {
+    auto g = MakeCom<Gauge>();
+    DISPID id = 0;
+    EXPECT_EQ(g->GetIDsOfNames("level", &id), S_OK);
+    EXPECT_EQ(id, 1);
+    EXPECT_EQ(g->GetIDsOfNames("SCALE", &id), S_OK);
+    EXPECT_EQ(id, 5);
+    EXPECT_EQ(g->GetIDsOfNames("Levels", &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(id, DISPID_UNKNOWN);
+}
+
+TEST(Dispatch, DeclaredTypesComeFromTheSignatures) {
+    const DispatchTable& t = Gauge::Table();
+    EXPECT_EQ(t.Find(1)->type, VT_R8);
+    EXPECT_EQ(t.Find(2)->put, nullptr);
+    EXPECT_EQ(t.Find(3)->get, nullptr);
+    EXPECT_EQ(t.Find(3)->type, VT_BSTR);
+    EXPECT_EQ(t.Find(4)->paramCount, 1);
+    EXPECT_EQ(t.Find(4)->paramTypes[0], VT_I4);
+    EXPECT_EQ(t.Find(4)->putType, VT_BOOL);
+    EXPECT_EQ(t.Find(5)->paramNames[1], "offset");
+    EXPECT_EQ(t.Find(6)->type, VT_EMPTY);
+    EXPECT_TRUE(t.Find(6)->hidden);
+}
+
+TEST(Dispatch, PutAndGetCoerceToTheDeclaredType) {
+    auto g = MakeCom<Gauge>();
+    EXPECT_EQ(Put(*g, 1, {Variant::Str(" 2.5 ")}), S_OK);
+    EXPECT_EQ(g->level, 2.5);
+    Variant out;
+    EXPECT_EQ(Get(*g, 1, &out), S_OK);
+    EXPECT_EQ(out, Variant::R8(2.5));
+    EXPECT_EQ(Put(*g, 7, {Variant::Str("kept as is")}), S_OK);
+    EXPECT_EQ(g->any, Variant::Str("kept as is"));
+}
+
+TEST(Dispatch, MethodsTakeArgumentsInCallOrder) {
+    auto g = MakeCom<Gauge>();
+    g->level = 2;
+    std::vector<Variant> args = {Variant::I2(3), Variant::R8(1.4)};  // 1.4 rounds to 1
+    Variant out;
+    EXPECT_EQ(g->Invoke(5, DISPATCH_METHOD, args, &out), S_OK);
+    EXPECT_EQ(out, Variant::R8(7.0));
+    std::vector<Variant> none;
+    EXPECT_EQ(g->Invoke(6, DISPATCH_METHOD, none, &out), S_OK);
+    EXPECT_TRUE(out.IsEmpty());
+    EXPECT_EQ(g->level, 0.0);
+}
+
+TEST(Dispatch, ParameterisedPropertiesAndRefusedPuts) {
+    auto g = MakeCom<Gauge>();
+    Variant out;
+    EXPECT_EQ(Get(*g, 4, &out, {Variant::Str("4")}), S_OK);
+    EXPECT_EQ(out, Variant::I4(40));
+    EXPECT_EQ(Put(*g, 4, {Variant::I4(1), Variant::I4(5)}), S_OK);
+    EXPECT_TRUE(g->slot);
+    EXPECT_EQ(Put(*g, 4, {Variant::I4(-1), Variant::Bool(false)}), E_INVALIDARG);
+    EXPECT_TRUE(g->slot);
+}
+
+struct ErrorCase {
+    const char* what;
+    DISPID id;
+    uint16_t flags;
+    std::vector<Variant> args;
+    HRESULT expected;
+    uint32_t argErr;
+};
+
+TEST(Dispatch, ErrorsAreThePlatformCodes) {
+    const ErrorCase cases[] = {
+        {"missing member", 42, DISPATCH_PROPERTYGET, {}, DISP_E_MEMBERNOTFOUND, 0},
+        {"put of a read-only property",
+         2,
+         DISPATCH_PROPERTYPUT,
+         {Variant::I4(1)},
+         CTL_E_SETNOTSUPPORTED,
+         0},
+        {"get of a write-only property", 3, DISPATCH_PROPERTYGET, {}, CTL_E_GETNOTSUPPORTED, 0},
+        {"value that does not coerce",
+         1,
+         DISPATCH_PROPERTYPUT,
+         {Variant::Str("abc")},
+         DISP_E_TYPEMISMATCH,
+         0},
+        {"second argument that does not coerce",
+         5,
+         DISPATCH_METHOD,
+         {Variant::R8(1), Variant::Str("x")},
+         DISP_E_TYPEMISMATCH,
+         1},
+        {"too few arguments", 5, DISPATCH_METHOD, {Variant::R8(1)}, DISP_E_BADPARAMCOUNT, 0},
+        {"too many arguments", 1, DISPATCH_PROPERTYGET, {Variant::R8(1)}, DISP_E_BADPARAMCOUNT, 0},
+        {"put without a value", 1, DISPATCH_PROPERTYPUT, {}, DISP_E_BADPARAMCOUNT, 0},
+        {"property called as a put with no index",
+         4,
+         DISPATCH_PROPERTYPUT,
+         {Variant::I4(1)},
+         DISP_E_BADPARAMCOUNT,
+         0},
+        {"method asked as a property", 5, DISPATCH_PROPERTYGET, {}, DISP_E_MEMBERNOTFOUND, 0},
+    };
+    for (const ErrorCase& c : cases) {
+        auto g = MakeCom<Gauge>();
+        std::vector<Variant> args = c.args;
+        uint32_t argErr = 0;
+        Variant out;
+        EXPECT_EQ(g->Invoke(c.id, c.flags, args, &out, &argErr), c.expected) << c.what;
+        EXPECT_EQ(argErr, c.argErr) << c.what;
+        EXPECT_EQ(g->level, 0.0) << c.what;
+    }
+}
+
+TEST(Dispatch, DerivedTablesOverrideAndInherit) {
+    auto g = MakeCom<BigGauge>();
+    Variant out;
+    EXPECT_EQ(Get(*g, 2, &out), S_OK);
+    EXPECT_EQ(out, Variant::I4(99));
+    EXPECT_EQ(Get(*g, 8, &out), S_OK);
+    EXPECT_EQ(Put(*g, 1, {Variant::R8(4)}), S_OK);
+    EXPECT_EQ(g->level, 4.0);
+    size_t counts = 0;
+    for (const MemberDesc* m : BigGauge::Table().All())
+        counts += m->dispid == 2;
+    EXPECT_EQ(counts, 1u);
+    EXPECT_EQ(BigGauge::Table().All().size(), Gauge::Table().All().size() + 1);
+}
+
+// --- events ------------------------------------------------------------------
+
+struct Trace {
+    std::vector<std::string> calls;
+};
+
+ComPtr<IDispatch> Recorder(Trace& trace, std::string name) {
+    return ComPtr<IDispatch>(
+        MakeCom<EventSink>([&trace, name](DISPID id, std::span<const Variant>) {
+            trace.calls.push_back(name + ":" + std::to_string(id));
+        }));
+}
+
+void Fire(ConnectionPoint& cp, DISPID id) {
+    cp.Deliver(id, {}, [] { return false; });
+}
+
+TEST(Events, DeliveredInConnectionOrderPastAThrowingSink) {
+    ConnectionPoint cp;
+    Trace trace;
+    cp.Advise(Recorder(trace, "a"));
+    cp.Advise(ComPtr<IDispatch>(MakeCom<EventSink>(
+        [](DISPID, std::span<const Variant>) { throw std::runtime_error("sink failed"); })));
+    cp.Advise(Recorder(trace, "c"));
+    Fire(cp, 3);
+    EXPECT_EQ(trace.calls, (std::vector<std::string>{"a:3", "c:3"}));
+}
+
+TEST(Events, SinkDisconnectingDuringDeliveryIsSafe) {
+    ConnectionPoint cp;
+    Trace trace;
+    uint32_t later = 0;
+    uint32_t self = 0;
+    self = cp.Advise(ComPtr<IDispatch>(MakeCom<EventSink>([&](DISPID, std::span<const Variant>) {
+        trace.calls.push_back("first");
+        cp.Unadvise(self);   // itself
+        cp.Unadvise(later);  // and a sink not yet reached
+        cp.Advise(Recorder(trace, "new"));
+    })));
+    later = cp.Advise(Recorder(trace, "later"));
+    Fire(cp, 1);
+    EXPECT_EQ(trace.calls, (std::vector<std::string>{"first"}));
+    Fire(cp, 2);
+    EXPECT_EQ(trace.calls, (std::vector<std::string>{"first", "new:2"}));
+    EXPECT_EQ(cp.Count(), 1u);
+}
+
+TEST(Events, StopPredicateIsAskedBeforeEachSink) {
+    ConnectionPoint cp;
+    Trace trace;
+    cp.Advise(Recorder(trace, "a"));
+    cp.Advise(Recorder(trace, "b"));
+    int asked = 0;
+    cp.Deliver(1, {}, [&] { return ++asked == 2; });
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(trace.calls, (std::vector<std::string>{"a:1"}));
+}
+
+TEST(Events, CookiesAreNeverZeroAndUnknownCookiesFail) {
+    ConnectionPoint cp;
+    Trace trace;
+    EXPECT_EQ(cp.Advise(ComPtr<IDispatch>()), 0u);
+    uint32_t c = cp.Advise(Recorder(trace, "a"));
+    EXPECT_NE(c, 0u);
+    EXPECT_EQ(cp.Unadvise(0), E_INVALIDARG);
+    EXPECT_EQ(cp.Unadvise(c + 1), E_INVALIDARG);
+    EXPECT_EQ(cp.Unadvise(c), S_OK);
+    EXPECT_EQ(cp.Unadvise(c), E_INVALIDARG);
+}
+
+}  // namespace

@@ -1,0 +1,380 @@
+// The file-backed stand-ins: the registry file and the drive-mapped paths.
+// Both find their locations through the environment, so they share one
+// fixture that points them into a fresh temporary folder and restores the
+// environment afterwards.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/paths.h"
+#include "platform/registry.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kLocationVariables[] = {
+    "TALLYKIT_REGISTRY", "XDG_CONFIG_HOME", "TALLYKIT_DRIVE_ROOT", "XDG_DATA_HOME", "HOME",
+};
+
+// Saves every variable the units read and puts them back when it goes.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment() {
+        for (const char* name : kLocationVariables) {
+            const char* value = std::getenv(name);
+            saved_.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+        }
+    }
+    ~ScopedEnvironment() {
+        for (size_t i = 0; i < saved_.size(); ++i)
+            Set(kLocationVariables[i], saved_[i]);
+    }
+    static void Set(const char* name, const std::optional<std::string>& value) {
+        if (value) {
+            setenv(name, value->c_str(), 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    static void ClearAll() {
+        for (const char* name : kLocationVariables)
+            unsetenv(name);
+    }
+
+  private:
+    std::vector<std::optional<std::string>> saved_;
+};
+
+class FileBackedTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::random_device entropy;
+        dir_ = fs::temp_directory_path() / ("tallykit-test-" + std::to_string(entropy()));
+        fs::create_directories(dir_);
+        ScopedEnvironment::ClearAll();
+        ScopedEnvironment::Set("TALLYKIT_REGISTRY", (dir_ / "registry.txt").string());
+        ScopedEnvironment::Set("TALLYKIT_DRIVE_ROOT", (dir_ / "drives").string());
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    static std::string ReadText(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static void WriteText(const fs::path& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    fs::path RegistryFile() const { return dir_ / "registry.txt"; }
+
+    ScopedEnvironment environment_;
+    fs::path dir_;
+};
+
+// ---------------------------------------------------------------- registry
+
+using RegistryTest = FileBackedTest;
+
+constexpr const char* kPlexa = "SOFTWARE\\Orvane\\Plexa";
+
+TEST_F(RegistryTest, ValuesRoundTripThroughTheFile) {
+    const std::vector<RegValue> cases = {
+        {"PATH", "c:\\OV\\Plexa"},
+        {"", "the default value"},
+        {"@", "a value named like the default"},
+        {"a=b", "x=y"},
+        {" padded ", "  padded  "},
+        {"#hash", "\"quoted\""},
+        {"[bracket", "line1\nline2\r\n"},
+        {";semicolon", "\\"},
+        {std::string("ctl\x01", 4), std::string("nul\0byte\x7f", 9)},
+        {"utf8 \xc3\xa9", "\xc3\xbc tab\t"},
+        {"empty", ""},
+    };
+    for (const RegValue& c : cases) {
+        ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, kPlexa, c.name, c.data)) << c.name;
+    }
+    for (const RegValue& c : cases) {
+        EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kPlexa, c.name, 4096), c.data) << c.name;
+    }
+    std::vector<RegValue> listed = RegEnumValues(HKEY_LOCAL_MACHINE, kPlexa);
+    ASSERT_EQ(listed.size(), cases.size());
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(listed[i].name, cases[i].name);
+
+    // A person reads plain values as they are, and no temporary file is left.
+    std::string text = ReadText(RegistryFile());
+    EXPECT_NE(text.find("\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\Plexa]\n"), std::string::npos);
+    EXPECT_NE(text.find("\nPATH=c:\\OV\\Plexa\n"), std::string::npos);
+    EXPECT_NE(text.find("\n@=the default value\n"), std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(RegistryTest, NamesAreCaseInsensitiveAndKeepTheirCase) {
+    ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, kPlexa, "Path", "one"));
+    ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, "software\\ORVANE\\plexa", "PATH", "two"));
+    EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, "Software\\Orvane\\PLEXA", "path"), "two");
+    std::vector<RegValue> values = RegEnumValues(HKEY_LOCAL_MACHINE, kPlexa);
+    ASSERT_EQ(values.size(), 1u);
+    EXPECT_EQ(values[0].name, "Path");
+    EXPECT_EQ(RegEnumKeys(HKEY_LOCAL_MACHINE, "SOFTWARE"), std::vector<std::string>{"Orvane"});
+    // The roots are separate hives.
+    EXPECT_FALSE(RegReadString(HKEY_CURRENT_USER, kPlexa, "Path"));
+}
+
+TEST_F(RegistryTest, DataMustFitTheReadBufferWithItsTerminator) {
+    struct Case {
+        size_t length;
+        size_t bufferSize;
+        bool readable;
+    };
+    const Case cases[] = {{0, 0, false}, {0, 1, true}, {259, 260, true}, {260, 260, false}};
+    for (const Case& c : cases) {
+        std::string data(c.length, 'x');
+        ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, kPlexa, "PATH", data));
+        std::optional<std::string> read =
+            RegReadString(HKEY_LOCAL_MACHINE, kPlexa, "PATH", c.bufferSize);
+        EXPECT_EQ(read, c.readable ? std::optional<std::string>(data) : std::nullopt)
+            << c.length << " in " << c.bufferSize;
+    }
+    EXPECT_FALSE(RegReadString(HKEY_LOCAL_MACHINE, kPlexa, "PATH"));  // 260 bytes by default
+    ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, kPlexa, "PATH", std::string(259, 'x')));
+    EXPECT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, kPlexa, "PATH"));
+}
+
+TEST_F(RegistryTest, EveryReadSeesTheFileAsItIsNow) {
+    // Same size, written back to back: a cache keyed on time or size would miss it.
+    WriteText(RegistryFile(), "[HKLM\\SOFTWARE\\Orvane\\Plexa]\nPATH=a\n");
+    EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kPlexa, "PATH"), "a");
+    WriteText(RegistryFile(), "[HKLM\\SOFTWARE\\Orvane\\Plexa]\nPATH=b\n");
+    EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kPlexa, "PATH"), "b");
+    fs::remove(RegistryFile());
+    EXPECT_FALSE(RegReadString(HKEY_LOCAL_MACHINE, kPlexa, "PATH"));
+}
+
+TEST_F(RegistryTest, MalformedLinesAreSkipped) {
+    struct Case {
+        const char* text;
+        std::optional<std::string> value;  // of HKLM\K, "v"
+    };
+    const Case cases[] = {
+        {"[HKLM\\K]\nv=1", "1"},
+        {"[HKEY_LOCAL_MACHINE\\K]\r\nv=1\r\n", "1"},
+        {"  [hklm\\k]  \n\t v = 1 \t", "1"},
+        {"[HKLM\\K]\nv=1\nV=2", "2"},
+        {"[HKLM\\K]\nv=\"a\\x41\\n\\\\\"", "aA\n\\"},
+        {"[HKLM\\K]\n\"v\" = \" spaced \"", " spaced "},
+        {"[HKLM\\K]\nv=a=b", "a=b"},
+        {"[HKLM\\K]\nv=", ""},
+        {"v=1\n[HKLM\\K]", std::nullopt},               // before any key
+        {"[HKLM\\K]\n# v=1\n; v=2", std::nullopt},      // comments
+        {"[HKLM\\K]\nv", std::nullopt},                 // no '='
+        {"[HKLM\\K]\n=1", std::nullopt},                // no name
+        {"[HKLM\\K]\n\"v=1", std::nullopt},             // unterminated name
+        {"[HKLM\\K]\nv=\"1", std::nullopt},             // unterminated data
+        {"[HKLM\\K]\nv=\"bad\\q\"", std::nullopt},      // unknown escape
+        {"[HKLM\\K]\nv=\"\\x4\"", std::nullopt},        // short hex escape
+        {"[HKLM\\K]\nv=\"1\" trailing", std::nullopt},  // text after the quotes
+        {"[HKLM\\K]\n\"v\" 1", std::nullopt},           // no '=' after a quoted name
+        {"[HKXX\\K]\nv=1", std::nullopt},               // unknown root
+        {"[HKLM\\\\K]\nv=1", std::nullopt},             // empty key name
+        {"[HKLM\\K\\]\nv=1", std::nullopt},             // trailing separator
+        {"[HKLM\\]\nv=1", std::nullopt},
+        {"[HKLM\\K\x01]\nv=1", std::nullopt},  // control character in a key name
+        // A key line that does not parse takes the values below it along.
+        {"[HKLM\\K]\nw=0\n[HKLM\\J\nv=1", std::nullopt},
+        {"\xff\xfe\x00[garbage\n\n[", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RegistryHive::Parse(c.text).Read(HKEY_LOCAL_MACHINE, "K", "v"), c.value)
+            << c.text;
+    }
+    RegistryHive partial = RegistryHive::Parse("[HKLM\\K]\nw=0\n[HKLM\\J\nv=1");
+    EXPECT_EQ(partial.Read(HKEY_LOCAL_MACHINE, "K", "w"), "0");
+    EXPECT_FALSE(partial.KeyExists(HKEY_LOCAL_MACHINE, "J"));
+}
+
+TEST_F(RegistryTest, MissingOrUnusableFileReadsEmpty) {
+    EXPECT_FALSE(RegReadString(HKEY_LOCAL_MACHINE, kPlexa, "PATH"));
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, ""));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE"));
+
+    // A folder where the file should be: nothing to read, and nothing written.
+    fs::create_directory(RegistryFile());
+    EXPECT_FALSE(RegReadString(HKEY_LOCAL_MACHINE, kPlexa, "PATH"));
+    EXPECT_TRUE(RegEnumKeys(HKEY_LOCAL_MACHINE, "").empty());
+    EXPECT_FALSE(RegWriteString(HKEY_LOCAL_MACHINE, kPlexa, "PATH", "x"));
+    EXPECT_TRUE(fs::is_directory(RegistryFile()));
+
+    // No location at all.
+    ScopedEnvironment::ClearAll();
+    EXPECT_EQ(RegistryFilePath(), "");
+    EXPECT_FALSE(RegReadString(HKEY_LOCAL_MACHINE, kPlexa, "PATH"));
+    EXPECT_FALSE(RegWriteString(HKEY_LOCAL_MACHINE, kPlexa, "PATH", "x"));
+}
+
+TEST_F(RegistryTest, DeleteKeyRemovesItsSubtreeOnly) {
+    ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, "S\\Plexa", "a", "1"));
+    ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, "S\\Plexa\\Sub\\Deep", "b", "2"));
+    ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, "S\\Plexa2", "c", "3"));
+    ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, "S\\Plexa Beta", "d", "4"));
+    ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, "S\\Plexa", "e", "5"));
+
+    EXPECT_TRUE(RegDeleteKey(HKEY_LOCAL_MACHINE, "s\\PLEXA"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, "S\\Plexa"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, "S\\Plexa\\Sub\\Deep"));
+    EXPECT_EQ(RegEnumKeys(HKEY_LOCAL_MACHINE, "S"),
+              (std::vector<std::string>{"Plexa Beta", "Plexa2"}));
+    EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, "S\\Plexa", "e"), "5");
+
+    EXPECT_FALSE(RegDeleteKey(HKEY_LOCAL_MACHINE, "S\\Plexa"));  // already gone
+    EXPECT_FALSE(RegDeleteKey(HKEY_LOCAL_MACHINE, ""));          // a root stays
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, "S"));          // the parent stays
+}
+
+TEST_F(RegistryTest, CreateKeyMakesEmptyKeysWithTheirAncestors) {
+    ASSERT_TRUE(RegCreateKey(HKEY_CLASSES_ROOT, "CLSID\\{1234}\\Control"));
+    ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, "CLSID\\{1234}\\ProgID", "", "TALLYKIT.X.1"));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "clsid"));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "CLSID\\{1234}\\Control"));
+    EXPECT_EQ(RegEnumKeys(HKEY_CLASSES_ROOT, ""), std::vector<std::string>{"CLSID"});
+    EXPECT_EQ(RegEnumKeys(HKEY_CLASSES_ROOT, "CLSID\\{1234}"),
+              (std::vector<std::string>{"Control", "ProgID"}));
+    EXPECT_TRUE(RegEnumValues(HKEY_CLASSES_ROOT, "CLSID\\{1234}\\Control").empty());
+    // Deleting the only child keeps the parent, as on the platform.
+    ASSERT_TRUE(RegDeleteKey(HKEY_CLASSES_ROOT, "CLSID\\{1234}\\Control"));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "CLSID\\{1234}"));
+}
+
+TEST_F(RegistryTest, InvalidKeyPathsAndRootsAreRefused) {
+    const char* badPaths[] = {"\\Lead", "Trail\\", "a\\\\b", "\\", "ctl\x01", "del\x7f"};
+    for (const char* path : badPaths) {
+        EXPECT_FALSE(RegCreateKey(HKEY_LOCAL_MACHINE, path)) << path;
+        EXPECT_FALSE(RegWriteString(HKEY_LOCAL_MACHINE, path, "v", "x")) << path;
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, path)) << path;
+    }
+    const auto notARoot = static_cast<HKEY>(5);
+    EXPECT_FALSE(RegWriteString(notARoot, "K", "v", "x"));
+    EXPECT_FALSE(RegKeyExists(notARoot, ""));
+    EXPECT_FALSE(fs::exists(RegistryFile()));  // nothing was ever written
+}
+
+TEST_F(RegistryTest, LocationComesFromTheEnvironment) {
+    struct Case {
+        std::optional<std::string> registry, xdgConfig, home;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"/x/r.txt", "/cfg", "/home/u", "/x/r.txt"},
+        {std::nullopt, "/cfg", "/home/u", "/cfg/tallykit/registry.txt"},
+        {"", "/cfg/", "/home/u", "/cfg/tallykit/registry.txt"},  // empty counts as unset
+        {std::nullopt, "relative", "/home/u", "/home/u/.config/tallykit/registry.txt"},
+        {std::nullopt, std::nullopt, "/home/u/", "/home/u/.config/tallykit/registry.txt"},
+        {std::nullopt, std::nullopt, std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        ScopedEnvironment::ClearAll();
+        ScopedEnvironment::Set("TALLYKIT_REGISTRY", c.registry);
+        ScopedEnvironment::Set("XDG_CONFIG_HOME", c.xdgConfig);
+        ScopedEnvironment::Set("HOME", c.home);
+        EXPECT_EQ(RegistryFilePath(), c.expected);
+    }
+    // A fresh location: the first write makes the folders.
+    fs::path nested = dir_ / "fresh" / "config" / "registry.txt";
+    ScopedEnvironment::Set("TALLYKIT_REGISTRY", nested.string());
+    ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, kPlexa, "PATH", "c:\\OV"));
+    EXPECT_TRUE(fs::is_regular_file(nested));
+}
+
+// ---------------------------------------------------------------- paths
+
+using PlatformPathTest = FileBackedTest;
+
+TEST_F(PlatformPathTest, MapsWindowsPathsUnderTheDriveRoot) {
+    ScopedEnvironment::Set("TALLYKIT_DRIVE_ROOT", "/R");
+    struct Case {
+        std::string path;
+        std::string mapped;
+    };
+    const Case cases[] = {
+        {"c:\\OV\\Plexa", "/R/c/OV/Plexa"},
+        {"d:/data\\x/y.txt", "/R/d/data/x/y.txt"},
+        {"c:\\OV\\\\Plexa\\", "/R/c/OV/Plexa"},
+        {"c:\\", "/R/c"},
+        {"c:", "/R/c"},
+        {"c:OV", "/R/c/OV"},
+        {"c:\\OV\\..\\x", "/R/c/x"},
+        {"c:\\..\\..\\etc\\passwd", "/R/c/etc/passwd"},
+        {"c:/../../", "/R/c"},
+        {"c:\\..hidden\\...", "/R/c/..hidden/..."},
+        {"\\OV\\Plexa", "/R/c/OV/Plexa"},
+        {"\\\\server\\share\\x", ""},
+        {"\\/server/share", ""},
+        {"/var/plexa", "/var/plexa"},
+        {"/var/plexa\\Error.txt", "/var/plexa/Error.txt"},
+        {"/var/../etc", "/var/../etc"},
+        {"lists\\table.txt", "lists/table.txt"},
+        {"1:\\x", "1:/x"},
+        {"", ""},
+        {std::string("c:\\a\0b", 6), ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MapPlatformPath(c.path), c.mapped) << c.path;
+
+    ScopedEnvironment::Set("TALLYKIT_DRIVE_ROOT", "/R/");
+    EXPECT_EQ(MapPlatformPath("c:\\OV"), "/R/c/OV");
+}
+
+TEST_F(PlatformPathTest, DriveRootComesFromTheEnvironment) {
+    ScopedEnvironment::ClearAll();
+    EXPECT_EQ(DriveRootFolder(), "");
+    EXPECT_EQ(MapPlatformPath("c:\\OV"), "");        // nowhere to put drives
+    EXPECT_EQ(MapPlatformPath("/tmp/x"), "/tmp/x");  // POSIX paths need no root
+    ScopedEnvironment::Set("HOME", "/home/u");
+    EXPECT_EQ(DriveRootFolder(), "/home/u/.local/share/tallykit/drives");
+    ScopedEnvironment::Set("XDG_DATA_HOME", "/data");
+    EXPECT_EQ(DriveRootFolder(), "/data/tallykit/drives");
+    ScopedEnvironment::Set("TALLYKIT_DRIVE_ROOT", "/drives");
+    EXPECT_EQ(MapPlatformPath("E:\\x"), "/drives/e/x");
+}
+
+TEST_F(PlatformPathTest, WritingUnderTheDriveRootCreatesTheFolders) {
+    for (const char* line : {"first\n", "second\n"}) {
+        FILE* log = OpenPlatformFile("c:\\OV\\Plexa\\Error.txt", "at");
+        ASSERT_NE(log, nullptr);
+        std::fputs(line, log);
+        std::fclose(log);
+    }
+    EXPECT_EQ(ReadText(dir_ / "drives" / "c" / "OV" / "Plexa" / "Error.txt"), "first\nsecond\n");
+    FILE* again = OpenPlatformFile("C:/OV/Plexa/Error.txt", "r");
+    ASSERT_NE(again, nullptr);
+    std::fclose(again);
+}
+
+TEST_F(PlatformPathTest, OnlyWritesUnderTheDriveRootCreateFolders) {
+    errno = 0;
+    EXPECT_EQ(OpenPlatformFile("c:\\OV\\Plexa\\Plexa.chm", "rb"), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_FALSE(fs::exists(dir_ / "drives"));
+
+    fs::path posix = dir_ / "not" / "there" / "Error.txt";
+    EXPECT_EQ(OpenPlatformFile(posix.string(), "at"), nullptr);
+    EXPECT_FALSE(fs::exists(dir_ / "not"));
+
+    errno = 0;
+    EXPECT_EQ(OpenPlatformFile("\\\\server\\share\\x", "w"), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(OpenPlatformFile("c:\\x", nullptr), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,316 @@
+#include "platform/safearray.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <set>
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+template <class T>
+bool HasStorage(SafeArray& a) {
+    return a.Count() > 0 && a.Data<T>().size() == a.Count();
+}
+
+// One row per element kind an array can hold: a nonzero sample, what a new
+// element reads as, and a value of another kind (sharing the storage type where
+// one exists), refused unless the elements are variants.
+struct KindCase {
+    VARTYPE vt;
+    Variant sample;
+    Variant zero;
+    Variant other;
+    bool (*storedAs)(SafeArray&);
+};
+
+std::vector<KindCase> KindCases() {
+    return {
+        {VT_I2, Variant::I2(-12345), Variant::I2(0), Variant::BoolRaw(-1), &HasStorage<int16_t>},
+        {VT_I4, Variant::I4(-7), Variant::I4(0), Variant::Int(-7), &HasStorage<int32_t>},
+        {VT_R4, Variant::R4(1.5f), Variant::R4(0), Variant::R8(1.5), &HasStorage<float>},
+        {VT_R8, Variant::R8(2.5), Variant::R8(0), Variant::Date(2.5), &HasStorage<double>},
+        {VT_CY, Variant::Cy({15000}), Variant::Cy({}), Variant::I8(15000), &HasStorage<CY>},
+        {VT_DATE, Variant::Date(45000.5), Variant::Date(0), Variant::R8(45000.5),
+         &HasStorage<double>},
+        {VT_BSTR, Variant::Str("text"), Variant::Str(""), Variant::Null(),
+         &HasStorage<std::string>},
+        {VT_ERROR, Variant::Error(DISP_E_PARAMNOTFOUND), Variant::Error(0),
+         Variant::I4(DISP_E_PARAMNOTFOUND), &HasStorage<int32_t>},
+        // A raw 1 (as a reset may store) must come back as 1, not as -1.
+        {VT_BOOL, Variant::BoolRaw(1), Variant::BoolRaw(0), Variant::I2(1), &HasStorage<int16_t>},
+        {VT_DECIMAL, Variant::Decimal({0, 2, DECIMAL_NEG, 1, 5}), Variant::Decimal({}),
+         Variant::Cy({5}), &HasStorage<DECIMAL>},
+        {VT_I1, Variant::I1(-3), Variant::I1(0), Variant::UI1(253), &HasStorage<int8_t>},
+        {VT_UI1, Variant::UI1(200), Variant::UI1(0), Variant::I1(-56), &HasStorage<uint8_t>},
+        {VT_UI2, Variant::UI2(60000), Variant::UI2(0), Variant::I2(-5536), &HasStorage<uint16_t>},
+        {VT_UI4, Variant::UI4(4000000000u), Variant::UI4(0), Variant::UInt(7),
+         &HasStorage<uint32_t>},
+        {VT_INT, Variant::Int(-9), Variant::Int(0), Variant::I4(-9), &HasStorage<int32_t>},
+        {VT_UINT, Variant::UInt(9), Variant::UInt(0), Variant::UI4(9), &HasStorage<uint32_t>},
+        {VT_VARIANT, Variant::Str("inner"), Variant(), Variant::I8(5), &HasStorage<Variant>},
+    };
+}
+
+TEST(SafeArray, KindTableCoversExactlyTheKindsArraysHold) {
+    std::set<VARTYPE> listed;
+    for (const KindCase& c : KindCases())
+        listed.insert(c.vt);
+    for (uint32_t vt = 0; vt <= 0xFFFF; ++vt) {
+        const bool inTable = listed.count(static_cast<VARTYPE>(vt)) > 0;
+        EXPECT_EQ(IsStorableElementType(static_cast<VARTYPE>(vt)), inTable && vt != VT_VARIANT)
+            << vt;
+        EXPECT_EQ(SafeArrayCreateVector(static_cast<VARTYPE>(vt), 0, 1) != nullptr, inTable) << vt;
+    }
+}
+
+TEST(SafeArray, EveryKindRoundTripsAndRefusesOtherKinds) {
+    for (const KindCase& c : KindCases()) {
+        SCOPED_TRACE(VarTypeName(c.vt));
+        SafeArrayPtr a = SafeArrayCreateVector(c.vt, -1, 2);
+        ASSERT_TRUE(a);
+        EXPECT_TRUE(c.storedAs(*a));
+        const int32_t at = 0;
+        Variant got;
+        ASSERT_EQ(SafeArrayGetElement(a.get(), &at, &got), S_OK);
+        EXPECT_EQ(got, c.zero);
+        ASSERT_EQ(SafeArrayPutElement(a.get(), &at, c.sample), S_OK);
+        ASSERT_EQ(SafeArrayGetElement(a.get(), &at, &got), S_OK);
+        EXPECT_EQ(got, c.sample);
+        const bool anyKind = c.vt == VT_VARIANT;
+        EXPECT_EQ(SafeArrayPutElement(a.get(), &at, c.other), anyKind ? S_OK : DISP_E_TYPEMISMATCH);
+        ASSERT_EQ(SafeArrayGetElement(a.get(), &at, &got), S_OK);
+        EXPECT_EQ(got, anyKind ? c.other : c.sample);
+    }
+}
+
+TEST(SafeArray, AddedElementsAreZeroForEveryKind) {
+    for (const KindCase& c : KindCases()) {
+        SCOPED_TRACE(VarTypeName(c.vt));
+        SafeArrayPtr a = SafeArrayCreateVector(c.vt, 0, 1);
+        ASSERT_TRUE(a);
+        ASSERT_EQ(a->SetElementAt(0, c.sample), S_OK);
+        // Shrinking to nothing first: regrown elements must not show old values.
+        for (const uint32_t count : {3u, 0u, 2u}) {
+            const SAFEARRAYBOUND bound{count, 0};
+            ASSERT_EQ(SafeArrayRedim(a.get(), &bound), S_OK);
+        }
+        EXPECT_EQ(a->ElementAt(0), c.zero);
+        EXPECT_EQ(a->ElementAt(1), c.zero);
+    }
+}
+
+// Elements hold their storage position + 1, so expected contents show where
+// each one went.
+SafeArrayPtr Numbered(const std::vector<SAFEARRAYBOUND>& bounds) {
+    SafeArrayPtr a = SafeArrayCreate(VT_I4, static_cast<uint32_t>(bounds.size()), bounds.data());
+    std::span<int32_t> data = a->Data<int32_t>();
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<int32_t>(i + 1);
+    return a;
+}
+
+TEST(SafeArray, RedimChangesTheLastDimensionInStorageOrder) {
+    struct Case {
+        const char* name;
+        std::vector<SAFEARRAYBOUND> before;
+        SAFEARRAYBOUND last;
+        std::vector<int32_t> after;
+    } cases[] = {
+        {"grow", {{3, 0}}, {5, 0}, {1, 2, 3, 0, 0}},
+        {"shrink", {{3, 0}}, {2, 0}, {1, 2}},
+        {"to empty", {{3, 0}}, {0, 0}, {}},
+        {"lower bound lowered", {{3, 5}}, {3, 2}, {1, 2, 3}},
+        {"lower bound raised, grown", {{3, -4}}, {4, 10}, {1, 2, 3, 0}},
+        {"2-D grow", {{2, 0}, {3, 1}}, {4, 1}, {1, 2, 3, 4, 5, 6, 0, 0}},
+        {"2-D shrink, rebased", {{2, 0}, {3, 1}}, {1, -1}, {1, 2}},
+        {"2-D empty first dimension", {{0, 7}, {3, 0}}, {9, 0}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SafeArrayPtr a = Numbered(c.before);
+        ASSERT_EQ(SafeArrayRedim(a.get(), &c.last), S_OK);
+        ASSERT_EQ(a->Dims(), c.before.size());
+        for (uint32_t d = 0; d + 1 < a->Dims(); ++d) {
+            EXPECT_EQ(a->Bound(d).cElements, c.before[d].cElements);
+            EXPECT_EQ(a->Bound(d).lLbound, c.before[d].lLbound);
+        }
+        EXPECT_EQ(a->Bound(a->Dims() - 1).cElements, c.last.cElements);
+        EXPECT_EQ(a->Bound(a->Dims() - 1).lLbound, c.last.lLbound);
+        const std::span<const int32_t> data = a->Data<int32_t>();
+        EXPECT_EQ(std::vector<int32_t>(data.begin(), data.end()), c.after);
+    }
+}
+
+TEST(SafeArray, IndicesOnePastEachLimitAreRefused) {
+    // Dimension 1 runs -1..0, dimension 2 runs 4..6.
+    SafeArrayPtr a = Numbered({{2, -1}, {3, 4}});
+    struct Case {
+        int32_t i, j;
+        int64_t offset;
+    } cases[] = {
+        {-1, 4, 0}, {0, 6, 5},   {0, 4, 1},   {-1, 5, 2},         {-2, 4, -1},
+        {1, 4, -1}, {-1, 3, -1}, {-1, 7, -1}, {INT32_MIN, 4, -1}, {0, INT32_MAX, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.i << "," << c.j);
+        const int32_t indices[] = {c.i, c.j};
+        EXPECT_EQ(a->Offset(indices), c.offset);
+        Variant v = Variant::Str("unchanged");
+        const HRESULT expected = c.offset < 0 ? DISP_E_BADINDEX : S_OK;
+        EXPECT_EQ(SafeArrayGetElement(a.get(), indices, &v), expected);
+        EXPECT_EQ(v, c.offset < 0 ? Variant::Str("unchanged")
+                                  : Variant::I4(static_cast<int32_t>(c.offset + 1)));
+        EXPECT_EQ(SafeArrayPutElement(a.get(), indices, Variant::I4(0)), expected);
+    }
+    const int32_t one[] = {0};
+    EXPECT_EQ(a->Offset(one), -1);
+    EXPECT_TRUE(a->ElementAt(a->Count()).IsEmpty());
+    EXPECT_EQ(a->SetElementAt(a->Count(), Variant::I4(0)), DISP_E_BADINDEX);
+
+    int32_t bound = 99;
+    EXPECT_EQ(SafeArrayGetLBound(a.get(), 0, &bound), DISP_E_BADINDEX);
+    EXPECT_EQ(SafeArrayGetUBound(a.get(), 3, &bound), DISP_E_BADINDEX);
+    ASSERT_EQ(SafeArrayGetLBound(a.get(), 1, &bound), S_OK);
+    EXPECT_EQ(bound, -1);
+    ASSERT_EQ(SafeArrayGetUBound(a.get(), 2, &bound), S_OK);
+    EXPECT_EQ(bound, 6);
+}
+
+TEST(SafeArray, NullArgumentsAreRefused) {
+    SafeArrayPtr a = SafeArrayCreateVector(VT_I4, 0, 1);
+    const int32_t index = 0;
+    int32_t bound;
+    Variant v;
+    EXPECT_EQ(SafeArrayGetDim(nullptr), 0u);
+    EXPECT_EQ(SafeArrayGetLBound(nullptr, 1, &bound), E_INVALIDARG);
+    EXPECT_EQ(SafeArrayGetUBound(a.get(), 1, nullptr), E_INVALIDARG);
+    EXPECT_EQ(SafeArrayGetElement(nullptr, &index, &v), E_INVALIDARG);
+    EXPECT_EQ(SafeArrayGetElement(a.get(), nullptr, &v), E_INVALIDARG);
+    EXPECT_EQ(SafeArrayGetElement(a.get(), &index, nullptr), E_INVALIDARG);
+    EXPECT_EQ(SafeArrayPutElement(nullptr, &index, v), E_INVALIDARG);
+    EXPECT_EQ(SafeArrayPutElement(a.get(), nullptr, v), E_INVALIDARG);
+    EXPECT_EQ(SafeArrayRedim(nullptr, &a->Bound(0)), E_INVALIDARG);
+    EXPECT_EQ(SafeArrayRedim(a.get(), nullptr), E_INVALIDARG);
+    EXPECT_EQ(SafeArrayCopy(a.get(), nullptr), E_INVALIDARG);
+    EXPECT_FALSE(SafeArrayCreate(VT_I4, 1, nullptr));
+    SafeArrayPtr copy = SafeArrayCreateVector(VT_I4, 0, 1);
+    EXPECT_EQ(SafeArrayCopy(nullptr, &copy), S_OK);
+    EXPECT_FALSE(copy);
+    EXPECT_EQ(SafeArrayDestroy(nullptr), S_OK);
+}
+
+TEST(SafeArray, CreationChecksShapeAndSize) {
+    struct Case {
+        const char* name;
+        VARTYPE vt;
+        std::vector<SAFEARRAYBOUND> bounds;
+        bool created;
+    } cases[] = {
+        {"no dimension", VT_R8, {}, false},
+        {"three dimensions", VT_R8, {{1, 0}, {1, 0}, {1, 0}}, false},
+        {"array kind", VT_ARRAY | VT_R8, {{1, 0}}, false},
+        {"last index is INT32_MAX", VT_R8, {{1, INT32_MAX}}, true},
+        {"one past INT32_MAX", VT_R8, {{2, INT32_MAX}}, false},
+        {"empty at INT32_MIN + 1", VT_R8, {{0, INT32_MIN + 1}}, true},
+        {"empty at INT32_MIN", VT_R8, {{0, INT32_MIN}}, false},
+        {"count overflows", VT_BSTR, {{UINT32_MAX, INT32_MIN}, {UINT32_MAX, INT32_MIN}}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SafeArrayPtr a =
+            SafeArrayCreate(c.vt, static_cast<uint32_t>(c.bounds.size()), c.bounds.data());
+        EXPECT_EQ(a != nullptr, c.created);
+    }
+    SafeArrayPtr a = Numbered({{UINT32_MAX, INT32_MIN}, {0, 0}});
+    const std::pair<SAFEARRAYBOUND, HRESULT> redims[] = {
+        {{UINT32_MAX, INT32_MIN}, E_OUTOFMEMORY},
+        {{2, INT32_MAX}, E_INVALIDARG},
+    };
+    for (const auto& [bound, expected] : redims) {
+        EXPECT_EQ(SafeArrayRedim(a.get(), &bound), expected);
+        EXPECT_EQ(a->Bound(1).cElements, 0u);
+        EXPECT_EQ(a->Bound(1).lLbound, 0);
+    }
+}
+
+TEST(SafeArray, MemoryExhaustionIsReportedNotFatal) {
+    if (kAddressSanitizer) GTEST_SKIP() << "the sanitizer's allocator aborts instead of failing";
+    // 2^47 doubles: within the vector's limits, far beyond any address space.
+    const SAFEARRAYBOUND huge[] = {{1u << 16, 0}, {1u << 31, 0}};
+    EXPECT_FALSE(SafeArrayCreate(VT_R8, 2, huge));
+    SafeArrayPtr a = Numbered({{1u << 16, 0}, {1, 0}});
+    EXPECT_EQ(SafeArrayRedim(a.get(), &huge[1]), E_OUTOFMEMORY);
+    EXPECT_EQ(a->Count(), size_t{1} << 16);
+    EXPECT_EQ(a->Data<int32_t>()[65535], 65536);
+}
+
+TEST(SafeArray, CopiesAreDeepAndIndependent) {
+    SafeArrayPtr inner = SafeArrayCreateVector(VT_BSTR, 3, 1);
+    ASSERT_EQ(inner->SetElementAt(0, Variant::Str("deep")), S_OK);
+    const SAFEARRAYBOUND bounds[] = {{2, -1}, {1, 7}};
+    SafeArrayPtr source = SafeArrayCreate(VT_VARIANT, 2, bounds);
+    ASSERT_EQ(source->SetElementAt(0, Variant::Array(std::move(inner))), S_OK);
+    ASSERT_EQ(source->SetElementAt(1, Variant::Str("flat")), S_OK);
+
+    SafeArrayPtr copy;
+    ASSERT_EQ(SafeArrayCopy(source.get(), &copy), S_OK);
+    const Variant before = Variant::Array(std::move(copy));
+    Variant afterCopy;
+    ASSERT_EQ(VariantCopy(&afterCopy, &before), S_OK);
+    EXPECT_EQ(before.parray()->ElementType(), VT_VARIANT);
+    EXPECT_EQ(before.parray()->Bound(1).lLbound, 7);
+
+    // Change everything reachable from the source; the copy must not see it.
+    source->Data<Variant>()[0].parray()->Data<std::string>()[0] = "changed";
+    source->Data<Variant>()[1].bstrVal() = "changed";
+    const SAFEARRAYBOUND grown{3, 0};
+    ASSERT_EQ(SafeArrayRedim(source.get(), &grown), S_OK);
+    EXPECT_EQ(before, afterCopy);
+    EXPECT_EQ(before.parray()->ElementAt(1), Variant::Str("flat"));
+    EXPECT_EQ(before.parray()->ElementAt(0).parray()->ElementAt(0), Variant::Str("deep"));
+}
+
+TEST(SafeArray, StringsAreCopiedInAndOut) {
+    SafeArrayPtr a = SafeArrayCreateVector(VT_BSTR, 0, 1);
+    const int32_t at = 0;
+    Variant in = Variant::Str("abc");
+    ASSERT_EQ(SafeArrayPutElement(a.get(), &at, in), S_OK);
+    in.bstrVal() += "d";
+    Variant out;
+    ASSERT_EQ(SafeArrayGetElement(a.get(), &at, &out), S_OK);
+    out.bstrVal() += "e";
+    EXPECT_EQ(a->Data<std::string>()[0], "abc");
+}
+
+TEST(SafeArray, OneAtATimeGrowthReallocatesGeometrically) {
+    SafeArrayPtr a = SafeArrayCreateVector(VT_R8, 0, 0);
+    std::set<const double*> places;
+    const uint32_t n = 1u << 17;
+    for (uint32_t i = 0; i < n; ++i) {
+        const SAFEARRAYBOUND bound{i + 1, 0};
+        ASSERT_EQ(SafeArrayRedim(a.get(), &bound), S_OK);
+        a->Data<double>()[i] = i;
+        places.insert(a->Data<double>().data());
+    }
+    EXPECT_LE(places.size(), 40u);
+    EXPECT_EQ(a->ElementAt(n - 1), Variant::R8(n - 1));
+    // Past a doubling, shrinking and regrowing around the size must not reallocate.
+    const SAFEARRAYBOUND past{n + 1, 0};
+    ASSERT_EQ(SafeArrayRedim(a.get(), &past), S_OK);
+    const double* settled = a->Data<double>().data();
+    for (uint32_t k = 0; k < 1000; ++k) {
+        const SAFEARRAYBOUND bound{n - 1 + (k % 2) * 2, 0};
+        ASSERT_EQ(SafeArrayRedim(a.get(), &bound), S_OK);
+    }
+    EXPECT_EQ(a->Data<double>().data(), settled);
+}
+
+}  // namespace

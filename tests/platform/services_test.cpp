@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace {
+
+// Puts the process-wide host settings back, whatever a test did to them.
+class ServicesTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        SetErrorReportObserver(nullptr);
+        SetFiringHalted(false);
+        SetOutsideServicesAvailable(true);
+    }
+};
+
+template <class Holder>
+class ServiceLifetimeTest : public ServicesTest {};
+using Holders = ::testing::Types<ErrorServiceRef, RunStateServiceRef>;
+TYPED_TEST_SUITE(ServiceLifetimeTest, Holders);
+
+TYPED_TEST(ServiceLifetimeTest, CreatedOnFirstReferenceReleasedOnLast) {
+    const uint32_t oleBefore = OleInitializeCount();
+    IUnknown* service = nullptr;
+    {
+        TypeParam first;
+        ASSERT_NE(first.Get(), nullptr);
+        service = first.Get();
+        EXPECT_EQ(OleInitializeCount(), oleBefore + 1);
+        {
+            TypeParam second;
+            EXPECT_EQ(second.Get(), first.Get());
+            EXPECT_EQ(OleInitializeCount(), oleBefore + 1);
+        }
+        // The singleton holds one reference however many holders share it;
+        // this test takes a second one to watch the last release.
+        EXPECT_EQ(service->AddRef(), 2u);
+    }
+    EXPECT_EQ(OleInitializeCount(), oleBefore);
+    EXPECT_EQ(service->Release(), 0u);  // the singleton let go of its own
+}
+
+TYPED_TEST(ServiceLifetimeTest, UnavailableServiceGivesNullButBalancesOle) {
+    const uint32_t oleBefore = OleInitializeCount();
+    {
+        TypeParam existing;
+        SetOutsideServicesAvailable(false);
+        TypeParam sharing;  // an existing service is not affected
+        EXPECT_EQ(sharing.Get(), existing.Get());
+    }
+    {
+        TypeParam holder;
+        EXPECT_EQ(holder.Get(), nullptr);
+        EXPECT_EQ(OleInitializeCount(), oleBefore + 1);
+    }
+    EXPECT_EQ(OleInitializeCount(), oleBefore);
+    SetOutsideServicesAvailable(true);
+    TypeParam later;
+    EXPECT_NE(later.Get(), nullptr);
+}
+
+TEST_F(ServicesTest, OleInitializeIsCountedPerService) {
+    const uint32_t before = OleInitializeCount();
+    {
+        ErrorServiceRef errors;
+        RunStateServiceRef runState;
+        EXPECT_EQ(OleInitialize(), S_FALSE);
+        EXPECT_EQ(OleInitializeCount(), before + 3);
+        OleUninitialize();
+    }
+    EXPECT_EQ(OleInitializeCount(), before);
+    if (before == 0) {
+        EXPECT_EQ(OleInitialize(), S_OK);
+        OleUninitialize();
+        OleUninitialize();  // unbalanced: nothing happens
+        EXPECT_EQ(OleInitializeCount(), 0u);
+    }
+}
+
+struct Report {
+    IDispatch* sender;
+    int32_t code;
+    std::string message;
+    friend bool operator==(const Report&, const Report&) = default;
+};
+
+TEST_F(ServicesTest, ReportsReachTheObserverAcrossRecreation) {
+    std::vector<Report> reports;
+    SetErrorReportObserver([&reports](IDispatch* sender, int32_t code, const std::string& text) {
+        reports.push_back({sender, code, text});
+    });
+    auto* sender = reinterpret_cast<IDispatch*>(&reports);  // never called through
+    EXPECT_EQ(ErrorServiceRef().Get()->Report(sender, -2147352566, "Out of present range."), S_OK);
+    EXPECT_EQ(ErrorServiceRef().Get()->Report(nullptr, 7, "block text"), S_OK);
+    SetErrorReportObserver(nullptr);
+    EXPECT_EQ(ErrorServiceRef().Get()->Report(nullptr, 1, "dropped"), S_OK);
+    EXPECT_EQ(reports, (std::vector<Report>{{sender, -2147352566, "Out of present range."},
+                                            {nullptr, 7, "block text"}}));
+}
+
+TEST_F(ServicesTest, ObserverMayReplaceItselfOrThrow) {
+    int calls = 0;
+    SetErrorReportObserver([&calls](IDispatch*, int32_t, const std::string&) {
+        ++calls;
+        SetErrorReportObserver(nullptr);  // runs while it is being called
+    });
+    ErrorServiceRef service;
+    EXPECT_EQ(service.Get()->Report(nullptr, 1, "a"), S_OK);
+    EXPECT_EQ(service.Get()->Report(nullptr, 1, "b"), S_OK);
+    EXPECT_EQ(calls, 1);
+
+    SetErrorReportObserver(
+        [](IDispatch*, int32_t, const std::string&) { throw std::runtime_error("host failure"); });
+    EXPECT_EQ(service.Get()->Report(nullptr, 1, "c"), E_FAIL);
+}
+
+TEST_F(ServicesTest, HaltFlagSurvivesRecreation) {
+    auto halted = [] {
+        int32_t flag = -1;
+        EXPECT_EQ(RunStateServiceRef().Get()->IsHalted(&flag), S_OK);
+        return flag;
+    };
+    EXPECT_EQ(halted(), FALSE);
+    SetFiringHalted(true);
+    EXPECT_EQ(halted(), TRUE);  // each call makes and destroys the service
+    EXPECT_TRUE(FiringHalted());
+    SetFiringHalted(false);
+    EXPECT_EQ(halted(), FALSE);
+    EXPECT_EQ(RunStateServiceRef().Get()->IsHalted(nullptr), E_POINTER);
+}
+
+}  // namespace

@@ -1,0 +1,368 @@
+#include "platform/value_text.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/safearray.h"
+
+namespace {
+
+// An array of `vt`; `elements` in text order (row by row for two dimensions).
+Variant MakeArray(VARTYPE vt, std::vector<SAFEARRAYBOUND> bounds, std::vector<Variant> elements) {
+    SafeArrayPtr a = SafeArrayCreate(vt, static_cast<uint32_t>(bounds.size()), bounds.data());
+    const size_t n0 = bounds[0].cElements;
+    const size_t n1 = bounds.size() == 2 ? bounds[1].cElements : 1;
+    for (size_t k = 0; k < elements.size(); ++k) {
+        size_t offset = bounds.size() == 1 ? k : k / n1 + (k % n1) * n0;
+        EXPECT_EQ(a->SetElementAt(offset, elements[k]), S_OK);
+    }
+    return Variant::Array(std::move(a));
+}
+
+Variant Vector(VARTYPE vt, std::vector<Variant> elements, int32_t lower = 0) {
+    uint32_t n = static_cast<uint32_t>(elements.size());
+    return MakeArray(vt, {{n, lower}}, std::move(elements));
+}
+
+Variant R8Bits(uint64_t bits) {
+    return Variant::R8(std::bit_cast<double>(bits));
+}
+Variant R4Bits(uint32_t bits) {
+    return Variant::R4(std::bit_cast<float>(bits));
+}
+
+DECIMAL Dec(uint32_t hi, uint64_t lo, uint8_t scale, bool negative) {
+    DECIMAL d;
+    d.Hi32 = hi;
+    d.Lo64 = lo;
+    d.scale = scale;
+    d.sign = negative ? DECIMAL_NEG : 0;
+    return d;
+}
+
+CY Cy(int64_t scaled) {
+    return CY{scaled};
+}
+
+std::string Parsed(std::string_view text, Variant* out, const DispatchResolver& resolve = {}) {
+    std::string error;
+    if (!ParseValue(text, out, &error, resolve)) return error.empty() ? "(no message)" : error;
+    return "";
+}
+
+// The canonical text of a value: parsing gives the value, printing gives the text.
+struct Canonical {
+    const char* text;
+    Variant value;
+};
+
+const std::vector<Canonical>& CanonicalCases() {
+    static const std::vector<Canonical> cases = {
+        {"empty", Variant()},
+        {"null", Variant::Null()},
+        {"i1 -128", Variant::I1(-128)},
+        {"ui1 255", Variant::UI1(255)},
+        {"i2 -32768", Variant::I2(-32768)},
+        {"ui2 65535", Variant::UI2(65535)},
+        {"i4 -2147483648", Variant::I4(INT32_MIN)},
+        {"ui4 4294967295", Variant::UI4(UINT32_MAX)},
+        {"i8 -9223372036854775808", Variant::I8(INT64_MIN)},
+        {"ui8 18446744073709551615", Variant::UI8(UINT64_MAX)},
+        {"int -5", Variant::Int(-5)},
+        {"uint 5", Variant::UInt(5)},
+        {"r4 1.5", Variant::R4(1.5f)},
+        {"r4 0.1", Variant::R4(0.1f)},
+        {"r4 1e-45", R4Bits(1)},
+        {"r4 -nan", R4Bits(0xFFC00000)},
+        {"r4 nan:0x7FC00001", R4Bits(0x7FC00001)},
+        {"r8 0.1", Variant::R8(0.1)},
+        {"r8 1e+300", Variant::R8(1e300)},
+        {"r8 5e-324", R8Bits(1)},
+        {"r8 -0", R8Bits(0x8000000000000000)},
+        {"r8 -inf", R8Bits(0xFFF0000000000000)},
+        {"r8 nan", R8Bits(0x7FF8000000000000)},
+        {"r8 -nan", R8Bits(0xFFF8000000000000)},
+        {"r8 nan:0x7FF8000000000001", R8Bits(0x7FF8000000000001)},
+        {"r8 nan:0xFFF0000000000001", R8Bits(0xFFF0000000000001)},
+        {"date 45000.5", Variant::Date(45000.5)},
+        {"cy 1.25", Variant::Cy(Cy(12500))},
+        {"cy -0.0001", Variant::Cy(Cy(-1))},
+        {"cy 922337203685477.5807", Variant::Cy(Cy(INT64_MAX))},
+        {"cy -922337203685477.5808", Variant::Cy(Cy(INT64_MIN))},
+        {"decimal 1.25", Variant::Decimal(Dec(0, 125, 2, false))},
+        {"decimal 1.250", Variant::Decimal(Dec(0, 1250, 3, false))},
+        {"decimal -0", Variant::Decimal(Dec(0, 0, 0, true))},
+        {"decimal 79228162514264337593543950335",
+         Variant::Decimal(Dec(UINT32_MAX, UINT64_MAX, 0, false))},
+        {"decimal -7.9228162514264337593543950335",
+         Variant::Decimal(Dec(UINT32_MAX, UINT64_MAX, 28, true))},
+        {"bool true", Variant::Bool(true)},
+        {"bool 1", Variant::BoolRaw(1)},
+        {"bool -32768", Variant::BoolRaw(-32768)},
+        {"bstr \"text\"", Variant::Str("text")},
+        {R"(bstr "a\"b\\c\nd\te\rf")", Variant::Str("a\"b\\c\nd\te\rf")},
+        {R"(bstr "\x00\x01\x1F\x7F ~")", Variant::Str(std::string("\0\x01\x1F\x7F ~", 6))},
+        {"bstr \"\xC3\xA9\xFF\x80\"",
+         Variant::Str("\xC3\xA9\xFF\x80")},  // UTF-8 and stray bytes as they are
+        {"error 0x80020004", Variant::Error(DISP_E_PARAMNOTFOUND)},
+        // Arrays, every storable element kind and every shape.
+        {"r8[1.5, 2.5]", Vector(VT_R8, {Variant::R8(1.5), Variant::R8(2.5)})},
+        {"r8@5[1, 2]", Vector(VT_R8, {Variant::R8(1), Variant::R8(2)}, 5)},
+        {"r8@-3[]", Vector(VT_R8, {}, -3)},
+        {"bstr[\"a\", \"b\"]", Vector(VT_BSTR, {Variant::Str("a"), Variant::Str("b")})},
+        {"r8[[1, 2, 3], [4, 5, 6]]", MakeArray(VT_R8, {{2, 0}, {3, 0}},
+                                               {Variant::R8(1), Variant::R8(2), Variant::R8(3),
+                                                Variant::R8(4), Variant::R8(5), Variant::R8(6)})},
+        {"r8@1,3[[1, 2], [3, 4]]",
+         MakeArray(VT_R8, {{2, 1}, {2, 3}},
+                   {Variant::R8(1), Variant::R8(2), Variant::R8(3), Variant::R8(4)})},
+        {"r8[[], []]", MakeArray(VT_R8, {{2, 0}, {0, 0}}, {})},
+        {"r8(0,4)[]", MakeArray(VT_R8, {{0, 0}, {4, 0}}, {})},
+        {"bstr@2,-1(0,3)[]", MakeArray(VT_BSTR, {{0, 2}, {3, -1}}, {})},
+        {"r4[0.1, -nan]", Vector(VT_R4, {Variant::R4(0.1f), R4Bits(0xFFC00000)})},
+        {"cy[1.25, -3]", Vector(VT_CY, {Variant::Cy(Cy(12500)), Variant::Cy(Cy(-30000))})},
+        {"decimal[1.50, -2]", Vector(VT_DECIMAL, {Variant::Decimal(Dec(0, 150, 2, false)),
+                                                  Variant::Decimal(Dec(0, 2, 0, true))})},
+        {"bool[true, false, 1]",
+         Vector(VT_BOOL, {Variant::Bool(true), Variant::Bool(false), Variant::BoolRaw(1)})},
+        {"error[0x80004005]", Vector(VT_ERROR, {Variant::Error(E_FAIL)})},
+        {"variant[i4 1, bstr \"x\"]", Vector(VT_VARIANT, {Variant::I4(1), Variant::Str("x")})},
+        {"variant[empty, null, r8@1[1, 2], bstr[[\"y\"]]]",
+         Vector(VT_VARIANT,
+                {Variant(), Variant::Null(), Vector(VT_R8, {Variant::R8(1), Variant::R8(2)}, 1),
+                 MakeArray(VT_BSTR, {{1, 0}, {1, 0}}, {Variant::Str("y")})})},
+        {"variant@-1,0[[i2 1, ui8 2], [r4 3, cy 4]]",
+         MakeArray(VT_VARIANT, {{2, -1}, {2, 0}},
+                   {Variant::I2(1), Variant::UI8(2), Variant::R4(3), Variant::Cy(Cy(40000))})},
+    };
+    return cases;
+}
+
+TEST(ValueText, CanonicalTextsRoundTrip) {
+    for (const Canonical& c : CanonicalCases()) {
+        Variant parsed;
+        EXPECT_EQ(Parsed(c.text, &parsed), "") << c.text;
+        EXPECT_EQ(parsed, c.value) << c.text;
+        EXPECT_EQ(FormatValue(c.value), c.text);
+        EXPECT_TRUE(HasExactText(c.value)) << c.text;
+    }
+}
+
+// Every kind with a name is printed and read by some canonical case (dispatch
+// has its own test below, since it needs a namer).
+TEST(ValueText, EveryNamedKindHasACanonicalCase) {
+    std::set<VARTYPE> covered = {VT_DISPATCH};
+    for (const Canonical& c : CanonicalCases())
+        covered.insert(c.value.vt() & VT_TYPEMASK);
+    for (VARTYPE vt = 0; vt <= VT_TYPEMASK; ++vt) {
+        EXPECT_TRUE(VarTypeName(vt).empty() || covered.count(vt)) << VarTypeName(vt);
+    }
+}
+
+TEST(ValueText, TwoDimensionsListRowsOverTheFirstIndex) {
+    Variant v;
+    ASSERT_EQ(Parsed("r8@1,3[[1, 2, 5], [3, 4, 6]]", &v), "");
+    ASSERT_TRUE(v.IsArray());
+    const SafeArray* a = v.parray();
+    ASSERT_EQ(a->Dims(), 2u);
+    EXPECT_EQ(a->Bound(0).cElements, 2u);
+    EXPECT_EQ(a->Bound(1).cElements, 3u);
+    const int32_t at[][2] = {{1, 3}, {2, 3}, {1, 4}, {2, 5}};
+    const double expected[] = {1, 3, 2, 6};
+    for (size_t k = 0; k < std::size(at); ++k) {
+        Variant element;
+        ASSERT_EQ(SafeArrayGetElement(a, at[k], &element), S_OK);
+        EXPECT_EQ(element, Variant::R8(expected[k])) << at[k][0] << "," << at[k][1];
+    }
+}
+
+// Other spellings that read, and the canonical text they print as.
+struct Alternate {
+    const char* text;
+    const char* canonical;
+};
+
+TEST(ValueText, ShorthandsAndAlternateSpellings) {
+    const Alternate cases[] = {
+        {"5", "i4 5"},
+        {"2147483648", "r8 2147483648"},  // beyond 32 bits: r8
+        {"2.5", "r8 2.5"},
+        {"1e3", "r8 1000"},
+        {"nan", "r8 nan"},
+        {"inf", "r8 inf"},
+        {"\"x\"", "bstr \"x\""},
+        {"true", "bool true"},
+        {"  i4 \t 5  ", "i4 5"},
+        {"bool -1", "bool true"},
+        {"error 0x1", "error 0x00000001"},
+        {"error 0Xabcdef01", "error 0xABCDEF01"},
+        {"r8 0.10000000000000001", "r8 0.1"},
+        {"r8 nan:0x7ff8000000000000", "r8 nan"},
+        {"r4 16777217", "r4 16777216"},
+        {"cy 1.2500", "cy 1.25"},
+        {"bstr \"\\x41\\x7e\"", "bstr \"A~\""},
+        {"r8@0[1]", "r8[1]"},
+        {"r8(2)[1, 2]", "r8[1, 2]"},
+        {"r8(1,2)[[1,2]]", "r8[[1, 2]]"},
+        {"r8@1,3[]", "r8@1,3(0,0)[]"},
+        {"r8[ 1 ,2 ]", "r8[1, 2]"},
+        {"r8[ [ 1 ] , [ 2 ] ]", "r8[[1], [2]]"},
+        {"variant[5, \"x\", true, 2.5]", "variant[i4 5, bstr \"x\", bool true, r8 2.5]"},
+    };
+    for (const Alternate& c : cases) {
+        Variant v;
+        EXPECT_EQ(Parsed(c.text, &v), "") << c.text;
+        EXPECT_EQ(FormatValue(v), c.canonical) << c.text;
+    }
+}
+
+struct Malformed {
+    const char* text;
+    const char* message;
+};
+
+TEST(ValueText, MalformedTextIsRefusedWithWhatAndWhere) {
+    const Malformed cases[] = {
+        {"wat", "column 1: expected a value (a kind such as r8, a number, \"text\", true or"},
+        {"5 6", "column 3: unexpected text after the value: '6'"},
+        {"i4", "column 3: expected a blank after the kind, found the end of the text"},
+        {"i4 ", "column 4: expected an integer for i4, found the end of the text"},
+        {"i4 x", "column 4: expected an integer for i4, found 'x'"},
+        {"i4 2147483648", "column 4: '2147483648' is out of the range of i4"},
+        {"ui1 256", "column 5: '256' is out of the range of ui1"},
+        {"ui4 -1", "column 5: '-1' is out of the range of ui4"},
+        {"r8 abc",
+         "column 4: expected a number (2.5, 1e-3, inf, -inf, nan, -nan, nan:0x<bits>) for r8, "
+         "found 'abc'"},
+        {"r8 1e", "column 4: expected a number"},
+        {"r8 nan:0x7FF0000000000000", "column 4: expected a number"},  // inf, not a NaN
+        {"r4 nan:0x7FF8000000000001", "column 4: expected a number"},  // too wide for r4
+        {"r8 1e999", "column 4: '1e999' is out of the range of r8"},
+        {"2e999", "column 1: '2e999' is out of the range of r8"},
+        {"cy 1.23456", "column 4: expected an amount with at most 4 decimals (1.25) for cy"},
+        {"cy 922337203685477.5808", "column 4: '922337203685477.5808' is out of the range of cy"},
+        {"decimal 0.00000000000000000000000000001", "column 9: expected a number with at most 28"},
+        {"decimal 79228162514264337593543950336", "column 9: '792281625142643375935439...' is out"},
+        {"bool yes", "column 6: expected true, false or a 16-bit integer for bool, found 'yes'"},
+        {"bool 32768", "column 6: '32768' is out of the range of bool"},
+        {"bstr x", "column 6: expected a quoted string for bstr, found 'x'"},
+        {"bstr \"abc", "column 6: unterminated string"},
+        {"bstr \"\\q\"", "column 7: unknown escape '\\q' (use \\\" \\\\ \\n \\t \\r or \\xHH)"},
+        {"bstr \"\\x4\"", "column 7: expected two hex digits after \\x"},
+        {"error 80020004", "column 7: expected 0x and 1 to 8 hex digits for error, found '8002"},
+        {"dispatch ", "column 10: expected an object name or nothing for dispatch, found the end"},
+        {"dispatch calc", "column 10: unknown object 'calc'"},
+        {"variant", "column 8: expected '[' after variant, found the end of the text"},
+        {"i8[1]", "column 3: i8 cannot be an array element kind"},
+        {"dispatch[]", "column 9: dispatch cannot be an array element kind"},
+        {"variant[variant[1]]", "column 16: an array of variants cannot hold another array of"},
+        {"variant[r8[variant[1]]]", "column 12: expected a number"},
+        {"r8[1, 2", "column 8: expected ',' or ']' in the list, found the end of the text"},
+        {"r8[1 2]", "column 6: expected ',' or ']' in the list, found '2'"},
+        {"r8[[1, 2], [3]]", "column 12: row 2 has 1 elements, row 1 has 2"},
+        {"r8[[1], 2]", "column 9: expected '[' to start a row, found '2'"},
+        {"r8@1,2[1]", "column 3: the bounds, the counts and the list disagree on the number of"},
+        {"r8(2)[[1], [2]]", "column 3: the bounds, the counts and the list disagree"},
+        {"r8(3)[1, 2]", "column 6: the list has 2 elements in dimension 1, the counts say 3"},
+        {"r8(1,2,3)[]", "column 7: expected ')' after the counts (at most two), found ','"},
+        {"r8@x[1]", "column 4: expected a 32-bit lower bound, found 'x'"},
+        {"r8@2147483647[1, 2]", "column 3: cannot make this r8 array: an index would not fit"},
+        {"r8 [1]", "column 4: expected a number"},
+    };
+    for (const Malformed& c : cases) {
+        Variant v = Variant::I4(99);
+        std::string error;
+        EXPECT_FALSE(ParseValue(c.text, &v, &error)) << c.text;
+        EXPECT_EQ(error.rfind(c.message, 0), 0u) << c.text << "\n  got: " << error;
+        EXPECT_EQ(v, Variant::I4(99)) << "a failed parse leaves the value alone: " << c.text;
+    }
+    Variant v;
+    EXPECT_FALSE(ParseValue("r8 x", &v, nullptr));  // no message wanted
+}
+
+// Every bit pattern class prints in a form that reads back to the same bits;
+// random patterns reach the payload NaNs and subnormals too.
+TEST(ValueText, FloatBitPatternsRoundTrip) {
+    std::mt19937_64 random(20240611);
+    for (int i = 0; i < 200000; ++i) {
+        uint64_t bits = random();
+        for (const Variant& v :
+             {R8Bits(bits), R4Bits(static_cast<uint32_t>(bits)), R8Bits(bits & 0x800FFFFFFFFFFFFF),
+              R4Bits(static_cast<uint32_t>(bits) | 0x7F800000)}) {
+            Variant back;
+            std::string text = FormatValue(v);
+            ASSERT_EQ(Parsed(text, &back), "") << text;
+            ASSERT_EQ(back, v) << text;
+        }
+    }
+}
+
+class Named : public RefCounted<IDispatch> {
+  public:
+    HRESULT GetIDsOfNames(std::string_view, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    HRESULT Invoke(DISPID, uint16_t, std::span<Variant>, Variant*, uint32_t*) override {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+};
+
+TEST(ValueText, DispatchPrintsTheNamersNameAndReadsThroughTheResolver) {
+    ComPtr<Named> calc = MakeCom<Named>();
+    ComPtr<IDispatch> object(calc);
+    DispatchNamer names = [&](IDispatch* p) { return p == object.Get() ? "calc" : ""; };
+    DispatchResolver resolve = [&](std::string_view name) {
+        return name == "calc" ? object : ComPtr<IDispatch>();
+    };
+    EXPECT_EQ(FormatValue(Variant::Dispatch(object), names), "dispatch calc");
+    EXPECT_EQ(FormatValue(Variant::Dispatch(object)), "dispatch ?");
+    EXPECT_EQ(FormatValue(Variant::Dispatch(object), [](IDispatch*) { return ""; }), "dispatch ?");
+    EXPECT_EQ(FormatValue(Variant::Dispatch(nullptr), names), "dispatch nothing");
+
+    Variant v;
+    ASSERT_EQ(Parsed("dispatch calc", &v, resolve), "");
+    EXPECT_EQ(v.pdispVal(), object.Get());
+    ASSERT_EQ(Parsed("dispatch nothing", &v), "");
+    EXPECT_EQ(v, Variant::Dispatch(nullptr));
+    EXPECT_EQ(Parsed("dispatch other", &v, resolve), "column 10: unknown object 'other'");
+
+    const char* text = "variant[dispatch calc, i4 1]";
+    ASSERT_EQ(Parsed(text, &v, resolve), "");
+    EXPECT_EQ(FormatValue(v, names), text);
+}
+
+TEST(ValueText, ExactTextExcludesWhatCannotComeBack) {
+    DECIMAL wideScale = Dec(0, 1, 29, false);
+    DECIMAL oddSign = Dec(0, 1, 0, false);
+    oddSign.sign = 1;
+    DECIMAL reserved = Dec(0, 1, 0, false);
+    reserved.wReserved = 1;
+    Variant nestedVariants = Vector(VT_VARIANT, {Vector(VT_VARIANT, {Variant::I4(1)})});
+    struct Case {
+        const char* what;
+        Variant value;
+        bool exact;
+    } cases[] = {
+        {"r8", Variant::R8(1), true},
+        {"null dispatch", Variant::Dispatch(nullptr), false},
+        {"decimal scale 29", Variant::Decimal(wideScale), false},
+        {"decimal sign 1", Variant::Decimal(oddSign), false},
+        {"decimal reserved bits", Variant::Decimal(reserved), false},
+        {"decimal array with scale 29", Vector(VT_DECIMAL, {Variant::Decimal(wideScale)}), false},
+        {"variants in variants", nestedVariants, false},
+        {"dispatch in variants", Vector(VT_VARIANT, {Variant::Dispatch(nullptr)}), false},
+        {"bad decimal in variants", Vector(VT_VARIANT, {Variant::Decimal(wideScale)}), false},
+        {"r8 array in variants", Vector(VT_VARIANT, {Vector(VT_R8, {Variant::R8(1)})}), true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(HasExactText(c.value), c.exact) << c.what;
+        Variant back;
+        bool reads = ParseValue(FormatValue(c.value), &back, nullptr) && back == c.value;
+        EXPECT_TRUE(reads || !c.exact) << c.what;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,457 @@
+#include "platform/variant.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/coerce.h"
+#include "platform/safearray.h"
+
+namespace {
+
+constexpr HRESULT kMismatch = DISP_E_TYPEMISMATCH;
+constexpr HRESULT kOverflow = DISP_E_OVERFLOW;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+Variant Cy(int64_t scaled) {
+    return Variant::Cy(CY{scaled});
+}
+
+Variant Dec(uint8_t scale, bool negative, uint32_t hi, uint64_t lo) {
+    DECIMAL d;
+    d.scale = scale;
+    d.sign = negative ? DECIMAL_NEG : 0;
+    d.Hi32 = hi;
+    d.Lo64 = lo;
+    return Variant::Decimal(d);
+}
+
+Variant R8Array(std::vector<double> values, int32_t lowerBound = 0) {
+    SafeArrayPtr array =
+        SafeArrayCreateVector(VT_R8, lowerBound, static_cast<uint32_t>(values.size()));
+    for (size_t i = 0; i < values.size(); ++i) {
+        const int32_t index = lowerBound + static_cast<int32_t>(i);
+        EXPECT_EQ(SafeArrayPutElement(array.get(), &index, Variant::R8(values[i])), S_OK);
+    }
+    return Variant::Array(std::move(array));
+}
+
+}  // namespace
+
+// gtest prints values through this when a comparison fails.
+static void PrintTo(const Variant& v, std::ostream* os) {
+    Variant text;
+    *os << VarTypeName(v.vt()) << (v.IsArray() ? "[]" : "");
+    if (SUCCEEDED(VariantChangeType(&text, &v, VARIANT_ALPHABOOL, VT_BSTR))) {
+        *os << " \"" << text.bstrVal() << "\"";
+    }
+}
+
+namespace {
+
+struct CoercionRow {
+    Variant source;
+    uint16_t flags;
+    VARTYPE target;
+    HRESULT hr;
+    Variant expected;  // only read on success
+};
+
+// One fact per row.
+std::vector<CoercionRow> CoercionRows() {
+    return {
+        // What the blocks rely on.
+        {Variant::Str(" 12 "), 0, VT_R8, S_OK, Variant::R8(12)},
+        {Variant::Str("12abc"), 0, VT_R8, kMismatch, {}},
+        {Variant::R8(2.5), 0, VT_I4, S_OK, Variant::I4(2)},
+        {Variant::R8(3.5), 0, VT_I4, S_OK, Variant::I4(4)},
+        {Variant::R8(3e9), 0, VT_I4, kOverflow, {}},
+        {Variant::Bool(true), 0, VT_R8, S_OK, Variant::R8(-1)},
+        {Variant::BoolRaw(1), 0, VT_R8, S_OK, Variant::R8(1)},
+        {Variant::I2(-7), 0, VT_R8, S_OK, Variant::R8(-7)},
+        {Cy(15000), 0, VT_R8, S_OK, Variant::R8(1.5)},
+        {Dec(1, false, 0, 15), 0, VT_R8, S_OK, Variant::R8(1.5)},
+        // Text to number: blanks, sign, point, exponent, thousands separators.
+        {Variant::Str(""), 0, VT_R8, kMismatch, {}},
+        {Variant::Str("  "), 0, VT_R8, kMismatch, {}},
+        {Variant::Str("\t-7\n"), 0, VT_R8, S_OK, Variant::R8(-7)},
+        {Variant::Str("+.5"), 0, VT_R8, S_OK, Variant::R8(0.5)},
+        {Variant::Str("1E-2"), 0, VT_R8, S_OK, Variant::R8(0.01)},
+        {Variant::Str("1,000.5"), 0, VT_R8, S_OK, Variant::R8(1000.5)},
+        {Variant::Str("1,5"), 0, VT_R8, S_OK, Variant::R8(15)},
+        {Variant::Str(",5"), 0, VT_R8, kMismatch, {}},
+        {Variant::Str("1,"), 0, VT_R8, kMismatch, {}},
+        {Variant::Str("0x10"), 0, VT_R8, kMismatch, {}},
+        {Variant::Str("&H10"), 0, VT_R8, kMismatch, {}},
+        {Variant::Str("."), 0, VT_R8, kMismatch, {}},
+        {Variant::Str("1e"), 0, VT_R8, kMismatch, {}},
+        {Variant::Str("- 1"), 0, VT_R8, kMismatch, {}},
+        {Variant::Str("1.#INF"), 0, VT_R8, kMismatch, {}},
+        {Variant::Str("1e400"), 0, VT_R8, kOverflow, {}},
+        {Variant::Str("1e-400"), 0, VT_R8, S_OK, Variant::R8(0)},
+        {Variant::Str("1e39"), 0, VT_R4, kOverflow, {}},
+        {Variant::Str("0.1"), 0, VT_R4, S_OK, Variant::R4(0.1f)},
+        // Double to integer: halves to even, limits and one past them.
+        {Variant::R8(0.5), 0, VT_I4, S_OK, Variant::I4(0)},
+        {Variant::R8(1.5), 0, VT_I4, S_OK, Variant::I4(2)},
+        {Variant::R8(-0.5), 0, VT_I4, S_OK, Variant::I4(0)},
+        {Variant::R8(-2.5), 0, VT_I4, S_OK, Variant::I4(-2)},
+        {Variant::R8(2147483647.49), 0, VT_I4, S_OK, Variant::I4(INT32_MAX)},
+        {Variant::R8(2147483647.5), 0, VT_I4, kOverflow, {}},
+        {Variant::R8(-2147483648.5), 0, VT_I4, S_OK, Variant::I4(INT32_MIN)},
+        {Variant::R8(-2147483648.51), 0, VT_I4, kOverflow, {}},
+        {Variant::R8(kNaN), 0, VT_I4, kOverflow, {}},
+        {Variant::R8(-kInf), 0, VT_I4, kOverflow, {}},
+        {Variant::R8(-128), 0, VT_I1, S_OK, Variant::I1(-128)},
+        {Variant::R8(-129), 0, VT_I1, kOverflow, {}},
+        {Variant::R8(127.5), 0, VT_I1, kOverflow, {}},
+        {Variant::R8(-0.5), 0, VT_UI1, S_OK, Variant::UI1(0)},
+        {Variant::R8(-0.51), 0, VT_UI1, kOverflow, {}},
+        {Variant::R8(254.5), 0, VT_UI1, S_OK, Variant::UI1(254)},
+        {Variant::R8(255.5), 0, VT_UI1, kOverflow, {}},
+        {Variant::I4(32767), 0, VT_I2, S_OK, Variant::I2(32767)},
+        {Variant::I4(32768), 0, VT_I2, kOverflow, {}},
+        {Variant::I4(65535), 0, VT_UI2, S_OK, Variant::UI2(65535)},
+        {Variant::R8(4294967295.0), 0, VT_UI4, S_OK, Variant::UI4(UINT32_MAX)},
+        {Variant::R8(4294967296.0), 0, VT_UI4, kOverflow, {}},
+        {Variant::I8(-1), 0, VT_UI4, kOverflow, {}},
+        {Variant::R8(2147483648.0), 0, VT_INT, kOverflow, {}},
+        {Variant::R8(2147483648.0), 0, VT_UINT, S_OK, Variant::UInt(2147483648u)},
+        {Variant::R8(9223372036854775808.0), 0, VT_I8, kOverflow, {}},
+        {Variant::UI8(UINT64_MAX), 0, VT_I8, S_OK, Variant::I8(-1)},
+        {Variant::UI8(UINT64_MAX), 0, VT_I4, kOverflow, {}},
+        {Variant::Str("9223372036854775807"), 0, VT_I8, S_OK, Variant::I8(INT64_MAX)},
+        {Variant::Str("9223372036854775808"), 0, VT_I8, kOverflow, {}},
+        {Variant::Str("-9223372036854775808"), 0, VT_I8, S_OK, Variant::I8(INT64_MIN)},
+        {Variant::Str("18446744073709551615"), 0, VT_UI8, S_OK, Variant::UI8(UINT64_MAX)},
+        {Variant::Str("18446744073709551616"), 0, VT_UI8, kOverflow, {}},
+        {Variant::Str("1e30"), 0, VT_UI8, kOverflow, {}},
+        {Variant::Str("2.5"), 0, VT_I4, S_OK, Variant::I4(2)},
+        {Variant::Str("2147483647.5"), 0, VT_I4, kOverflow, {}},
+        {Variant::Str("0.00000001e8"), 0, VT_I4, S_OK, Variant::I4(1)},
+        {Cy(25000), 0, VT_I4, S_OK, Variant::I4(2)},
+        {Cy(-15000), 0, VT_I4, S_OK, Variant::I4(-2)},
+        {Dec(0, true, 0, 2147483648u), 0, VT_I4, S_OK, Variant::I4(INT32_MIN)},
+        {Dec(0, true, 0, 2147483649u), 0, VT_I4, kOverflow, {}},
+        {Variant::Date(2.5), 0, VT_I4, S_OK, Variant::I4(2)},
+        // The platform moves Booleans and same-width integers by their bits.
+        {Variant::I1(-1), 0, VT_UI1, S_OK, Variant::UI1(255)},
+        {Variant::UI1(255), 0, VT_I1, S_OK, Variant::I1(-1)},
+        {Variant::I2(-1), 0, VT_UI2, S_OK, Variant::UI2(65535)},
+        {Variant::UInt(UINT32_MAX), 0, VT_I4, S_OK, Variant::I4(-1)},
+        {Variant::I4(-1), 0, VT_UINT, S_OK, Variant::UInt(UINT32_MAX)},
+        {Variant::I8(-1), 0, VT_UI8, S_OK, Variant::UI8(UINT64_MAX)},
+        {Variant::Bool(true), 0, VT_UI1, S_OK, Variant::UI1(255)},
+        {Variant::BoolRaw(256), 0, VT_UI1, S_OK, Variant::UI1(0)},
+        {Variant::Bool(true), 0, VT_UI4, S_OK, Variant::UI4(UINT32_MAX)},
+        // Floats.
+        {Variant::R8(1e39), 0, VT_R4, kOverflow, {}},
+        {Variant::R8(FLT_MAX), 0, VT_R4, S_OK, Variant::R4(FLT_MAX)},
+        {Variant::R8(kInf), 0, VT_R4, S_OK, Variant::R4(std::numeric_limits<float>::infinity())},
+        {Variant::R8(kNaN), 0, VT_R4, S_OK, Variant::R4(std::numeric_limits<float>::quiet_NaN())},
+        // Booleans.
+        {Variant::Bool(true), 0, VT_BSTR, S_OK, Variant::Str("-1")},
+        {Variant::BoolRaw(1), 0, VT_BSTR, S_OK, Variant::Str("1")},
+        {Variant::BoolRaw(1), VARIANT_ALPHABOOL, VT_BSTR, S_OK, Variant::Str("True")},
+        {Variant::Bool(false), VARIANT_ALPHABOOL, VT_BSTR, S_OK, Variant::Str("False")},
+        {Variant::Str("TRUE"), 0, VT_BOOL, S_OK, Variant::Bool(true)},
+        {Variant::Str(" False "), 0, VT_BOOL, S_OK, Variant::Bool(false)},
+        {Variant::Str("0"), 0, VT_BOOL, S_OK, Variant::Bool(false)},
+        {Variant::Str("0.1"), 0, VT_BOOL, S_OK, Variant::Bool(true)},
+        {Variant::Str("yes"), 0, VT_BOOL, kMismatch, {}},
+        {Variant::Str(""), 0, VT_BOOL, kMismatch, {}},
+        {Variant::R8(kNaN), 0, VT_BOOL, S_OK, Variant::Bool(true)},
+        {Variant::R8(-0.0), 0, VT_BOOL, S_OK, Variant::Bool(false)},
+        // Numbers to text.
+        {Variant::R8(0.1), 0, VT_BSTR, S_OK, Variant::Str("0.1")},
+        {Variant::R8(0.1 + 0.2), 0, VT_BSTR, S_OK, Variant::Str("0.3")},
+        {Variant::R8(1.0 / 3), 0, VT_BSTR, S_OK, Variant::Str("0.333333333333333")},
+        {Variant::R8(123456789012345.0), 0, VT_BSTR, S_OK, Variant::Str("123456789012345")},
+        {Variant::R8(1e15), 0, VT_BSTR, S_OK, Variant::Str("1E+15")},
+        {Variant::R8(1e300), 0, VT_BSTR, S_OK, Variant::Str("1E+300")},
+        {Variant::R8(DBL_MAX), 0, VT_BSTR, S_OK, Variant::Str("1.79769313486232E+308")},
+        {Variant::R8(0.0001), 0, VT_BSTR, S_OK, Variant::Str("0.0001")},
+        {Variant::R8(1e-5), 0, VT_BSTR, S_OK, Variant::Str("1E-05")},
+        {Variant::R8(-0.0), 0, VT_BSTR, S_OK, Variant::Str("0")},
+        {Variant::R8(kInf), 0, VT_BSTR, S_OK, Variant::Str("1.#INF")},
+        {Variant::R8(-kInf), 0, VT_BSTR, S_OK, Variant::Str("-1.#INF")},
+        {Variant::R8(kNaN), 0, VT_BSTR, S_OK, Variant::Str("1.#QNAN")},
+        {Variant::R8(std::bit_cast<double>(0xFFF8000000000000ull)), 0, VT_BSTR, S_OK,
+         Variant::Str("-1.#IND")},
+        {Variant::R4(0.1f), 0, VT_BSTR, S_OK, Variant::Str("0.1")},
+        {Variant::R4(16777216.0f), 0, VT_BSTR, S_OK, Variant::Str("1.677722E+07")},
+        {Variant::I8(INT64_MIN), 0, VT_BSTR, S_OK, Variant::Str("-9223372036854775808")},
+        {Variant::UI8(UINT64_MAX), 0, VT_BSTR, S_OK, Variant::Str("18446744073709551615")},
+        {Cy(INT64_MAX), 0, VT_BSTR, S_OK, Variant::Str("922337203685477.5807")},
+        {Cy(9), 0, VT_BSTR, S_OK, Variant::Str("0.0009")},
+        {Cy(10000), 0, VT_BSTR, S_OK, Variant::Str("1")},
+        {Dec(3, false, 0, 1000), 0, VT_BSTR, S_OK, Variant::Str("1")},
+        {Dec(10, false, 0, 1), 0, VT_BSTR, S_OK, Variant::Str("0.0000000001")},
+        {Dec(0, false, UINT32_MAX, UINT64_MAX), 0, VT_BSTR, S_OK,
+         Variant::Str("79228162514264337593543950335")},
+        {Dec(28, true, UINT32_MAX, UINT64_MAX), 0, VT_BSTR, S_OK,
+         Variant::Str("-7.9228162514264337593543950335")},
+        {Dec(29, false, 0, 1), 0, VT_BSTR, E_INVALIDARG, {}},
+        {Variant::Decimal(DECIMAL{0, 0, 0x40, 0, 1}), 0, VT_R8, E_INVALIDARG, {}},
+        // Currency: four places, halves to even.
+        {Variant::R8(1.5), 0, VT_CY, S_OK, Cy(15000)},
+        {Variant::R8(0.00005), 0, VT_CY, S_OK, Cy(0)},
+        {Variant::R8(0.00015), 0, VT_CY, S_OK, Cy(2)},
+        {Variant::R8(0.00025), 0, VT_CY, S_OK, Cy(2)},
+        {Variant::R8(1e15), 0, VT_CY, kOverflow, {}},
+        {Variant::R8(kNaN), 0, VT_CY, kOverflow, {}},
+        {Variant::Str("922337203685477.5807"), 0, VT_CY, S_OK, Cy(INT64_MAX)},
+        {Variant::Str("922337203685477.5808"), 0, VT_CY, kOverflow, {}},
+        {Variant::Str("-922337203685477.5808"), 0, VT_CY, S_OK, Cy(INT64_MIN)},
+        {Variant::Bool(true), 0, VT_CY, S_OK, Cy(-10000)},
+        // Decimal: 96 bits, scale up to 28.
+        {Variant::Str("0.5"), 0, VT_DECIMAL, S_OK, Dec(1, false, 0, 5)},
+        {Variant::Str("4294967296.0"), 0, VT_DECIMAL, S_OK, Dec(0, false, 0, 4294967296u)},
+        {Variant::Str("18446744073709551616"), 0, VT_DECIMAL, S_OK, Dec(0, false, 1, 0)},
+        {Variant::Str("79228162514264337593543950335"), 0, VT_DECIMAL, S_OK,
+         Dec(0, false, UINT32_MAX, UINT64_MAX)},
+        {Variant::Str("79228162514264337593543950336"), 0, VT_DECIMAL, kOverflow, {}},
+        {Variant::Str("1.00000000000000000000000000005"), 0, VT_DECIMAL, S_OK,
+         Dec(28, false, 542101086, 4477988020393345024u)},
+        {Variant::R8(-0.6), 0, VT_DECIMAL, S_OK, Dec(1, true, 0, 6)},
+        {Variant::R8(1e300), 0, VT_DECIMAL, kOverflow, {}},
+        {Cy(10000), 0, VT_DECIMAL, S_OK, Dec(4, false, 0, 10000)},
+        {Variant::I4(-1), 0, VT_DECIMAL, S_OK, Dec(0, true, 0, 1)},
+        // Dates: 1/1/100 to 12/31/9999; text as the English platform prints it.
+        {Variant::I4(2958465), 0, VT_DATE, S_OK, Variant::Date(2958465)},
+        {Variant::I4(2958466), 0, VT_DATE, kOverflow, {}},
+        {Variant::I4(-657434), 0, VT_DATE, S_OK, Variant::Date(-657434)},
+        {Variant::I4(-657435), 0, VT_DATE, kOverflow, {}},
+        {Variant::R8(kNaN), 0, VT_DATE, kOverflow, {}},
+        {Variant::Date(0), 0, VT_BSTR, S_OK, Variant::Str("12:00:00 AM")},
+        {Variant::Date(0.5), 0, VT_BSTR, S_OK, Variant::Str("12:00:00 PM")},
+        {Variant::Date(3.34), 0, VT_BSTR, S_OK, Variant::Str("1/2/1900 8:09:36 AM")},
+        {Variant::Date(365), 0, VT_BSTR, S_OK, Variant::Str("12/30/1900")},
+        {Variant::Date(1461.5), 0, VT_BSTR, S_OK, Variant::Str("12/31/1903 12:00:00 PM")},
+        {Variant::Date(-1.5), 0, VT_BSTR, S_OK, Variant::Str("12/29/1899 12:00:00 PM")},
+        {Variant::Date(-657434), 0, VT_BSTR, S_OK, Variant::Str("1/1/100")},
+        {Variant::Date(2958465), 0, VT_BSTR, S_OK, Variant::Str("12/31/9999")},
+        {Variant::Date(1e7), 0, VT_BSTR, E_INVALIDARG, {}},
+        {Variant::Str("1/2/1970"), 0, VT_DATE, S_OK, Variant::Date(25570)},
+        {Variant::Str("1-2-70"), 0, VT_DATE, S_OK, Variant::Date(25570)},
+        {Variant::Str("1/2/29"), 0, VT_DATE, S_OK, Variant::Date(47120)},
+        {Variant::Str("12/30/1900 6:00:00 AM"), 0, VT_DATE, S_OK, Variant::Date(365.25)},
+        {Variant::Str("12/29/1899 12:00:00 PM"), 0, VT_DATE, S_OK, Variant::Date(-1.5)},
+        {Variant::Str("12:00:00 AM"), 0, VT_DATE, S_OK, Variant::Date(0)},
+        {Variant::Str("00:00 p"), 0, VT_DATE, S_OK, Variant::Date(0.5)},
+        {Variant::Str("13:00 AM"), 0, VT_DATE, S_OK, Variant::Date(13.0 / 24)},
+        {Variant::Str("2/30/2000"), 0, VT_DATE, kMismatch, {}},
+        {Variant::Str("13/1/2000"), 0, VT_DATE, kMismatch, {}},
+        {Variant::Str("24:00"), 0, VT_DATE, kMismatch, {}},
+        {Variant::Str("0:60"), 0, VT_DATE, kMismatch, {}},
+        {Variant::Str("1"), 0, VT_DATE, kMismatch, {}},
+        {Variant::Str("0.0"), 0, VT_DATE, kMismatch, {}},
+        // Empty, null, errors, objects, arrays and bad kinds.
+        {Variant(), 0, VT_I4, S_OK, Variant::I4(0)},
+        {Variant(), 0, VT_BOOL, S_OK, Variant::Bool(false)},
+        {Variant(), 0, VT_BSTR, S_OK, Variant::Str("")},
+        {Variant(), 0, VT_DATE, S_OK, Variant::Date(0)},
+        {Variant(), 0, VT_NULL, S_OK, Variant::Null()},
+        {Variant(), 0, VT_ERROR, kMismatch, {}},
+        {Variant(), 0, VT_DISPATCH, kMismatch, {}},
+        {Variant::Str("x"), 0, VT_EMPTY, S_OK, Variant()},
+        {Variant::R8(2), 0, VT_NULL, S_OK, Variant::Null()},
+        {Variant::Null(), 0, VT_NULL, S_OK, Variant::Null()},
+        {Variant::Null(), 0, VT_EMPTY, kMismatch, {}},
+        {Variant::Null(), 0, VT_I4, kMismatch, {}},
+        {Variant::Error(5), 0, VT_ERROR, S_OK, Variant::Error(5)},
+        {Variant::Error(5), 0, VT_I4, kMismatch, {}},
+        {Variant::Error(5), 0, VT_EMPTY, kMismatch, {}},
+        {Variant::Dispatch(nullptr), 0, VT_BSTR, kMismatch, {}},
+        {Variant::I4(1), 0, VT_VARIANT, kMismatch, {}},
+        {Variant::I4(1), 0, VT_ARRAY | VT_I4, kMismatch, {}},
+        {Variant::I4(1), 0, 15, DISP_E_BADVARTYPE, {}},
+        {Variant::I4(1), 0, 13, DISP_E_BADVARTYPE, {}},
+        {Variant::I4(1), 0, 0x4003, DISP_E_BADVARTYPE, {}},
+        {Variant::I4(1), 0, VT_ARRAY | VT_I8, DISP_E_BADVARTYPE, {}},
+        {Variant::I4(1), 0, VT_ARRAY | VT_EMPTY, DISP_E_BADVARTYPE, {}},
+    };
+}
+
+TEST(VariantChangeType, MatrixOfFacts) {
+    const std::vector<CoercionRow> rows = CoercionRows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const CoercionRow& row = rows[i];
+        SCOPED_TRACE(testing::Message() << "row " << i << ": " << testing::PrintToString(row.source)
+                                        << " to " << row.target);
+        const Variant sentinel = Variant::Str("unchanged");
+        Variant dst = sentinel;
+        EXPECT_EQ(VariantChangeType(&dst, &row.source, row.flags, row.target), row.hr);
+        EXPECT_EQ(dst, SUCCEEDED(row.hr) ? row.expected : sentinel);
+    }
+}
+
+// A few values of every kind, edges included.
+std::vector<Variant> SampleValues() {
+    std::vector<Variant> samples = {
+        Variant(),
+        Variant::Null(),
+        Variant::I1(INT8_MIN),
+        Variant::UI1(UINT8_MAX),
+        Variant::I2(INT16_MIN),
+        Variant::UI2(UINT16_MAX),
+        Variant::I4(INT32_MIN),
+        Variant::UI4(UINT32_MAX),
+        Variant::I8(INT64_MIN),
+        Variant::UI8(UINT64_MAX),
+        Variant::Int(-1),
+        Variant::UInt(7),
+        Variant::R4(-FLT_MAX),
+        Variant::R4(std::numeric_limits<float>::denorm_min()),
+        Variant::R8(-DBL_MAX),
+        Variant::R8(kNaN),
+        Variant::R8(DBL_MIN),
+        Variant::R8(-0.5),
+        Variant::Cy(CY{INT64_MIN}),
+        Variant::Date(-657434.999),
+        Variant::Date(2958465.9999999),
+        Variant::Bool(true),
+        Variant::BoolRaw(1),
+        Variant::Error(E_FAIL),
+        Dec(28, true, UINT32_MAX, UINT64_MAX),
+        Dec(0, false, UINT32_MAX, UINT64_MAX),
+        Dec(30, false, 0, 1),
+        Variant::Str("-1.5e3"),
+        Variant::Str("1/1/100 11:59:59 PM"),
+        Variant::Str("true"),
+        Variant::Str("zzz"),
+        Variant::Dispatch(nullptr),
+    };
+    samples.push_back(R8Array({1.5, 2.5}));
+    return samples;
+}
+
+std::vector<VARTYPE> TargetKinds() {
+    std::vector<VARTYPE> kinds;
+    for (VARTYPE vt = 0; vt <= VT_TYPEMASK; ++vt) {
+        if (!VarTypeName(vt).empty()) kinds.push_back(vt);
+    }
+    kinds.push_back(VT_ARRAY | VT_R8);
+    kinds.push_back(VT_ARRAY | VT_BSTR);
+    return kinds;
+}
+
+// Every kind into every kind: a documented outcome, the target kind on success,
+// the destination untouched on failure, and the same answer in place.
+TEST(VariantChangeType, EveryKindIntoEveryKind) {
+    for (const Variant& source : SampleValues()) {
+        for (VARTYPE vt : TargetKinds()) {
+            SCOPED_TRACE(testing::Message() << testing::PrintToString(source) << " to " << vt);
+            const Variant sentinel = Variant::I2(42);
+            Variant dst = sentinel;
+            const HRESULT hr = VariantChangeType(&dst, &source, 0, vt);
+            EXPECT_TRUE(hr == S_OK || hr == kMismatch || hr == kOverflow || hr == E_INVALIDARG)
+                << std::hex << hr;
+            EXPECT_EQ(dst.vt(), SUCCEEDED(hr) ? vt : sentinel.vt());
+            if (FAILED(hr)) {
+                EXPECT_EQ(dst, sentinel);
+            }
+
+            Variant inPlace = source;
+            EXPECT_EQ(VariantChangeType(&inPlace, &inPlace, 0, vt), hr);
+            EXPECT_EQ(inPlace, SUCCEEDED(hr) ? dst : source);
+        }
+    }
+}
+
+TEST(VariantChangeType, ArraysConvertOnlyToTheirOwnKind) {
+    const Variant array = R8Array({1.5, 2.5}, 3);
+    Variant dst;
+    EXPECT_EQ(VariantChangeType(&dst, &array, 0, VT_ARRAY | VT_R8), S_OK);
+    EXPECT_EQ(dst, array);
+    EXPECT_NE(dst.parray(), array.parray());
+    EXPECT_EQ(VariantChangeType(&dst, &array, 0, VT_ARRAY | VT_I4), kMismatch);
+    EXPECT_EQ(VariantChangeType(&dst, &array, 0, VT_EMPTY), kMismatch);
+    EXPECT_EQ(VariantChangeType(&dst, &array, 0, VT_BSTR), kMismatch);
+}
+
+TEST(VarTypeName, NamesEveryKindAsTheHostPrintsIt) {
+    const std::vector<std::pair<VARTYPE, std::string_view>> names = {
+        {VT_EMPTY, "empty"},     {VT_NULL, "null"},
+        {VT_I1, "i1"},           {VT_UI1, "ui1"},
+        {VT_I2, "i2"},           {VT_UI2, "ui2"},
+        {VT_I4, "i4"},           {VT_UI4, "ui4"},
+        {VT_I8, "i8"},           {VT_UI8, "ui8"},
+        {VT_INT, "int"},         {VT_UINT, "uint"},
+        {VT_R4, "r4"},           {VT_R8, "r8"},
+        {VT_CY, "cy"},           {VT_DATE, "date"},
+        {VT_BOOL, "bool"},       {VT_BSTR, "bstr"},
+        {VT_ERROR, "error"},     {VT_DISPATCH, "dispatch"},
+        {VT_DECIMAL, "decimal"}, {VT_VARIANT, "variant"},
+    };
+    size_t named = 0;
+    for (VARTYPE vt = 0; vt <= VT_TYPEMASK; ++vt)
+        named += !VarTypeName(vt).empty();
+    EXPECT_EQ(named, names.size());
+    for (const auto& [vt, name] : names)
+        EXPECT_EQ(VarTypeName(vt), name) << vt;
+    EXPECT_EQ(VarTypeName(15), "");
+    EXPECT_EQ(VarTypeName(VT_ARRAY | VT_R8), "");
+}
+
+TEST(Variant, CopiesAreIndependentOfTheirSource) {
+    Variant source = R8Array({1, 2, 3});
+    Variant copy = source;
+    Variant viaCall;
+    ASSERT_EQ(VariantCopy(&viaCall, &source), S_OK);
+    const int32_t index = 1;
+    ASSERT_EQ(SafeArrayPutElement(source.parray(), &index, Variant::R8(99)), S_OK);
+    EXPECT_EQ(copy, R8Array({1, 2, 3}));
+    EXPECT_EQ(viaCall, R8Array({1, 2, 3}));
+    EXPECT_NE(copy, source);
+
+    Variant text = Variant::Str("abc");
+    Variant textCopy = text;
+    text.bstrVal() += "d";
+    EXPECT_EQ(textCopy.bstrVal(), "abc");
+}
+
+TEST(Variant, MovingAndClearingLeaveEmptyValues) {
+    Variant source = R8Array({1});
+    SafeArray* array = source.parray();
+    Variant moved = std::move(source);
+    EXPECT_TRUE(source.IsEmpty());
+    EXPECT_EQ(moved.parray(), array);
+    SafeArrayPtr taken = moved.TakeArray();
+    EXPECT_EQ(taken.get(), array);
+    EXPECT_TRUE(moved.IsEmpty());
+    Variant text = Variant::Str("x");
+    EXPECT_EQ(VariantClear(&text), S_OK);
+    EXPECT_EQ(text, Variant());
+    EXPECT_EQ(Variant::Array(nullptr), Variant());
+}
+
+TEST(Variant, EqualityComparesKindAndBits) {
+    EXPECT_EQ(Variant::R8(kNaN), Variant::R8(kNaN));
+    EXPECT_NE(Variant::R8(0.0), Variant::R8(-0.0));
+    EXPECT_NE(Variant::I4(1), Variant::Int(1));
+    EXPECT_NE(Variant::Bool(true), Variant::BoolRaw(1));
+    EXPECT_NE(Dec(1, false, 0, 10), Dec(0, false, 0, 1));
+    EXPECT_NE(R8Array({1, 2}), R8Array({1, 2}, 1));
+    EXPECT_NE(R8Array({1, 2}), R8Array({1, 3}));
+}
+
+TEST(VarR8FromStr, TextOfAtMostFifteenDigitsSurvivesARoundTrip) {
+    for (const char* text : {"0.1", "123456789012345", "9.99999999999999E+307",
+                             "2.2250738585073E-308", "-4.94065645841247E-300", "1E-05"}) {
+        double first = 0, second = 0;
+        ASSERT_EQ(VarR8FromStr(text, &first), S_OK) << text;
+        ASSERT_EQ(VarR8FromStr(VarBstrFromR8(first), &second), S_OK) << text;
+        EXPECT_EQ(first, second) << text;
+        EXPECT_EQ(VarBstrFromR8(first), text);
+    }
+}
+
+}  // namespace
