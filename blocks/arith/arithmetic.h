@@ -1,0 +1,86 @@
+#pragma once
+// The five two-input arithmetic blocks: OVAdd, OVSubtract, OVMultiply,
+// OVDivide and OVModulus. They share one interface and one shape of
+// computation and differ only by the data in their ArithmeticKind.
+#include <cstdint>
+
+#include "framework/base_math_ctrl.h"
+
+// The largest double written with 15 significant digits; every overflow guard
+// uses it rather than the true maximum.
+constexpr double OverflowLimit = 1.79764313486232E+308;
+
+enum class ArithOp { Add, Subtract, Multiply, Divide, Modulus };
+
+struct ArithmeticResult {
+    int32_t status = 0;
+    bool store = false;  // whether Value takes `value`
+    Variant value;
+};
+
+// The computation on plain values, without the block around it. `x` and `y`
+// are the inputs as put; the result says which status the run ends with and
+// what Value holds afterwards (unchanged unless `store`).
+ArithmeticResult ComputeArithmetic(ArithOp op, const Variant& x, const Variant& y);
+
+struct ArithmeticKind {
+    ArithOp op;
+    const char* shortName;  // "OVAdd"
+    int32_t helpContext;
+    VARTYPE persistedKind;  // how InputX and InputY are saved and loaded
+    double defaultY;        // initial InputY (as a long) and its persisted default
+    VARTYPE valueKind;      // initial kind of Value
+};
+
+class COVArithmeticCtrl : public COVBaseMathCtrl {
+  public:
+    explicit COVArithmeticCtrl(const ArithmeticKind& kind);
+
+    static const DispatchTable& ArithmeticMembers();
+    const DispatchTable& Members() const override { return ArithmeticMembers(); }
+    const ArithmeticKind& Kind() const { return kind_; }
+
+    Variant GetInputX() const { return InputX; }
+    void SetInputX(const Variant& value) { PutInput(1, InputX, value); }
+    Variant GetInputY() const { return InputY; }
+    void SetInputY(const Variant& value) { PutInput(2, InputY, value); }
+    Variant GetValue() const { return Value; }
+    void SetValue(const Variant& value);
+    Variant Operate();
+
+  protected:
+    int32_t GetInputIndex(DISPID dispid) override;
+    void Compute() override;
+    BOOL CanRun() override { return AmbientUserMode(); }
+    void DoPropExchange(CPropExchange* pPX) override;
+    void OnResetState() override;
+
+  private:
+    const ArithmeticKind& kind_;
+    Variant Value;
+    Variant InputY;
+    Variant InputX;
+};
+
+extern const ArithmeticKind kAddKind, kSubtractKind, kMultiplyKind, kDivideKind, kModulusKind;
+
+class COVAddCtrl : public COVArithmeticCtrl {
+  public:
+    COVAddCtrl() : COVArithmeticCtrl(kAddKind) {}
+};
+class COVSubtractCtrl : public COVArithmeticCtrl {
+  public:
+    COVSubtractCtrl() : COVArithmeticCtrl(kSubtractKind) {}
+};
+class COVMultiplyCtrl : public COVArithmeticCtrl {
+  public:
+    COVMultiplyCtrl() : COVArithmeticCtrl(kMultiplyKind) {}
+};
+class COVDivideCtrl : public COVArithmeticCtrl {
+  public:
+    COVDivideCtrl() : COVArithmeticCtrl(kDivideKind) {}
+};
+class COVModulusCtrl : public COVArithmeticCtrl {
+  public:
+    COVModulusCtrl() : COVArithmeticCtrl(kModulusKind) {}
+};

@@ -1,0 +1,384 @@
+#include "framework/base_math_ctrl.h"
+
+#include <new>
+
+#include "framework/status.h"
+#include "platform/registry.h"
+
+namespace {
+
+bool g_failTableAllocation = false;
+
+std::unique_ptr<BOOL[]> AllocateTable(int32_t count) {
+    if (g_failTableAllocation || count < 0) return nullptr;
+    std::unique_ptr<BOOL[]> table(new (std::nothrow) BOOL[static_cast<size_t>(count)]);
+    if (table) {
+        for (int32_t i = 0; i < count; ++i)
+            table[i] = TRUE;
+    }
+    return table;
+}
+
+}  // namespace
+
+void COVBaseMathCtrl::FailTableAllocationForTesting(bool fail) {
+    g_failTableAllocation = fail;
+}
+
+const DispatchTable& COVBaseMathCtrl::BaseMembers() {
+    using C = COVBaseMathCtrl;
+    static const DispatchTable table(
+        nullptr,
+        {
+            Property<&C::GetControlIn, &C::SetControlIn>(
+                "ControlIn", DISPID_CONTROLIN, "Trigger input: putting it runs a wired block"),
+            Property<&C::GetStatusCode, &C::SetStatusCode>(
+                "StatusCode", DISPID_STATUSCODE, "Status of the last computation (0 = success)"),
+            WriteOnly<&C::SetInvalidProperty>("InvalidProperty", DISPID_INVALIDPROPERTY,
+                                              "Marks the input with this DISPID invalid")
+                .Hidden(),
+            Property<&C::GetCancelBlock, &C::SetCancelBlock>(
+                "CancelBlock", DISPID_CANCELBLOCK,
+                "Set from a RunBlock handler to cancel the rest of the run"),
+            Method<&C::ShowHelp>("ShowHelp", DISPID_SHOWHELP, "Opens the block's help topic"),
+            Method<&C::QuickHelp>("QuickHelp", DISPID_QUICKHELP, "Opens the block's help topic"),
+            Method<&C::ShowPropertyPages>("ShowPropertyPages", DISPID_SHOWPROPERTYPAGES,
+                                          "Opens the block's property sheet"),
+            Property<&C::GetPropertyValid, &C::SetPropertyValid>(
+                "PropertyValid", DISPID_PROPERTYVALID,
+                "Validity of the input with this DISPID (0: the block as a whole)")
+                .Params("dispidProperty")
+                .Hidden(),
+            Property<&C::GetPlexaInfo, &C::SetPlexaInfo>("PlexaInfo", DISPID_PLEXAINFO,
+                                                         "Host information by index")
+                .Params("varIndex")
+                .Hidden(),
+            Method<&C::AboutBox>("AboutBox", DISPID_ABOUTBOX, "Shows the about box"),
+        });
+    return table;
+}
+
+const EventTable& COVBaseMathCtrl::BaseEvents() {
+    static const EventTable table(
+        nullptr,
+        {
+            {"ControlOut", EVENTID_CONTROLOUT, {}, {}, "The run is complete"},
+            {"StatusReady", EVENTID_STATUSREADY, {}, {}, "The outputs are ready"},
+            {"RunBlock", EVENTID_RUNBLOCK, {}, {}, "A run succeeded; a handler may cancel it"},
+            {"InvalidateGroup",
+             EVENTID_INVALIDATEGROUP,
+             {VT_I4},
+             {"nGroup"},
+             "An output group carries nothing valid"},
+            {"ErrorOut",
+             EVENTID_ERROROUT,
+             {VT_DISPATCH, VT_I4, VT_BSTR},
+             {"pObject", "nErrorCode", "bstrErrorString"},
+             "Status of every run"},
+            {"ValidateGroup",
+             EVENTID_VALIDATEGROUP,
+             {VT_I4},
+             {"nGroup"},
+             "An output group got no new data"},
+            {"ErrorOccurred",
+             EVENTID_ERROROCCURRED,
+             {VT_I4, VT_BSTR},
+             {"nErrorCode", "bstrErrorString"},
+             "A run failed"},
+        });
+    return table;
+}
+
+COVBaseMathCtrl::COVBaseMathCtrl(int32_t inputCount) {
+    m_pInputValid = AllocateTable(inputCount);
+    m_nInputs = m_pInputValid ? inputCount : 0;
+    m_strErrorString = kNoErrors;
+    m_strHostPath = kDefaultHostFolder;
+    if (auto path = RegReadString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane\\Plexa", "PATH")) {
+        m_strHostPath = *path;
+    }
+    if (m_nInputs != inputCount) {
+        m_lStatusCode = E_OUTOFMEMORY;
+        m_strErrorString = StatusText(E_OUTOFMEMORY);
+        // Nothing is cancelled yet, so ControlOut follows the status events.
+        FireStatusEvents(this);
+        WriteErrorLog(AmbientDisplayName(), E_OUTOFMEMORY, m_strErrorString);
+    }
+    SetInitialSize(16, 16);
+    m_varInfoTag.Clear();
+}
+
+COVBaseMathCtrl::~COVBaseMathCtrl() = default;
+
+// --- common members --------------------------------------------------------
+
+Variant COVBaseMathCtrl::GetControlIn() const {
+    return Variant::BoolRaw(static_cast<VARIANT_BOOL>(m_bControlIn));
+}
+
+void COVBaseMathCtrl::SetControlIn(const Variant& value) {
+    Variant converted;
+    if (SUCCEEDED(VariantChangeType(&converted, &value, 0, VT_BOOL))) {
+        m_bControlIn = converted.boolVal();
+    }
+    m_bTriggered = TRUE;
+    m_bInputChanged = TRUE;
+    SetInputValid(DISPID_CONTROLIN, TRUE);
+}
+
+void COVBaseMathCtrl::SetStatusCode(int32_t code) {
+    m_lStatusCode = code;
+    SetModifiedFlag();
+}
+
+void COVBaseMathCtrl::SetInvalidProperty(int32_t dispid) {
+    if (dispid == DISPID_CONTROLIN) m_bControlInWired = TRUE;
+    SetInputValid(dispid, FALSE);
+    m_bWiredMode = TRUE;
+}
+
+void COVBaseMathCtrl::SetCancelBlock(int32_t cancel) {
+    m_bCancelBlock = cancel;
+    SetModifiedFlag();
+}
+
+void COVBaseMathCtrl::ShowHelp() {}
+void COVBaseMathCtrl::QuickHelp() {
+    ShowHelp();
+}
+bool COVBaseMathCtrl::ShowPropertyPages() {
+    return false;
+}
+void COVBaseMathCtrl::AboutBox() {}
+
+bool COVBaseMathCtrl::GetPropertyValid(int32_t dispidProperty) {
+    int32_t index = GetInputIndex(dispidProperty);
+    if (index < 1 || index > m_nInputs) return true;
+    return m_pInputValid[index - 1] != FALSE;
+}
+
+void COVBaseMathCtrl::SetPropertyValid(int32_t dispidProperty, bool valid) {
+    m_bWiredMode = TRUE;
+    if (dispidProperty == DISPID_CONTROLIN) {
+        m_bControlInWired = TRUE;
+        SetInputValid(dispidProperty, valid);
+    } else if (dispidProperty == 0) {
+        if (valid) {
+            RunIfReady();
+        } else if (m_lBusy == 0) {
+            FireGroupEvent(EVENTID_INVALIDATEGROUP, GROUP_BLOCK);
+        }
+    } else {
+        SetInputValid(dispidProperty, valid);
+    }
+}
+
+Variant COVBaseMathCtrl::GetPlexaInfo(const Variant& varIndex) const {
+    Variant index;
+    if (FAILED(VariantChangeType(&index, &varIndex, 0, VT_I4))) return Variant();
+    switch (index.lVal()) {
+        case 1:
+        case 2:
+            return Variant::I4(240);
+        case 3:
+        case 4:
+        case 7:
+            return Variant::Bool(false);
+        case 5:
+            return Variant::BoolRaw(static_cast<VARIANT_BOOL>(m_bControlInWired));
+        case 6:
+            return Variant::BoolRaw(static_cast<VARIANT_BOOL>(m_bWiredMode));
+        case 8:
+            return m_varInfoTag;
+        default:
+            return Variant();
+    }
+}
+
+void COVBaseMathCtrl::SetPlexaInfo(const Variant& varIndex, const Variant& value) {
+    Variant index;
+    if (FAILED(VariantChangeType(&index, &varIndex, 0, VT_I4))) return;
+    Variant flag;
+    switch (index.lVal()) {
+        case 5:
+            if (SUCCEEDED(VariantChangeType(&flag, &value, 0, VT_BOOL))) {
+                m_bControlInWired = flag.boolVal();
+            }
+            break;
+        case 6:
+            if (SUCCEEDED(VariantChangeType(&flag, &value, 0, VT_BOOL))) {
+                m_bWiredMode = flag.boolVal();
+            }
+            break;
+        case 8:
+            m_varInfoTag = value;
+            break;
+        default:
+            break;
+    }
+}
+
+// --- trigger protocol ------------------------------------------------------
+
+void COVBaseMathCtrl::ResetBlockState() {
+    m_bControlIn = TRUE;
+    m_bControlInWired = FALSE;
+    m_bWiredMode = FALSE;
+    m_lStatusCode = 0;
+}
+
+int32_t COVBaseMathCtrl::GetInputIndex(DISPID dispid) {
+    return dispid == DISPID_CONTROLIN ? 1 : 0;
+}
+
+bool COVBaseMathCtrl::AllInputsValid() const {
+    for (int32_t i = 0; i < m_nInputs; ++i) {
+        if (!m_pInputValid[i]) return false;
+    }
+    return true;
+}
+
+BOOL COVBaseMathCtrl::RunIfReady() {
+    if (!AllInputsValid() || !CanRun() || !m_bWiredMode) return FALSE;
+    if (++m_lBusy == 1) {
+        // Keep the block alive through Compute: a handler of its events may
+        // release the host's last reference.
+        ComPtr<IDispatch> keepAlive(this);
+        Compute();
+        m_bInputChanged = FALSE;
+        m_bTriggered = FALSE;
+    }
+    --m_lBusy;
+    return TRUE;
+}
+
+void COVBaseMathCtrl::SetInputValid(DISPID dispid, BOOL valid) {
+    int32_t index = GetInputIndex(dispid);
+    if (index < 1 || index > m_nInputs) return;
+    m_pInputValid[index - 1] = valid;
+    if (!valid) {
+        if (m_lBusy != 0) return;
+        if (!m_bControlInWired || dispid == DISPID_CONTROLIN) {
+            FireGroupEvent(EVENTID_INVALIDATEGROUP, GROUP_BLOCK);
+        }
+        return;
+    }
+    if (m_bInputChanged && (!m_bControlInWired || m_bTriggered)) {
+        RunIfReady();
+        return;
+    }
+    if (m_lBusy != 0 || !AllInputsValid() || !CanRun() || !m_bWiredMode) return;
+    FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_BLOCK);
+}
+
+void COVBaseMathCtrl::NotifyBoundChange(DISPID dispid) {
+    if (!AmbientUserMode()) BoundPropertyChanged(dispid);
+}
+
+void COVBaseMathCtrl::PutInput(DISPID dispid, Variant& field, const Variant& value) {
+    field = value;
+    SetModifiedFlag();
+    NotifyBoundChange(dispid);
+    m_bInputChanged = TRUE;
+    SetInputValid(dispid, TRUE);
+}
+
+void COVBaseMathCtrl::ClearStatus() {
+    m_lStatusCode = 0;
+    m_strErrorString = kNoErrors;
+}
+
+// --- result events ---------------------------------------------------------
+
+void COVBaseMathCtrl::ReportStatus(IDispatch* pObject) {
+    if (m_lStatusCode < 0) m_strErrorString = StatusText(m_lStatusCode);
+    if (m_lStatusCode != 0 && m_errorService.Get() != nullptr) {
+        m_errorService.Get()->Report(pObject, m_lStatusCode, m_strErrorString);
+    }
+}
+
+void COVBaseMathCtrl::FireStatusEvents(IDispatch* pObject) {
+    if (!HasEventSinks()) return;  // spare building arguments nobody receives
+    Variant errorOut[] = {Variant::Dispatch(ComPtr<IDispatch>(pObject)), Variant::I4(m_lStatusCode),
+                          Variant::Str(m_strErrorString)};
+    FireBlockEvent(EVENTID_ERROROUT, errorOut);
+    if (m_lStatusCode != 0) {
+        Variant occurred[] = {Variant::I4(m_lStatusCode), Variant::Str(m_strErrorString)};
+        FireBlockEvent(EVENTID_ERROROCCURRED, occurred);
+    }
+    FireBlockEvent(EVENTID_CONTROLOUT);
+}
+
+void COVBaseMathCtrl::FireResults(IDispatch* pObject) {
+    FireResults(pObject, m_lStatusCode == 0);
+}
+
+void COVBaseMathCtrl::FireResults(IDispatch* pObject, bool ready) {
+    ReportStatus(pObject);
+    m_bCancelBlock = FALSE;
+    if (m_lStatusCode == 0) FireBlockEvent(EVENTID_RUNBLOCK);
+    if (m_bCancelBlock) {
+        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_BLOCK);
+        return;
+    }
+    if (ready) {
+        FireBlockEvent(EVENTID_STATUSREADY);
+    } else {
+        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_FAILED);
+    }
+    FireStatusEvents(pObject);
+}
+
+void COVBaseMathCtrl::FireResultsWithoutRun(IDispatch* pObject) {
+    ReportStatus(pObject);
+    if (m_bCancelBlock) {
+        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_BLOCK);
+        return;
+    }
+    FireBlockEvent(EVENTID_STATUSREADY);
+    FireStatusEvents(pObject);
+}
+
+void COVBaseMathCtrl::FireBlockEvent(DISPID dispid, std::span<Variant> args) {
+    if (!HasEventSinks()) return;
+    IRunStateService* runState = m_runState.Get();
+    if (runState != nullptr) runState->AddRef();
+    FireEvent(dispid, args, [runState] {
+        int32_t halted = 0;
+        if (runState != nullptr) runState->IsHalted(&halted);
+        return halted != 0;
+    });
+    if (runState != nullptr) runState->Release();
+}
+
+void COVBaseMathCtrl::FireGroupEvent(DISPID dispid, int32_t group) {
+    Variant args[] = {Variant::I4(group)};
+    FireBlockEvent(dispid, args);
+}
+
+// --- persistence -----------------------------------------------------------
+
+void COVBaseMathCtrl::DoPropExchange(CPropExchange* pPX) {
+    if (pPX->IsLoading()) {
+        std::string tag;
+        PX_String(pPX, "PlexaInfo_tag", tag, std::string());
+        int32_t type = VT_BSTR;
+        PX_Long(pPX, "PlexaInfo_tag_type", type, VT_BSTR);
+        m_varInfoTag = Variant::Str(std::move(tag));
+        // A tag that no longer converts to its saved kind stays a string.
+        VariantChangeType(&m_varInfoTag, &m_varInfoTag, 0, static_cast<VARTYPE>(type));
+        return;
+    }
+    Variant text;
+    if (SUCCEEDED(VariantChangeType(&text, &m_varInfoTag, 0, VT_BSTR))) {
+        std::string tag = text.bstrVal();
+        PX_String(pPX, "PlexaInfo_tag", tag, std::string());
+        int32_t type = m_varInfoTag.vt();
+        PX_Long(pPX, "PlexaInfo_tag_type", type, VT_BSTR);
+    }
+}
+
+void COVBaseMathCtrl::OnResetState() {
+    COleControl::OnResetState();
+    ResetBlockState();
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Each block family's rows of the class table, in module/classes_<family>.cpp.
+// Class identifiers share one family: {5A3C0000-7A11-4B1D-9E2B-00000000NNNN},
+// NNNN unique across the module (base 0001, arithmetic 0010-001F, comparison
+// 0020-002F, logic 0030-003F, decision blocks 0040-004F, formula 0050-005F).
+#include <span>
+
+#include "module/class_table.h"
+
+// The factory every row uses: a new instance holding one reference.
+template <class T>
+ComPtr<COleControl> CreateControl() {
+    return ComPtr<COleControl>(MakeCom<T>());
+}
+
+std::span<const ClassEntry> BaseClasses();
+std::span<const ClassEntry> ArithmeticClasses();
+std::span<const ClassEntry> ComparisonClasses();  // the six comparison blocks
+std::span<const ClassEntry> LogicClasses();       // the six logic blocks
+std::span<const ClassEntry> DecisionClasses();    // IfThenElse, SubString, OVAlarm
+std::span<const ClassEntry> FormulaClasses();

@@ -1,0 +1,335 @@
+#include "framework/base_math_ctrl.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "framework/block_value.h"
+#include "framework/status.h"
+#include "platform/registry.h"
+#include "tests/support/block_harness.h"
+
+namespace {
+
+using harness::Block;
+using harness::Trace;
+
+const Trace kSuccess = {"RunBlock", "StatusReady", "ErrorOut(self, 0, \"No Errors\")",
+                        "ControlOut"};
+
+TEST(BlockBase, WorkedRoadOfAnAddBlockWithAWiredTrigger) {
+    Block add("OVAdd");
+    add.Invalidate({"InputX", "InputY", "ControlIn"});
+    EXPECT_EQ(add.Take(),
+              (Trace{"InvalidateGroup(0)", "InvalidateGroup(0)", "InvalidateGroup(0)"}));
+    EXPECT_EQ(add.GetIndexed("PlexaInfo", Variant::I4(5)), Variant::BoolRaw(1));
+    EXPECT_EQ(add.GetIndexed("PlexaInfo", Variant::I4(6)), Variant::BoolRaw(1));
+    add.Put("InputX", Variant::I4(3));
+    add.Put("InputY", Variant::I4(4));
+    EXPECT_EQ(add.Take(), Trace{});
+    add.Put("ControlIn", Variant::Bool(true));
+    EXPECT_EQ(add.Take(), kSuccess);
+    EXPECT_EQ(add.Get("Value"), Variant::R8(7));
+    // The table stays valid: a new input computes only with a new trigger.
+    add.Put("InputX", Variant::I4(5));
+    EXPECT_EQ(add.Take(), Trace{"ValidateGroup(0)"});
+    add.Put("ControlIn", Variant::Bool(true));
+    EXPECT_EQ(add.Get("Value"), Variant::R8(9));
+}
+
+TEST(BlockBase, WithoutAWiredTriggerTheLastInvalidInputComputes) {
+    Block add("OVAdd");
+    add.Invalidate({"InputX", "InputY"});
+    EXPECT_EQ(add.Take(), (Trace{"InvalidateGroup(0)", "InvalidateGroup(0)"}));
+    add.Put("InputX", Variant::I4(1));
+    EXPECT_EQ(add.Take(), Trace{});
+    add.Put("InputY", Variant::I4(2));
+    EXPECT_EQ(add.Take(), kSuccess);
+    EXPECT_EQ(add.Get("Value"), Variant::R8(3));
+}
+
+TEST(BlockBase, TriggerBeforeTheLastInputComputesWhenItArrives) {
+    Block add("OVAdd");
+    add.Invalidate({"InputX", "InputY", "ControlIn"});
+    add.Put("InputX", Variant::I4(1));
+    add.Put("ControlIn", Variant::Bool(true));
+    EXPECT_EQ(add.Take().size(), 3u);  // only the three invalidations
+    add.Put("InputY", Variant::I4(5));
+    EXPECT_EQ(add.Take(), kSuccess);
+    EXPECT_EQ(add.Get("Value"), Variant::R8(6));
+}
+
+TEST(BlockBase, InvalidatingWithAWiredTriggerFiresOnlyForControlIn) {
+    Block add("OVAdd");
+    add.Invalidate({"ControlIn"});
+    add.Invalidate({"InputX", "InputY"});
+    EXPECT_EQ(add.Take(), Trace{"InvalidateGroup(0)"});
+}
+
+TEST(BlockBase, CancelFromARunBlockHandler) {
+    Block add("OVAdd");
+    add.onEvent = [&](DISPID id, std::span<const Variant>) {
+        if (id == EVENTID_RUNBLOCK) add.Put("CancelBlock", Variant::I4(1));
+    };
+    add.Put("InputX", Variant::I4(2));
+    add.Call("Operate");
+    EXPECT_EQ(add.Take(), (Trace{"RunBlock", "ValidateGroup(0)"}));
+    EXPECT_EQ(add.Get("Value"), Variant::R8(2));
+    EXPECT_EQ(add.Get("CancelBlock"), Variant::Bool(true));
+    // The next run starts uncancelled.
+    add.onEvent = nullptr;
+    add.Call("Operate");
+    EXPECT_EQ(add.Take(), kSuccess);
+}
+
+TEST(BlockBase, AnInputPutWhileFiringStartsNoNestedRun) {
+    Block add("OVAdd");
+    add.Invalidate({"InputX", "InputY"});
+    add.Take();
+    int runs = 0;
+    add.onEvent = [&](DISPID id, std::span<const Variant>) {
+        if (id == EVENTID_RUNBLOCK) {
+            ++runs;
+            add.Put("InputX", Variant::I4(100));  // would run again if not guarded
+            add.Put("InvalidProperty", Variant::I4(1));
+            add.Put("InputX", Variant::I4(100));
+        }
+    };
+    add.Put("InputX", Variant::I4(1));
+    add.Put("InputY", Variant::I4(2));
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(add.Take(), kSuccess);  // no InvalidateGroup or ValidateGroup while busy
+    EXPECT_EQ(add.Get("Value"), Variant::R8(3));
+}
+
+TEST(BlockBase, PropertyValidReadsAndPuts) {
+    Block add("OVAdd");
+    EXPECT_EQ(add.GetIndexed("PropertyValid", Variant::I4(3)), Variant::Bool(true));  // output
+    EXPECT_EQ(add.GetIndexed("PropertyValid", Variant::I4(999)), Variant::Bool(true));
+    add.PutIndexed("PropertyValid", Variant::I4(1), Variant::Bool(false));
+    EXPECT_EQ(add.GetIndexed("PropertyValid", Variant::I4(1)), Variant::Bool(false));
+    EXPECT_EQ(add.GetIndexed("PlexaInfo", Variant::I4(6)), Variant::BoolRaw(1));
+    EXPECT_EQ(add.Take(), Trace{"InvalidateGroup(0)"});
+    add.PutIndexed("PropertyValid", Variant::I4(0), Variant::Bool(false));
+    EXPECT_EQ(add.Take(), Trace{"InvalidateGroup(0)"});
+    // The last invalid input made valid without a new value: the block waits for its trigger.
+    add.PutIndexed("PropertyValid", Variant::I4(1), Variant::Bool(true));
+    EXPECT_EQ(add.Take(), Trace{"ValidateGroup(0)"});
+    // DISPID 0 stands for the block as a whole: TRUE runs it when it is ready.
+    add.PutIndexed("PropertyValid", Variant::I4(0), Variant::Bool(true));
+    EXPECT_EQ(add.Take(), kSuccess);
+}
+
+// A container whose mode a test sets; it records bound-property notices.
+class Site : public IControlSite {
+  public:
+    bool AmbientUserMode() const override { return userMode; }
+    std::string AmbientDisplayName() const override { return "Adder 1"; }
+    LCID AmbientLocaleID() const override { return 0x0407; }
+    void OnBoundPropertyChanged(DISPID dispid) override { notices.push_back(dispid); }
+    bool userMode = true;
+    std::vector<DISPID> notices;
+};
+
+TEST(BlockBase, DesignModeNeitherRunsNorStaysSilentAboutBoundChanges) {
+    Site site;
+    site.userMode = false;
+    Block add("OVAdd");
+    add.control->SetClientSite(&site);
+    add.Invalidate({"InputX"});
+    add.Take();
+    add.Put("InputX", Variant::I4(4));
+    EXPECT_EQ(add.Take(), Trace{});  // CanRun is false in design mode
+    EXPECT_EQ(site.notices, std::vector<DISPID>{1});
+    EXPECT_TRUE(add.control->IsModified());
+    site.userMode = true;
+    add.Put("InputX", Variant::I4(5));
+    EXPECT_EQ(add.Take(), kSuccess);
+    EXPECT_EQ(site.notices.size(), 1u);  // no notice in run mode
+    add.control->SetClientSite(nullptr);
+}
+
+TEST(BlockBase, PlexaInfoByIndex) {
+    Block add("OVAdd");
+    struct Row {
+        Variant index, expected;
+    };
+    const Row rows[] = {
+        {Variant::I4(1), Variant::I4(240)},     {Variant::Str("2"), Variant::I4(240)},
+        {Variant::I4(3), Variant::Bool(false)}, {Variant::I4(4), Variant::Bool(false)},
+        {Variant::I4(7), Variant::Bool(false)}, {Variant::I4(5), Variant::BoolRaw(0)},
+        {Variant::I4(6), Variant::BoolRaw(0)},  {Variant::I4(9), Variant()},
+        {Variant::Str("x"), Variant()},         {Variant::I4(-1), Variant()},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(add.GetIndexed("PlexaInfo", r.index), r.expected)
+            << harness::Describe(r.index, nullptr);
+    }
+    add.PutIndexed("PlexaInfo", Variant::I4(1), Variant::I4(5));  // ignored
+    EXPECT_EQ(add.GetIndexed("PlexaInfo", Variant::I4(1)), Variant::I4(240));
+    add.PutIndexed("PlexaInfo", Variant::I4(6), Variant::Str("true"));
+    EXPECT_EQ(add.GetIndexed("PlexaInfo", Variant::I4(6)), Variant::BoolRaw(-1));
+    add.PutIndexed("PlexaInfo", Variant::I4(5), Variant::Str("not a bool"));
+    EXPECT_EQ(add.GetIndexed("PlexaInfo", Variant::I4(5)), Variant::BoolRaw(0));
+}
+
+TEST(BlockBase, InfoTagSurvivesSaveAndLoadWithItsKind) {
+    const Variant tags[] = {Variant::I4(42), Variant::R8(0.1), Variant::Str("tag text"),
+                            Variant::Bool(true)};
+    for (const Variant& tag : tags) {
+        Block a("OVAdd");
+        a.PutIndexed("PlexaInfo", Variant::I4(8), tag);
+        PropertyBag bag;
+        a.control->Save(bag);
+        Block b("OVAdd");
+        b.control->Load(bag);
+        EXPECT_EQ(b.GetIndexed("PlexaInfo", Variant::I4(8)), tag)
+            << harness::Describe(tag, nullptr);
+    }
+    PropertyBag empty;
+    Block fresh("OVAdd");
+    fresh.control->Load(empty);
+    EXPECT_EQ(fresh.GetIndexed("PlexaInfo", Variant::I4(8)), Variant::Str(""));
+}
+
+TEST(BlockBase, RefusedAccessUsesThePlatformErrors) {
+    Block add("OVAdd");
+    Variant out;
+    EXPECT_EQ(add.control->Invoke(DISPID_INVALIDPROPERTY, DISPATCH_PROPERTYGET, {}, &out),
+              CTL_E_GETNOTSUPPORTED);
+    Variant shown;
+    EXPECT_EQ(add.control->Invoke(DISPID_SHOWPROPERTYPAGES, DISPATCH_METHOD, {}, &shown), S_OK);
+    EXPECT_EQ(shown, Variant::Bool(false));
+    EXPECT_EQ(add.control->Invoke(DISPID_SHOWHELP, DISPATCH_METHOD, {}, &out), S_OK);
+    EXPECT_EQ(add.control->Invoke(DISPID_ABOUTBOX, DISPATCH_METHOD, {}, &out), S_OK);
+}
+
+TEST(BlockBase, ReportsReachTheErrorServiceBeforeAnyEvent) {
+    std::vector<std::string> order;
+    SetErrorReportObserver([&](IDispatch*, int32_t code, const std::string& message) {
+        order.push_back("report " + std::to_string(code) + " " + message);
+    });
+    {
+        Block div("OVDivide");
+        div.onEvent = [&](DISPID id, std::span<const Variant>) {
+            order.push_back("event " + std::to_string(id));
+        };
+        div.Put("InputY", Variant::I4(0));
+        order.clear();
+        div.Call("Operate");
+        div.Put("InputY", Variant::I4(1));
+        div.Call("Operate");  // success: no report
+    }
+    SetErrorReportObserver(nullptr);
+    ASSERT_GE(order.size(), 2u);
+    EXPECT_EQ(order[0], "report -2147016896 Divide by zero error");
+    EXPECT_EQ(std::count_if(order.begin(), order.end(),
+                            [](const std::string& s) { return s.rfind("report", 0) == 0; }),
+              1);
+}
+
+TEST(BlockBase, HaltStopsEventDelivery) {
+    Block add("OVAdd");
+    SetFiringHalted(true);
+    add.Call("Operate");
+    SetFiringHalted(false);
+    EXPECT_EQ(add.Take(), Trace{});
+    add.Call("Operate");
+    EXPECT_EQ(add.Take(), kSuccess);
+}
+
+// Points the registry and the drive root at a fresh temporary folder.
+class TempMachine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = std::filesystem::temp_directory_path() /
+                ("tk_base_" + std::to_string(::getpid()) + "_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(root_);
+        std::filesystem::create_directories(root_);
+        setenv("TALLYKIT_REGISTRY", (root_ / "registry.txt").c_str(), 1);
+        setenv("TALLYKIT_DRIVE_ROOT", (root_ / "drives").c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("TALLYKIT_REGISTRY");
+        unsetenv("TALLYKIT_DRIVE_ROOT");
+        std::filesystem::remove_all(root_);
+    }
+    std::string ReadLog(const std::filesystem::path& p) {
+        std::ifstream in(p);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    std::filesystem::path root_;
+};
+
+TEST_F(TempMachine, ErrorLogLineGoesToTheDefaultFolder) {
+    WriteErrorLog("Adder 1", E_OUTOFMEMORY, "Not enough memory");
+    std::string log = ReadLog(root_ / "drives/c/OV/Plexa/Error.txt");
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log.find(", Adder 1, -2147024882, Not enough memory\n"), std::string::npos) << log;
+    WriteErrorLog("Adder 2", 5, "again");
+    EXPECT_NE(ReadLog(root_ / "drives/c/OV/Plexa/Error.txt").find("Adder 1"), std::string::npos);
+}
+
+TEST_F(TempMachine, RegistryNamesTheLogAndHostFolders) {
+    RegWriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane Inc.\\Plexa", "PATH",
+                   (root_ / "logs").string());
+    RegWriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane\\Plexa", "PATH", "d:\\Host");
+    std::filesystem::create_directories(root_ / "logs");
+    WriteErrorLog("x", 1, "m");
+    EXPECT_FALSE(ReadLog(root_ / "logs/Error.txt").empty());
+    Block add("OVAdd");
+    EXPECT_EQ(dynamic_cast<COVBaseMathCtrl*>(add.control.Get())->HostPath(), "d:\\Host");
+}
+
+TEST_F(TempMachine, TableAllocationFailureReportsAndLogs) {
+    COVBaseMathCtrl::FailTableAllocationForTesting(true);
+    Block add("OVAdd");
+    COVBaseMathCtrl::FailTableAllocationForTesting(false);
+    // The status the constructor set does not outlive the reset of a new block; the log keeps it.
+    std::string log = ReadLog(root_ / "drives/c/OV/Plexa/Error.txt");
+    EXPECT_NE(log.find(", -2147024882, "), std::string::npos) << log;
+    // An empty table counts every input as valid.
+    EXPECT_EQ(add.GetIndexed("PropertyValid", Variant::I4(1)), Variant::Bool(true));
+    EXPECT_EQ(add.Call("Operate"), Variant::R8(0));
+}
+
+TEST(StatusText, FallbacksAndTrimming) {
+    EXPECT_EQ(StatusText(ERROR_DIVIDE_BY_ZERO_HR), "Divide by zero error");
+    EXPECT_EQ(StatusText(HResult(0x80041234)), "Unknown error");
+    std::string overflow = StatusText(DISP_E_OVERFLOW);
+    EXPECT_FALSE(overflow.empty());
+    EXPECT_NE(overflow, "Unknown error");
+    EXPECT_FALSE(std::isspace(static_cast<unsigned char>(overflow.back())));
+}
+
+TEST(ConvertStringInput, NumbersThenBooleans) {
+    struct Row {
+        const char* text;
+        Variant expected;
+    };
+    const Row rows[] = {
+        {"  42", Variant::I4(42)},
+        {"-7x", Variant::I4(-7)},
+        {"0.5", Variant::I4(0)},
+        {"12abc", Variant::I4(12)},
+        {"+3", Variant::I4(3)},
+        {"99999999999", Variant::I4(INT32_MAX)},
+        {"TRUE", Variant::Bool(true)},
+        {"yes", Variant::Bool(true)},
+        {" False ", Variant::Bool(false)},
+        {"", Variant::Bool(false)},
+        {"   ", Variant::Bool(false)},
+        {"-", Variant::Bool(true)},
+    };
+    for (const Row& r : rows) {
+        Variant v = Variant::Str(r.text);
+        ConvertStringInput(v);
+        EXPECT_EQ(v, r.expected) << '"' << r.text << '"';
+    }
+}
+
+}  // namespace
