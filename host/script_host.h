@@ -1,0 +1,159 @@
+#pragma once
+// The script host: runs the script language (host/script_reader.h) against
+// blocks created through the module's class table, reaching them only as any
+// outside host would: dispatch by name and DISPID, event sinks, the control
+// site, property exchange and the outside services.
+//
+// Output. Standard output (`out`) is the transcript: values read
+// (`OBJ.MEMBER = TYPED`), method results, events (`OBJ! EVENT(ARG, ...)`),
+// reports (`report OBJ 0xHHHHHHHH "MESSAGE"`), echo text, and
+// `error 0xHHHHHHHH MESSAGE` for every call an object refused (MESSAGE is the
+// platform's text for the code, "Unknown error" when it has none). Typed values
+// are those of FormatValue, objects named by their script names.
+//
+// Diagnostics. Every bad line gives exactly one line on the diagnostic stream
+// (`err`): `SOURCE:LINE: what went wrong`, LINE being the line of the command
+// (for a handler body, the line of its `on`). Bad lines are those that do not
+// parse (reported when the script reaches them), name an unknown object, class,
+// member or event, cannot read or write their file, are refused by the object
+// (also in the transcript, above), or fail an `expect`. The script goes on
+// after each; ExitStatus() becomes 1.
+//
+// Objects. `new` (and `load`) over an existing name replaces that object: the
+// old one is disconnected and its handlers and event printing go with it.
+// Objects the script lets go (replaced ones after the command, all of them
+// when the host ends) are reset before they are released, which breaks
+// reference cycles built through dispatch values.
+// Each object has a site of its own: display name = its script name, user mode
+// = run mode unless created with `design`.
+//
+// Re-entrancy. Handlers run inside the event's delivery and may set inputs,
+// call methods, create objects and declare handlers; a handler declared during
+// a delivery first runs at the next one. Handlers that start each other
+// without end stop at a nesting limit: one diagnostic, and no further handler
+// runs until the top-level command that started them is done.
+#include <cstdint>
+#include <iosfwd>
+#include <limits>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "host/script_reader.h"
+#include "platform/ole_control.h"
+
+struct HostOptions {
+    // `repeat` counts above this are refused (a diagnostic; the body does not run).
+    uint64_t maxRepeat = std::numeric_limits<uint64_t>::max();
+    // Commands run (handler bodies included) before the script is stopped.
+    uint64_t maxSteps = std::numeric_limits<uint64_t>::max();
+    // Handler deliveries nested inside one another.
+    int maxHandlerDepth = 64;
+    // Whether save and load may touch files (off: refused with a diagnostic).
+    bool fileAccess = true;
+};
+
+class ScriptHost {
+  public:
+    ScriptHost(std::ostream& out, std::ostream& err, HostOptions options = {});
+    // Disconnects every object; switches reports off and halt off if this host
+    // switched them on.
+    ~ScriptHost();
+    ScriptHost(const ScriptHost&) = delete;
+    ScriptHost& operator=(const ScriptHost&) = delete;
+
+    // Reads every line of `text` first, then runs the lines in order until the
+    // end, `quit` or the step limit. Diagnostics name `source`.
+    void RunScript(std::string_view text, std::string_view source);
+    // Reads and runs one more line (the interactive prompt): lines count on from
+    // the last one run, under the source name of the last RunScript ("<stdin>"
+    // before any).
+    void RunLine(std::string_view line);
+
+    // Whether `quit` ran or the step limit stopped the script.
+    bool Stopped() const { return stopped_; }
+    // 0 while every line ran clean; 1 after any bad line or failed expect.
+    int ExitStatus() const { return failed_ ? 1 : 0; }
+
+    struct Object;
+
+  private:
+    struct Frame;  // the event being handled, if any
+
+    void Run(const Command& command, const Frame& frame);
+    void RunParsed(const ParsedLine& line);
+    void Run(const NewCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const SetCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const GetCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const CallCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const InvalidateCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const EventsCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const ReportsCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const HaltCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const OnCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const SaveCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const LoadCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const ExpectCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const RepeatCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const EchoCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const ClassesCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const HelpCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const QuitCommand& c, const Command& cmd, const Frame& frame);
+
+    // Creates OBJ as an instance of CLASS with its site and event sink, but
+    // does not initialise it; null (diagnostic given) for an unknown class.
+    std::shared_ptr<Object> Create(const std::string& name, const std::string& className,
+                                   bool design, const Command& cmd);
+    // Makes `object` OBJ; an object it replaces is retired.
+    void Install(std::shared_ptr<Object> object);
+    // Closes and releases retired objects; only between top-level commands.
+    void CloseRetired();
+    Object* Find(const std::string& name, const Command& cmd);
+    std::string NameOf(IDispatch* dispatch) const;
+
+    // Resolves OBJ.MEMBER into ref.cache; false (diagnostic given) if unknown.
+    bool Resolve(const MemberRef& ref, const Command& cmd);
+    // Reads, writes or calls ref with its arguments; `value` is the new value
+    // of a put (moved from). False (transcript line and diagnostic given) when
+    // something failed.
+    bool Access(const MemberRef& ref, uint16_t flags, Variant* value, Variant* result,
+                const Command& cmd, const Frame& frame);
+    bool Evaluate(const Operand& operand, Variant* out, const Command& cmd, const Frame& frame);
+    std::string Describe(const MemberRef& ref) const;
+    std::string Format(const Variant& value) const;
+
+    void OnEvent(const std::shared_ptr<Object>& object, DISPID event,
+                 std::span<const Variant> args);
+
+    void Diagnose(const Command& cmd, const std::string& message);
+    void Diagnose(int line, const std::string& message);
+    // The transcript's `error` line for a refused call, and its diagnostic.
+    void Refused(const Command& cmd, HRESULT hr, const std::string& what);
+
+    std::ostream& out_;
+    std::ostream& err_;
+    HostOptions options_;
+    std::string source_ = "<stdin>";
+    int lastLine_ = 0;
+    std::unordered_map<std::string, std::shared_ptr<Object>> objects_;
+    std::vector<std::shared_ptr<Object>> retired_;  // replaced, not yet closed
+    uint64_t generation_ = 1;                       // changes whenever objects_ does
+    uint64_t steps_ = 0;
+    int handlerDepth_ = 0;
+    bool handlersStopped_ = false;  // the nesting limit was hit in this command
+    bool stopped_ = false;
+    bool failed_ = false;
+    bool reportsOn_ = false;
+    bool haltOn_ = false;
+};
+
+// Lists every creatable class: ProgID, coclass name ("-" for none), class
+// name, and whether it registers.
+void PrintClasses(std::ostream& out);
+// The command list of the script language with usages and summaries.
+void PrintCommands(std::ostream& out);
+// A class's members (kind, parameters, type, flags, help) and events.
+void PrintMembers(std::ostream& out, COleControl& control);
