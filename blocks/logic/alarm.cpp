@@ -1,0 +1,208 @@
+#include "blocks/logic/alarm.h"
+
+#include <vector>
+
+#include "framework/block_value.h"
+#include "platform/property_bag.h"
+
+const AlarmZoneDesc kAlarmZones[kAlarmZoneCount] = {
+    {AlarmZone::VeryHigh, "VeryHighAlarm", 6, 4}, {AlarmZone::High, "HighAlarm", 7, 5},
+    {AlarmZone::Normal, "Normal", 8, 6},          {AlarmZone::Low, "LowAlarm", 9, 7},
+    {AlarmZone::VeryLow, "VeryLowAlarm", 10, 8},
+};
+
+// Rules by (stored, current): FF, FT, TF, TT.
+const AlarmOptionDesc kAlarmOptions[3] = {
+    // Every zone reports its new state on every update.
+    {ovFireEachUpdate,
+     "ovFireEachUpdate",
+     "0 - Fire alarms on each data update",
+     {false, true, false, true},
+     {true, true, true, true},
+     true,
+     false},
+    // A zone reports when it is entered and when it is left.
+    {ovFireEachTransition,
+     "ovFireEachTransition",
+     "1 - Fire alarms once on each alarm transition",
+     {false, true, false, true},
+     {false, true, true, false},
+     false,
+     true},
+    // A zone reports once when entered and stays latched.
+    {ovFireFirstTransitionOnly,
+     "ovFireFirstTransitionOnly",
+     "2 - Fire alarms once on first alarm transition",
+     {false, true, true, true},
+     {false, true, false, false},
+     false,
+     true},
+};
+
+namespace {
+
+const AlarmOptionDesc kNoAlarmOption{
+    static_cast<ALARM_OPTIONS_TYPE>(-1), "",    "",   {false, false, true, true},
+    {false, false, false, false},        false, false};
+
+// Persisted and member names of the inputs, in DISPID order.
+constexpr const char* kInputNames[5] = {"Value", "VeryHigh", "High", "Low", "VeryLow"};
+
+size_t RuleIndex(bool stored, bool current) {
+    return (stored ? 2 : 0) + (current ? 1 : 0);
+}
+
+}  // namespace
+
+const AlarmOptionDesc& AlarmOptionRule(int32_t option) {
+    for (const AlarmOptionDesc& d : kAlarmOptions) {
+        if (d.value == option) return d;
+    }
+    return kNoAlarmOption;
+}
+
+AlarmReading ReadAlarmInputs(std::span<const Variant, 5> inputs) {
+    double v[5];
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        Variant d;
+        if (FAILED(VariantChangeType(&d, &inputs[i], 0, VT_R8)))
+            return {TYPE_E_TYPEMISMATCH, 0, {}};
+        v[i] = d.dblVal();
+    }
+    AlarmReading r{0, v[0], {v[1], v[2], v[3], v[4]}};
+    const AlarmThresholds& t = r.limits;
+    if (!(t.veryHigh >= t.high && t.high >= t.low && t.low >= t.veryLow)) {
+        return {ERROR_INVALID_DATA_HR, 0, {}};
+    }
+    return r;
+}
+
+ZoneStates ClassifyAlarm(double x, const AlarmThresholds& t) {
+    return {
+        x >= t.veryHigh,         t.high <= x && x < t.veryHigh,
+        t.low < x && x < t.high, t.veryLow < x && x <= t.low,
+        x <= t.veryLow,
+    };
+}
+
+// --- the block --------------------------------------------------------------
+
+COVAlarmCtrl::COVAlarmCtrl() : COVBaseMathCtrl(6) {}
+
+const DispatchTable& COVAlarmCtrl::AlarmMembers() {
+    using C = COVAlarmCtrl;
+    static const DispatchTable table(
+        &COVBaseMathCtrl::BaseMembers(),
+        {
+            Property<&C::GetInput<1>, &C::SetInput<1>>(kInputNames[0], 1, "Value to classify"),
+            Property<&C::GetInput<2>, &C::SetInput<2>>(kInputNames[1], 2,
+                                                       "Lowest value of the very high zone"),
+            Property<&C::GetInput<3>, &C::SetInput<3>>(kInputNames[2], 3,
+                                                       "Lowest value of the high zone"),
+            Property<&C::GetInput<4>, &C::SetInput<4>>(kInputNames[3], 4,
+                                                       "Highest value of the low zone"),
+            Property<&C::GetInput<5>, &C::SetInput<5>>(kInputNames[4], 5,
+                                                       "Highest value of the very low zone"),
+            Property<&C::GetAlarmOptions, &C::SetAlarmOptions>("AlarmOptions", 6,
+                                                               "When the zone events fire"),
+            WriteOnly<&C::SetAlarmClear>("AlarmClear", 7, "Any put clears the latched zone states"),
+            ReadOnly<&C::GetAlarmState<AlarmZone::VeryLow>>("VeryLowAlarmState", 8,
+                                                            "True in the very low zone"),
+            ReadOnly<&C::GetAlarmState<AlarmZone::Low>>("LowAlarmState", 9, "True in the low zone"),
+            ReadOnly<&C::GetAlarmState<AlarmZone::VeryHigh>>("VeryHighAlarmState", 10,
+                                                             "True in the very high zone"),
+            ReadOnly<&C::GetAlarmState<AlarmZone::High>>("HighAlarmState", 11,
+                                                         "True in the high zone"),
+            ReadOnly<&C::GetAlarmState<AlarmZone::Normal>>("NormalAlarmState", 12,
+                                                           "True in the normal zone"),
+            Method<&C::Operate>("Operate", 13, "Classifies the input at once"),
+        });
+    return table;
+}
+
+const EventTable& COVAlarmCtrl::AlarmEvents() {
+    static const EventTable table(&COVBaseMathCtrl::BaseEvents(), [] {
+        std::vector<EventDesc> own;
+        for (const AlarmZoneDesc& z : kAlarmZones) {
+            own.push_back({z.event, z.eventId, {VT_VARIANT}, {"Value"}, "Zone state changed"});
+        }
+        return own;
+    }());
+    return table;
+}
+
+int32_t COVAlarmCtrl::GetInputIndex(DISPID dispid) {
+    if (dispid >= 1 && dispid <= 5) return dispid + 1;
+    return COVBaseMathCtrl::GetInputIndex(dispid);
+}
+
+void COVAlarmCtrl::SetAlarmOptions(int32_t value) {
+    m_lAlarmOptions = value;
+    SetModifiedFlag();
+    NotifyBoundChange(6);
+}
+
+void COVAlarmCtrl::SetAlarmClear(const Variant&) {
+    if (m_lAlarmOptions != ovFireFirstTransitionOnly) return;
+    m_states.fill(false);
+    for (size_t z = 0; z < kAlarmZoneCount; ++z)
+        FireZoneEvent(z);
+}
+
+void COVAlarmCtrl::FireZoneEvent(size_t zone) {
+    // The input as it is stored when the event fires: a handler of an earlier
+    // zone event may have put a new one.
+    Variant args[] = {m_inputs[0]};
+    FireBlockEvent(kAlarmZones[zone].eventId, args);
+}
+
+void COVAlarmCtrl::Compute() {
+    ClearStatus();
+    const AlarmReading reading = ReadAlarmInputs(m_inputs);
+    if (reading.status != 0) {
+        for (const AlarmZoneDesc& z : kAlarmZones)
+            FireGroupEvent(EVENTID_VALIDATEGROUP, z.group);
+        m_lStatusCode = reading.status;
+        FireResults(this);
+        return;
+    }
+    const ZoneStates current = ClassifyAlarm(reading.x, reading.limits);
+    const AlarmOptionDesc& rule = AlarmOptionRule(m_lAlarmOptions);
+    if (rule.storesFirst) m_states = current;
+    // Each zone is stored just before its own event, so a handler sees the
+    // zones before it already updated.
+    ZoneStates fired{};
+    for (size_t z = 0; z < kAlarmZoneCount; ++z) {
+        const size_t i = RuleIndex(m_states[z], current[z]);
+        m_states[z] = rule.nextState[i];
+        if (rule.fires[i]) {
+            fired[z] = true;
+            FireZoneEvent(z);
+        }
+    }
+    if (rule.reportsQuietZones) {
+        for (size_t z = 0; z < kAlarmZoneCount; ++z) {
+            if (!fired[z]) FireGroupEvent(EVENTID_VALIDATEGROUP, kAlarmZones[z].group);
+        }
+    }
+    FireResults(this);
+}
+
+void COVAlarmCtrl::DoPropExchange(CPropExchange* pPX) {
+    uint32_t version = CONTROL_VERSION;
+    ExchangeVersion(pPX, version, CONTROL_VERSION);
+    COVBaseMathCtrl::DoPropExchange(pPX);
+    for (size_t i = 0; i < 5; ++i) {
+        ExchangeInput(pPX, kInputNames[i], m_inputs[i], VT_R8, Variant::R8(0.0));
+    }
+    PX_Long(pPX, "AlarmOptions", m_lAlarmOptions, ovFireEachTransition);
+}
+
+void COVAlarmCtrl::OnResetState() {
+    COVBaseMathCtrl::OnResetState();
+    for (Variant& input : m_inputs)
+        input = Variant::R8(0.0);
+    m_states.fill(false);
+    m_lAlarmOptions = ovFireEachTransition;
+    m_nHelpContext = ALARM_HELP_CONTEXT;
+}

@@ -1,0 +1,249 @@
+#include "blocks/logic/comparison.h"
+
+#include <cctype>
+#include <memory>
+#include <vector>
+
+#include "framework/block_value.h"
+
+const ComparisonKind kComparisonKinds[kComparisonTestCount] = {
+    {ComparisonTest::Equal, "OVEquality", 2, "Equal", "True if inputs are equal.", "NotEqual",
+     "True if inputs are not equal.", false, "DataEqual", "Fires when the inputs are equal.", true},
+    {ComparisonTest::NotEqual, "OVNotEqual", 10, "Equal", "True if inputs are equal.", "NotEqual",
+     "True if inputs are not equal.", true, "DataNotEqual", "Fires when the inputs are not equal.",
+     false},
+    {ComparisonTest::GreaterThan, "OVGreaterThan", 3, "GreaterThan",
+     "True when InputX is greater than InputY.", "NotGreaterThan",
+     "True when InputX is not greater than InputY.", false, "DataGreaterThan",
+     "Fires when InputX is greater than InputY.", false},
+    {ComparisonTest::GreaterThanEqual, "OVGreaterThanEqual", 11, "GreaterThan",
+     "True when InputX is greater than equal to InputY.", "NotGreaterThan",
+     "True when InputX is less than InputY.", false, "DataGreaterThanEqual",
+     "Fires when InputX is greater than or equal to InputY.", false},
+    {ComparisonTest::LessThan, "OVLessThan", 4, "LessThan", "True when InputX is less than InputY.",
+     "NotLessThan", "True when InputX is not less than InputY.", false, "DataLessThan",
+     "Fires when InputX is less than InputY.", false},
+    {ComparisonTest::LessThanEqual, "OVLessThanEqual", 12, "LessThan",
+     "True when InputX is less than equal to InputY.", "NotLessThan",
+     "True when InputX is greater than InputY.", false, "DataLessThanEqual",
+     "Fires when InputX is less than or equal to InputY.", false},
+};
+
+namespace {
+
+// Whether a test holds for each outcome of a comparison. `unordered` is the
+// outcome of a NaN on either side; the two equality tests also compare truth
+// values, which are only equal or different.
+struct TestRule {
+    bool less, equal, greater, unordered;
+    bool booleanBranch;
+};
+
+// Indexed by ComparisonTest.
+constexpr TestRule kRules[kComparisonTestCount] = {
+    {false, true, false, true, true},    // Equal: neither X < Y nor X > Y
+    {true, false, true, false, true},    // NotEqual: X < Y or X > Y
+    {false, false, true, false, false},  // GreaterThan: X > Y
+    {false, true, true, false, false},   // GreaterThanEqual: X >= Y
+    {true, false, false, true, false},   // LessThan: not X >= Y
+    {true, true, false, true, false},    // LessThanEqual: not X > Y
+};
+
+bool HoldsForSign(const TestRule& rule, int sign) {
+    return sign < 0 ? rule.less : sign > 0 ? rule.greater : rule.equal;
+}
+
+std::optional<bool> CompareTruths(const TestRule& rule, Variant& x, Variant& y) {
+    for (Variant* v : {&x, &y}) {
+        if (v->vt() == VT_BSTR) ConvertStringInput(*v);
+    }
+    Variant bx, by;
+    if (FAILED(VariantChangeType(&bx, &x, 0, VT_BOOL)) ||
+        FAILED(VariantChangeType(&by, &y, 0, VT_BOOL))) {
+        return std::nullopt;
+    }
+    // Truth values have no order: different ones count as "less", which the
+    // two tests with this branch treat as "greater" too.
+    return HoldsForSign(rule, (bx.boolVal() != 0) == (by.boolVal() != 0) ? 0 : -1);
+}
+
+}  // namespace
+
+std::string PrepareText(std::string text, const TextOptions& options) {
+    if (!options.caseSensitive) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (options.ignoreWhiteSpace) {
+        auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+        size_t first = 0, last = text.size();
+        while (first < last && blank(text[first]))
+            ++first;
+        while (last > first && blank(text[last - 1]))
+            --last;
+        text = text.substr(first, last - first);
+    }
+    return text;
+}
+
+std::optional<bool> CompareValues(ComparisonTest test, Variant& x, Variant& y,
+                                  const TextOptions& options) {
+    const TestRule& rule = kRules[static_cast<size_t>(test)];
+    if (rule.booleanBranch && (x.vt() == VT_BOOL || y.vt() == VT_BOOL)) {
+        return CompareTruths(rule, x, y);
+    }
+    Variant dx, dy;
+    if (SUCCEEDED(VariantChangeType(&dx, &x, 0, VT_R8)) &&
+        SUCCEEDED(VariantChangeType(&dy, &y, 0, VT_R8))) {
+        const double a = dx.dblVal(), b = dy.dblVal();
+        if (a < b) return rule.less;
+        if (a > b) return rule.greater;
+        return a == b ? rule.equal : rule.unordered;
+    }
+    Variant tx, ty;
+    if (FAILED(VariantChangeType(&tx, &x, 0, VT_BSTR)) ||
+        FAILED(VariantChangeType(&ty, &y, 0, VT_BSTR))) {
+        return std::nullopt;
+    }
+    // std::string compares through char_traits<char>, which orders bytes as
+    // unsigned char, the byte-wise order the blocks promise.
+    const int sign = PrepareText(tx.bstrVal(), options).compare(PrepareText(ty.bstrVal(), options));
+    return HoldsForSign(rule, sign);
+}
+
+// --- the block --------------------------------------------------------------
+
+COVComparisonCtrl::COVComparisonCtrl(ComparisonTest test)
+    : COVBaseMathCtrl(3), kind_(kComparisonKinds[static_cast<size_t>(test)]) {}
+
+const DispatchTable& COVComparisonCtrl::ComparisonMembers(ComparisonTest test) {
+    using C = COVComparisonCtrl;
+    static const auto tables = [] {
+        std::vector<std::unique_ptr<DispatchTable>> all;
+        for (const ComparisonKind& kind : kComparisonKinds) {
+            std::vector<MemberDesc> own = {
+                Property<&C::GetInputX, &C::SetInputX>("InputX", 1, "First value to compare"),
+                Property<&C::GetInputY, &C::SetInputY>("InputY", 2, "Second value to compare"),
+                Property<&C::GetOutput3, &C::SetOutput3>(kind.output3, 3, kind.help3),
+                Property<&C::GetOutput4, &C::SetOutput4>(kind.output4, 4, kind.help4),
+                Method<&C::Operate>("Operate", 5, "Compares at once"),
+                Property<&C::GetCaseSensitive, &C::SetCaseSensitive>(
+                    "CaseSensitive", 6, "True for case sensitive comparison."),
+                Property<&C::GetIgnoreWhiteSpace, &C::SetIgnoreWhiteSpace>(
+                    "IgnoreWhiteSpace", 7, "True to ignore leading and trailing whitespace."),
+            };
+            if (kind.defaultMember) {
+                own.push_back(Property<&C::GetInputX, &C::SetInputX>("_InputX", DISPID_VALUE,
+                                                                     "First value to compare")
+                                  .Hidden());
+            }
+            all.push_back(
+                std::make_unique<DispatchTable>(&COVBaseMathCtrl::BaseMembers(), std::move(own)));
+        }
+        return all;
+    }();
+    return *tables[static_cast<size_t>(test)];
+}
+
+const EventTable& COVComparisonCtrl::ComparisonEvents(ComparisonTest test) {
+    static const auto tables = [] {
+        std::vector<std::unique_ptr<EventTable>> all;
+        for (const ComparisonKind& kind : kComparisonKinds) {
+            all.push_back(std::make_unique<EventTable>(
+                &COVBaseMathCtrl::BaseEvents(),
+                std::vector<EventDesc>{
+                    {kind.dataEvent, EVENTID_DATA, {}, {}, kind.dataEventHelp},
+                    {"Value",
+                     EVENTID_VALUE,
+                     {VT_BOOL},
+                     {"bValue"},
+                     "Fires with comparison status."},
+                }));
+        }
+        return all;
+    }();
+    return *tables[static_cast<size_t>(test)];
+}
+
+int32_t COVComparisonCtrl::GetInputIndex(DISPID dispid) {
+    // The outputs map to 4 and 5, beyond the table: those are their group numbers.
+    if (dispid >= 1 && dispid <= 4) return dispid + 1;
+    return COVBaseMathCtrl::GetInputIndex(dispid);
+}
+
+void COVComparisonCtrl::SetOutput3(bool value) {
+    m_bOutput3 = value;
+    SetModifiedFlag();
+}
+
+void COVComparisonCtrl::SetOutput4(bool value) {
+    m_bOutput4 = value;
+    SetModifiedFlag();
+}
+
+void COVComparisonCtrl::SetCaseSensitive(bool value) {
+    m_bCaseSensitive = value;
+    SetModifiedFlag();
+    NotifyBoundChange(6);
+}
+
+void COVComparisonCtrl::SetIgnoreWhiteSpace(bool value) {
+    m_bIgnoreWhiteSpace = value;
+    SetModifiedFlag();
+    NotifyBoundChange(7);
+}
+
+void COVComparisonCtrl::Compute() {
+    ClearStatus();
+    const TextOptions options{m_bCaseSensitive != FALSE, m_bIgnoreWhiteSpace != FALSE};
+    const std::optional<bool> holds = CompareValues(kind_.test, InputX, InputY, options);
+    if (!holds) {
+        // The outputs keep their values; both groups carry nothing new.
+        m_lStatusCode = TYPE_E_TYPEMISMATCH;
+        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_OUTPUT3);
+        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_OUTPUT4);
+        FireResultsWithoutRun(this);
+        return;
+    }
+    m_bOutput3 = FALSE;
+    m_bOutput4 = FALSE;
+    // The output named for a holding test, or the other one for a failing test.
+    const bool setOutput4 = *holds ? kind_.holdSetsOutput4 : !kind_.holdSetsOutput4;
+    (setOutput4 ? m_bOutput4 : m_bOutput3) = TRUE;
+    m_bCancelBlock = FALSE;
+    FireBlockEvent(EVENTID_RUNBLOCK);
+    if (!m_bCancelBlock) {
+        Variant value[] = {Variant::Bool(*holds)};
+        FireBlockEvent(EVENTID_VALUE, value);
+        if (*holds) {
+            FireBlockEvent(EVENTID_DATA);
+        } else {
+            FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_OUTPUT3);
+        }
+    }
+    FireResultsWithoutRun(this);
+}
+
+void COVComparisonCtrl::DoPropExchange(CPropExchange* pPX) {
+    uint32_t version = CONTROL_VERSION;
+    ExchangeVersion(pPX, version, CONTROL_VERSION);
+    COVBaseMathCtrl::DoPropExchange(pPX);
+    // Inputs persist as text so that any kind survives; numeric texts still
+    // compare as numbers after loading.
+    const Variant fallback = Variant::Str("0.0");
+    PX_Variant(pPX, "InputX", InputX, VT_BSTR, fallback);
+    PX_Variant(pPX, "InputY", InputY, VT_BSTR, fallback);
+    PX_Bool(pPX, "CaseSensitive", m_bCaseSensitive, FALSE);
+    PX_Bool(pPX, "IgnoreWhiteSpace", m_bIgnoreWhiteSpace, TRUE);
+}
+
+void COVComparisonCtrl::OnResetState() {
+    COVBaseMathCtrl::OnResetState();
+    InputX = Variant::I4(0);
+    InputY = Variant::I4(0);
+    m_bOutput3 = FALSE;
+    m_bOutput4 = FALSE;
+    m_bCaseSensitive = FALSE;
+    m_bIgnoreWhiteSpace = TRUE;
+    m_nHelpContext = kind_.helpContext;
+}

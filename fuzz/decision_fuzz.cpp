@@ -1,0 +1,241 @@
+// Random typed values into the inputs and settings of IfThenElse, SubString
+// and OVAlarm, driven as a host drives them (Operate, wired triggers,
+// AlarmClear, a RunBlock handler that cancels): no crash, every status one the
+// blocks define, and outputs that agree with the block's own rules.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "blocks/logic/alarm.h"
+#include "module/class_table.h"
+#include "platform/events.h"
+#include "platform/safearray.h"
+
+namespace {
+
+void Require(bool condition) {
+    if (!condition) std::abort();
+}
+
+class Bytes {
+  public:
+    Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    bool Empty() const { return pos_ >= size_; }
+    uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    template <class T>
+    T Raw() {
+        T value{};
+        uint8_t buf[sizeof(T)] = {};
+        for (uint8_t& b : buf)
+            b = Byte();
+        std::memcpy(&value, buf, sizeof(T));
+        return value;
+    }
+    std::string Text() {
+        std::string s(Byte() % 16, '\0');
+        for (char& c : s)
+            c = static_cast<char>(Byte());
+        return s;
+    }
+
+  private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+};
+
+// Texts that reach the interesting roads more often than random bytes do.
+const char* const kWords[] = {"0", "-1", "true", "False", " 12abc", "1.5", "", " x ", "nan"};
+
+Variant Array(Bytes& in, VARTYPE element) {
+    const uint32_t count = in.Byte() % 4;
+    const int32_t lower = static_cast<int32_t>(in.Byte() % 3) - 1;
+    SafeArrayPtr a = SafeArrayCreateVector(element, lower, count);
+    if (!a) return Variant();
+    for (uint32_t i = 0; i < count; ++i) {
+        const int32_t index = lower + static_cast<int32_t>(i);
+        const Variant item =
+            element == VT_BSTR ? Variant::Str(in.Text()) : Variant::R8(in.Raw<double>());
+        SafeArrayPutElement(a.get(), &index, item);
+    }
+    return Variant::Array(std::move(a));
+}
+
+Variant Value(Bytes& in) {
+    switch (in.Byte() % 12) {
+        case 0:
+            return Variant();
+        case 1:
+            return Variant::I4(in.Raw<int32_t>());
+        case 2:
+            return Variant::R8(in.Raw<double>());
+        case 3:
+            return Variant::Bool(in.Byte() & 1);
+        case 4:
+            return Variant::Str(in.Text());
+        case 5:
+            return Variant::Str(kWords[in.Byte() % std::size(kWords)]);
+        case 6:
+            return Array(in, VT_R8);
+        case 7:
+            return Array(in, VT_BSTR);
+        case 8:
+            return Variant::Null();
+        case 9:
+            return Variant::I2(static_cast<int16_t>(in.Byte() % 14 - 2));
+        case 10:
+            return Variant::Date(in.Raw<double>());
+        default:
+            return Variant::R8(static_cast<double>(in.Byte() % 120) - 10);
+    }
+}
+
+struct BlockPlan {
+    const char* progId;
+    std::vector<const char*> members;  // what a put may address
+    std::vector<int32_t> statuses;     // every status a run may end with
+};
+
+const BlockPlan kPlans[] = {
+    {"TALLYKIT.IfThenElseCtrl.1",
+     {"InputX", "InputY", "_InputX", "Compare", "CaseSensitive", "IgnoreWhiteSpace", "ValueThen",
+      "ValueElse"},
+     {0, TYPE_E_TYPEMISMATCH}},
+    {"TALLYKIT.SubStringCtrl.1",
+     {"InputString", "InputSubString", "_InputString", "CaseSensitive", "IgnoreWhiteSpace",
+      "SubString", "NotSubString"},
+     {0, TYPE_E_TYPEMISMATCH}},
+    {"TALLYKIT.OVAlarmCtrl.1",
+     {"Value", "VeryHigh", "High", "Low", "VeryLow", "AlarmOptions", "AlarmClear",
+      "HighAlarmState"},
+     {0, TYPE_E_TYPEMISMATCH, ERROR_INVALID_DATA_HR}},
+};
+
+bool Allowed(const BlockPlan& plan, int32_t status) {
+    for (int32_t s : plan.statuses) {
+        if (s == status) return true;
+    }
+    return false;
+}
+
+Variant Get(COleControl& block, const char* name) {
+    DISPID id = DISPID_UNKNOWN;
+    Require(block.GetIDsOfNames(name, &id) == S_OK);
+    Variant out;
+    Require(block.Invoke(id, DISPATCH_PROPERTYGET, {}, &out) == S_OK);
+    return out;
+}
+
+bool Flag(COleControl& block, const char* name) {
+    return Get(block, name).boolVal() != 0;
+}
+
+// What a finished run must show, beyond its status.
+void CheckOutputs(const BlockPlan& plan, COleControl& block, bool cancelled) {
+    const int32_t status = Get(block, "StatusCode").lVal();
+    Require(Allowed(plan, status));
+    if (&plan == &kPlans[0]) {
+        const bool then = Flag(block, "ValueThen"), otherwise = Flag(block, "ValueElse");
+        Require(!(then && otherwise));
+        const int16_t compare = Get(block, "Compare").iVal();
+        const bool decided = status == 0 && !cancelled && compare >= 0 && compare <= 9;
+        Require((then || otherwise) == decided);
+    } else if (&plan == &kPlans[1]) {
+        const bool found = Flag(block, "SubString"), missing = Flag(block, "NotSubString");
+        Require(!(found && missing));
+        Require((found || missing) == (status == 0 && !cancelled));
+    } else if (status == 0) {
+        const int32_t option = Get(block, "AlarmOptions").lVal();
+        if (option != ovFireEachUpdate && option != ovFireEachTransition) return;
+        // These two options leave the states equal to the input's zones.
+        const Variant inputs[5] = {Get(block, "Value"), Get(block, "VeryHigh"), Get(block, "High"),
+                                   Get(block, "Low"), Get(block, "VeryLow")};
+        const AlarmReading reading = ReadAlarmInputs(inputs);
+        Require(reading.status == 0);
+        const ZoneStates zones = ClassifyAlarm(reading.x, reading.limits);
+        const char* names[] = {"VeryHighAlarmState", "HighAlarmState", "NormalAlarmState",
+                               "LowAlarmState", "VeryLowAlarmState"};
+        for (size_t z = 0; z < kAlarmZoneCount; ++z)
+            Require(Flag(block, names[z]) == zones[z]);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Bytes in(data, size);
+    const uint8_t head = in.Byte();
+    const BlockPlan& plan = kPlans[head % std::size(kPlans)];
+    const bool cancel = (head & 0x80) != 0;
+    const ClassEntry* entry = FindClass(plan.progId);
+    Require(entry != nullptr);
+    ComPtr<COleControl> block = entry->create();
+    block->InitNew();
+
+    bool ran = false;
+    bool cancelled = false;
+    COleControl* raw = block.Get();
+    block->Advise(ComPtr<IDispatch>(MakeCom<EventSink>(
+        [&plan, &ran, &cancelled, cancel, raw](DISPID id, std::span<const Variant> args) {
+            if (id == 5) {  // ErrorOut: every run ends with its status
+                Require(args.size() == 3 && args[1].vt() == VT_I4);
+                Require(Allowed(plan, args[1].lVal()));
+                ran = true;
+            }
+            if (id == 3 && cancel) {  // RunBlock
+                Variant put[] = {Variant::I4(1)};
+                raw->Invoke(0x10004, DISPATCH_PROPERTYPUT, put, nullptr);
+                cancelled = true;
+            }
+        })));
+
+    for (int steps = 0; !in.Empty() && steps < 64; ++steps) {
+        const uint8_t op = in.Byte();
+        const char* member = plan.members[(op >> 3) % plan.members.size()];
+        DISPID id = DISPID_UNKNOWN;
+        Require(block->GetIDsOfNames(member, &id) == S_OK);
+        switch (op % 8) {
+            case 0:
+            case 1:
+            case 2: {
+                Variant args[] = {Value(in)};
+                const HRESULT hr = block->Invoke(id, DISPATCH_PROPERTYPUT, args, nullptr);
+                Require(hr == S_OK || hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW ||
+                        hr == CTL_E_SETNOTSUPPORTED);
+                break;
+            }
+            case 3: {
+                DISPID operate = DISPID_UNKNOWN;
+                Require(block->GetIDsOfNames("Operate", &operate) == S_OK);
+                Variant out;
+                Require(block->Invoke(operate, DISPATCH_METHOD, {}, &out) == S_OK);
+                break;
+            }
+            case 4: {
+                Variant args[] = {Variant::I4(id)};
+                block->Invoke(0x10003, DISPATCH_PROPERTYPUT, args, nullptr);  // InvalidProperty
+                break;
+            }
+            case 5: {
+                Variant args[] = {Variant::I4(0x10001)};
+                block->Invoke(0x10003, DISPATCH_PROPERTYPUT, args, nullptr);
+                break;
+            }
+            case 6: {
+                Variant args[] = {Variant::Bool(true)};
+                block->Invoke(0x10001, DISPATCH_PROPERTYPUT, args, nullptr);  // ControlIn
+                break;
+            }
+            default:
+                Get(*block, member == std::string("AlarmClear") ? "Value" : member);
+                break;
+        }
+        if (ran) CheckOutputs(plan, *block, cancelled);
+        ran = false;
+        cancelled = false;
+    }
+    return 0;
+}

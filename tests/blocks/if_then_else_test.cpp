@@ -1,0 +1,292 @@
+#include "blocks/logic/if_then_else.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <set>
+#include <string>
+
+#include "platform/safearray.h"
+#include "tests/support/block_harness.h"
+
+namespace {
+
+using harness::Block;
+using harness::Trace;
+
+const Trace kThen = {
+    "RunBlock",  "Then", "ValidateGroup(4)", "StatusReady", "ErrorOut(self, 0, \"No Errors\")",
+    "ControlOut"};
+const Trace kElse = {
+    "RunBlock",  "Else", "ValidateGroup(3)", "StatusReady", "ErrorOut(self, 0, \"No Errors\")",
+    "ControlOut"};
+const Trace kNeither = {"StatusReady", "ErrorOut(self, 0, \"No Errors\")", "ControlOut"};
+const Trace kMismatch = {"ValidateGroup(3)",
+                         "ValidateGroup(4)",
+                         "StatusReady",
+                         "ErrorOut(self, -2147316576, \"Type mismatch.\")",
+                         "ErrorOccurred(-2147316576, \"Type mismatch.\")",
+                         "ControlOut"};
+
+Variant Array() {
+    return Variant::Array(SafeArrayCreateVector(VT_R8, 0, 2));
+}
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct BranchCase {
+    int16_t compare;
+    Variant x, y;
+    Branch expected;
+    bool caseSensitive = false;
+    bool ignoreWhiteSpace = true;
+};
+
+TEST(IfThenElse, EveryOptionBranchesAsItsTestSays) {
+    const BranchCase cases[] = {
+        // Equal and Not_Equal: numbers, texts, truth values.
+        {0, Variant::I4(10), Variant::Str("10"), Branch::Then},
+        {0, Variant::Str(" Abc "), Variant::Str("abc"), Branch::Then},
+        {0, Variant::Str(" Abc "), Variant::Str("abc"), Branch::Else, true},
+        {0, Variant::Str("abc "), Variant::Str("abc"), Branch::Else, false, false},
+        {0, Variant::Bool(true), Variant::I4(5), Branch::Then},
+        {0, Variant::Bool(true), Variant::Str("no"), Branch::Then},
+        {0, Variant::Bool(false), Variant::Str("0"), Branch::Then},
+        {0, Variant::R8(kNaN), Variant::I4(1), Branch::Then},
+        {1, Variant::R8(kNaN), Variant::I4(1), Branch::Else},
+        {1, Variant::Bool(true), Variant::I4(5), Branch::Else},
+        {1, Variant::Str("a"), Variant::Str("b"), Branch::Then},
+        // The four orderings: Booleans read as -1 and 0, NaN per test.
+        {2, Variant::I4(10), Variant::Str("9"), Branch::Then},
+        {2, Variant::Str("10"), Variant::Str("9x"), Branch::Else},
+        {2, Variant::Bool(true), Variant::Bool(false), Branch::Else},
+        {2, Variant::R8(kNaN), Variant::I4(0), Branch::Else},
+        {3, Variant::I4(5), Variant::R8(5.0), Branch::Then},
+        {3, Variant::R8(kNaN), Variant::I4(0), Branch::Else},
+        {4, Variant::I4(5), Variant::I4(5), Branch::Else},
+        {4, Variant::R8(kNaN), Variant::I4(0), Branch::Then},
+        {4, Variant::Str("Apple"), Variant::Str("banana"), Branch::Then},
+        {4, Variant::Str("Apple"), Variant::Str("banana"), Branch::Then, true},
+        {4, Variant::Str("apple"), Variant::Str("Banana"), Branch::Else, true},
+        {5, Variant::I4(5), Variant::I4(6), Branch::Then},
+        {5, Variant::R8(kNaN), Variant::I4(0), Branch::Then},
+        // And, Or, Xor on truth values.
+        {6, Variant::Str("yes"), Variant::I4(2), Branch::Then},
+        {6, Variant::Str("yes"), Variant::I4(0), Branch::Else},
+        {6, Variant::R8(0.5), Variant::Bool(true), Branch::Then},
+        {6, Variant::Str("false"), Variant::Bool(true), Branch::Else},
+        {7, Variant::I4(0), Variant::I4(0), Branch::Else},
+        {7, Variant::I4(0), Variant::Str("x"), Branch::Then},
+        {7, Variant(), Variant::Str(""), Branch::Else},
+        {8, Variant::Bool(true), Variant::Bool(false), Branch::Then},
+        {8, Variant::Bool(true), Variant::Bool(true), Branch::Else},
+        {8, Variant::Str("3 apples"), Variant::I4(0), Branch::Then},
+        // Contains, by the texts of the values.
+        {9, Variant::Str("Hello World"), Variant::Str("world"), Branch::Then},
+        {9, Variant::Str("Hello World"), Variant::Str("world"), Branch::Else, true},
+        {9, Variant::Bool(true), Variant::Str("rue"), Branch::Then},
+        {9, Variant::I4(0), Variant::Str("als"), Branch::Then},
+        {9, Variant::I4(1234), Variant::I4(23), Branch::Then},
+        {9, Variant::Str("abc"), Variant::Str(""), Branch::Then},
+        {9, Variant::Str("x"), Variant::Bool(false), Branch::Else},
+        {9, Variant::Bool(false), Variant::Str("FALSE"), Branch::Then, true},
+        {9, Variant::Bool(false), Variant::Str("false"), Branch::Else, true},
+        // Outside the enumeration: no test at all.
+        {10, Variant::I4(1), Variant::I4(1), Branch::Neither},
+        {12, Array(), Variant::I4(1), Branch::Neither},
+        {-1, Variant::I4(1), Variant::I4(1), Branch::Neither},
+        // Conversions that fail, per road.
+        {0, Array(), Variant::I4(1), Branch::Mismatch},
+        {0, Variant::Bool(true), Array(), Branch::Mismatch},
+        {3, Variant::Null(), Variant::I4(1), Branch::Mismatch},
+        {6, Array(), Variant::Bool(true), Branch::Mismatch},
+        {7, Variant::Null(), Variant::I4(1), Branch::Mismatch},
+        {8, Variant::I4(1), Array(), Branch::Mismatch},
+        {9, Variant::Str("abc"), Array(), Branch::Mismatch},
+    };
+    for (const BranchCase& c : cases) {
+        Block b("IfThenElse");
+        const std::string what = "case " + std::to_string(&c - cases);
+        ASSERT_EQ(b.Put("Compare", Variant::I2(c.compare)), S_OK) << what;
+        b.Put("CaseSensitive", Variant::Bool(c.caseSensitive));
+        b.Put("IgnoreWhiteSpace", Variant::Bool(c.ignoreWhiteSpace));
+        b.Put("InputX", c.x);
+        b.Put("InputY", c.y);
+        // Outputs from an earlier run are cleared by every run.
+        b.Put("ValueThen", Variant::Bool(true));
+        b.Put("ValueElse", Variant::Bool(true));
+        b.Take();
+        b.Call("Operate");
+        const Trace expected[] = {kThen, kElse, kNeither, kMismatch};
+        EXPECT_EQ(b.Take(), expected[static_cast<size_t>(c.expected)]) << what;
+        EXPECT_EQ(b.Get("ValueThen"), Variant::Bool(c.expected == Branch::Then)) << what;
+        EXPECT_EQ(b.Get("ValueElse"), Variant::Bool(c.expected == Branch::Else)) << what;
+        const int32_t status = c.expected == Branch::Mismatch ? TYPE_E_TYPEMISMATCH : 0;
+        EXPECT_EQ(b.Get("StatusCode"), Variant::I4(status)) << what;
+    }
+}
+
+TEST(IfThenElse, TruthTestsLeaveTheirTextConversionsInTheInputs) {
+    struct InPlace {
+        int16_t compare;
+        Variant x, y;
+        Variant xAfter, yAfter;
+    };
+    const InPlace cases[] = {
+        {6, Variant::Str("yes"), Variant::I4(2), Variant::Bool(true), Variant::I4(2)},
+        {7, Variant::Str(" 12abc"), Variant::Str(" False "), Variant::I4(12), Variant::Bool(false)},
+        {0, Variant::Bool(true), Variant::Str("no"), Variant::Bool(true), Variant::Bool(true)},
+        {0, Variant::Bool(false), Variant::Str("0"), Variant::Bool(false), Variant::I4(0)},
+        // Without a Boolean, Equal compares the texts and changes nothing.
+        {0, Variant::Str("yes"), Variant::Str("no"), Variant::Str("yes"), Variant::Str("no")},
+        {9, Variant::Str("0"), Variant::Str("-1"), Variant::Str("0"), Variant::Str("-1")},
+        {11, Variant::Str("yes"), Variant::Str("no"), Variant::Str("yes"), Variant::Str("no")},
+        // The replacement stays even when the other input then fails.
+        {6, Variant::Str("yes"), Array(), Variant::Bool(true), Array()},
+    };
+    for (const InPlace& c : cases) {
+        Block b("IfThenElse");
+        const std::string what = "case " + std::to_string(&c - cases);
+        b.Put("Compare", Variant::I2(c.compare));
+        b.Put("InputX", c.x);
+        b.Put("InputY", c.y);
+        b.Call("Operate");
+        EXPECT_EQ(b.Get("InputX"), c.xAfter) << what;
+        EXPECT_EQ(b.Get("InputY"), c.yAfter) << what;
+    }
+}
+
+TEST(IfThenElse, CancelFromRunBlockLeavesBothOutputsFalse) {
+    Block b("IfThenElse");
+    b.onEvent = [&](DISPID id, std::span<const Variant>) {
+        if (id == EVENTID_RUNBLOCK) b.Put("CancelBlock", Variant::I4(1));
+    };
+    b.Call("Operate");  // 0 = 0: Then, but cancelled
+    EXPECT_EQ(b.Take(), (Trace{"RunBlock", "ValidateGroup(0)"}));
+    EXPECT_EQ(b.Get("ValueThen"), Variant::Bool(false));
+    EXPECT_EQ(b.Get("ValueElse"), Variant::Bool(false));
+    // CancelBlock is only cleared before RunBlock, so a following run that
+    // never reaches RunBlock still ends as cancelled.
+    b.onEvent = nullptr;
+    b.Put("Compare", Variant::I2(12));
+    b.Call("Operate");
+    EXPECT_EQ(b.Take(), (Trace{"ValidateGroup(0)"}));
+    b.Put("Compare", Variant::I2(0));
+    b.Call("Operate");
+    EXPECT_EQ(b.Take(), kThen);
+}
+
+TEST(IfThenElse, DefaultMemberIsInputX) {
+    Block b("IfThenElse");
+    EXPECT_EQ(b.Id("_InputX"), DISPID_VALUE);
+    Variant put[] = {Variant::Str("seven")};
+    ASSERT_EQ(b.control->Invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, put, nullptr), S_OK);
+    EXPECT_EQ(b.Get("InputX"), Variant::Str("seven"));
+    Variant got;
+    ASSERT_EQ(b.control->Invoke(DISPID_VALUE, DISPATCH_PROPERTYGET, {}, &got), S_OK);
+    EXPECT_EQ(got, Variant::Str("seven"));
+    // Its put is InputX's put: in wired mode it is the awaited input.
+    b.Invalidate({"InputX"});
+    b.Take();
+    Variant again[] = {Variant::I4(0)};
+    b.control->Invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, again, nullptr);
+    EXPECT_EQ(b.Take(), kThen);
+}
+
+// A container whose mode a test sets.
+class Site : public IControlSite {
+  public:
+    bool AmbientUserMode() const override { return userMode; }
+    std::string AmbientDisplayName() const override { return "Decision 1"; }
+    LCID AmbientLocaleID() const override { return LOCALE_USER_DEFAULT; }
+    void OnBoundPropertyChanged(DISPID dispid) override { notices.push_back(dispid); }
+    bool userMode = true;
+    std::vector<DISPID> notices;
+};
+
+TEST(IfThenElse, WiredRunsWithTriggerAndEvenInDesignMode) {
+    Site site;
+    site.userMode = false;
+    Block b("IfThenElse");
+    b.control->SetClientSite(&site);
+    b.Invalidate({"InputX", "InputY", "ControlIn"});
+    EXPECT_EQ(b.Take(), (Trace{"InvalidateGroup(0)", "InvalidateGroup(0)", "InvalidateGroup(0)"}));
+    b.Put("InputX", Variant::I4(3));
+    b.Put("ControlIn", Variant::Bool(true));
+    EXPECT_EQ(b.Take(), Trace{});  // InputY still missing
+    b.Put("InputY", Variant::I4(4));
+    EXPECT_EQ(b.Take(), kElse);
+    // Settings give their bound-change notice in design mode; inputs too.
+    b.Put("Compare", Variant::I2(4));
+    b.Put("CaseSensitive", Variant::Bool(true));
+    b.Put("IgnoreWhiteSpace", Variant::Bool(false));
+    EXPECT_EQ(site.notices, (std::vector<DISPID>{1, 2, 6, 7, 8}));
+    b.control->SetClientSite(nullptr);
+}
+
+TEST(IfThenElse, NewBlockHoldsItsInitialValues) {
+    Block b("TALLYKIT.IfThenElseCtrl.1");
+    EXPECT_EQ(b.Get("InputX"), Variant::I4(0));
+    EXPECT_EQ(b.Get("InputY"), Variant::I4(0));
+    EXPECT_EQ(b.Get("ValueThen"), Variant::Bool(false));
+    EXPECT_EQ(b.Get("ValueElse"), Variant::Bool(false));
+    EXPECT_EQ(b.Get("Compare"), Variant::I2(0));
+    EXPECT_EQ(b.Get("CaseSensitive"), Variant::Bool(false));
+    EXPECT_EQ(b.Get("IgnoreWhiteSpace"), Variant::Bool(true));
+    auto* base = dynamic_cast<COVBaseMathCtrl*>(b.control.Get());
+    ASSERT_NE(base, nullptr);
+    EXPECT_EQ(base->HelpContext(), IFTHENELSE_HELP_CONTEXT);
+}
+
+TEST(IfThenElse, PersistsInputsAsTextAndTheSettings) {
+    Block b("IfThenElse");
+    b.Put("InputX", Variant::R8(2.5));
+    b.Put("InputY", Array());
+    b.Put("Compare", Variant::I2(12));
+    b.Put("CaseSensitive", Variant::Bool(true));
+    b.Put("IgnoreWhiteSpace", Variant::Bool(false));
+    PropertyBag bag;
+    b.control->Save(bag);
+    EXPECT_EQ(*bag.Read("InputX"), Variant::Str("2.5"));
+    EXPECT_EQ(*bag.Read("InputY"), Variant::Str("0.0"));
+    EXPECT_EQ(*bag.Read("Compare"), Variant::I2(12));
+    Block loaded("IfThenElse");
+    loaded.control->Load(bag);
+    EXPECT_EQ(loaded.Get("InputX"), Variant::Str("2.5"));
+    EXPECT_EQ(loaded.Get("InputY"), Variant::Str("0.0"));
+    EXPECT_EQ(loaded.Get("Compare"), Variant::I2(12));
+    EXPECT_EQ(loaded.Get("CaseSensitive"), Variant::Bool(true));
+    EXPECT_EQ(loaded.Get("IgnoreWhiteSpace"), Variant::Bool(false));
+    // Saved order: the base's tag first, then the block's own properties.
+    std::vector<std::string> names;
+    for (const PropertyBag::Property& p : bag.Properties())
+        names.push_back(p.name);
+    const std::vector<std::string> own(names.end() - 5, names.end());
+    EXPECT_EQ(own, (std::vector<std::string>{"InputX", "InputY", "Compare", "CaseSensitive",
+                                             "IgnoreWhiteSpace"}));
+
+    PropertyBag empty;
+    Block fresh("IfThenElse");
+    fresh.control->Load(empty);
+    EXPECT_EQ(fresh.Get("InputX"), Variant::Str("0.0"));
+    EXPECT_EQ(fresh.Get("Compare"), Variant::I2(0));
+    EXPECT_EQ(fresh.Get("IgnoreWhiteSpace"), Variant::Bool(true));
+    fresh.Call("Operate");  // "0.0" = "0.0" as numbers
+    EXPECT_EQ(fresh.Get("ValueThen"), Variant::Bool(true));
+}
+
+TEST(IfThenElse, OptionTableIsCompleteAndInOrder) {
+    std::set<std::string_view> names;
+    for (size_t i = 0; i < kComparisonOptionCount; ++i) {
+        const ComparisonOptionDesc& d = kComparisonOptions[i];
+        EXPECT_EQ(static_cast<size_t>(d.value), i);
+        EXPECT_EQ(d.pageEntry.substr(0, 4), std::to_string(i) + " - ") << d.name;
+        EXPECT_TRUE(names.insert(d.name).second) << d.name;
+        if (d.road == ConditionRoad::Comparison) {
+            EXPECT_EQ(static_cast<size_t>(d.test), i) << d.name;
+        }
+    }
+    EXPECT_EQ(kComparisonOptions[4].pageEntry, "4 - X < Y ");  // the list keeps its blank
+}
+
+}  // namespace

@@ -1,0 +1,191 @@
+#include "blocks/logic/logic.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "framework/status.h"
+#include "platform/safearray.h"
+#include "tests/support/block_harness.h"
+
+namespace {
+
+using harness::Block;
+using harness::Trace;
+
+const char* const kBlocks[] = {"OVAnd", "OVOr", "OVXor", "OVNand", "OVNor", "OVNot"};
+const Trace kSuccess = {"RunBlock", "StatusReady", "ErrorOut(self, 0, \"No Errors\")",
+                        "ControlOut"};
+const Variant kBefore = Variant::I4(-123);
+
+Variant Array() {
+    return Variant::Array(SafeArrayCreateVector(VT_I4, 0, 2));
+}
+
+// Puts the inputs the block has (OVNot ignores `y`).
+void PutInputs(Block& b, const std::string& block, const Variant& x, const Variant& y) {
+    if (block == "OVNot") {
+        b.Put("Input", x);
+    } else {
+        b.Put("InputX", x);
+        b.Put("InputY", y);
+    }
+}
+
+struct LogicCase {
+    const char* block;
+    Variant x, y;
+    Variant value;  // Value after the run, which starts from kBefore; empty: emptied
+    bool fails = false;
+};
+
+TEST(Logic, TableOfOutcomes) {
+    const LogicCase cases[] = {
+        // Logical path: a Boolean operand, any non-zero is true.
+        {"OVAnd", Variant::Bool(true), Variant::I4(0), Variant::Bool(false)},
+        {"OVOr", Variant::Bool(true), Variant::I4(0), Variant::Bool(true)},
+        {"OVXor", Variant::Bool(true), Variant::Bool(true), Variant::Bool(false)},
+        {"OVNand", Variant::BoolRaw(1), Variant::Str("abc"), Variant::Bool(false)},
+        {"OVNor", Variant::Str("false"), Variant::Bool(false), Variant::Bool(true)},
+        {"OVAnd", Variant::Bool(true), Variant(), Variant::Bool(false)},
+        {"OVNot", Variant::BoolRaw(1), {}, Variant::Bool(false)},
+        {"OVNot", Variant::Str("yes"), {}, Variant::Bool(false)},
+        // Integer path: the wider class gives the kind, the first on a tie.
+        {"OVAnd", Variant::Str("12"), Variant::I4(10), Variant::I4(8)},
+        {"OVAnd", Variant::R8(2.5), Variant::I4(7), Variant::I4(2)},
+        {"OVAnd", Variant::UI1(200), Variant::I2(-1), Variant::I2(200)},
+        {"OVAnd", Variant::I2(3), Variant::I4(5), Variant::I4(1)},
+        {"OVOr", Variant::UI1(0x0F), Variant::I1(-16), Variant::UI1(0xFF)},
+        {"OVAnd", Variant::UI4(0xFFFFFFFF), Variant::I4(-1), Variant::UI4(0xFFFFFFFF)},
+        {"OVAnd", Variant::Int(0x12345), Variant::Int(0x1FFFF), Variant::Int(0x2345)},
+        // The 0/1 rule of Xor, Nand, Nor and Not.
+        {"OVNand", Variant::I4(1), Variant::I4(1), Variant::I4(0)},
+        {"OVNand", Variant::I4(2), Variant::I4(3), Variant::I4(-3)},
+        {"OVNor", Variant::I4(0), Variant::I4(0), Variant::I4(1)},
+        {"OVNor", Variant::UI1(0), Variant::UI1(2), Variant::UI1(253)},
+        {"OVNor", Variant::UInt(0), Variant::UInt(2), Variant::UInt(0xFFFD)},
+        {"OVXor", Variant::Int(1), Variant::UInt(3), Variant::Int(2)},
+        {"OVNot", Variant::I4(1), {}, Variant::I4(0)},
+        {"OVNot", Variant::I4(0), {}, Variant::I4(1)},
+        {"OVNot", Variant::I4(5), {}, Variant::I4(-6)},
+        {"OVNot", Variant::UI1(2), {}, Variant::UI1(253)},
+        {"OVNot", Variant::R8(1.5), {}, Variant::I4(-3)},
+        {"OVNot", Variant::Str("0"), {}, Variant::I4(1)},
+        // Type mismatches: And and Or keep their Value, the others are left empty.
+        {"OVAnd", Variant::I4(5), Variant(), kBefore, true},
+        {"OVNand", Variant::I4(5), Variant(), Variant(), true},
+        {"OVAnd", Variant::R8(3e9), Variant::I4(1), kBefore, true},
+        {"OVOr", Variant::R8(std::nan("")), Variant::I4(1), kBefore, true},
+        {"OVOr", Array(), Variant::Bool(true), kBefore, true},
+        {"OVXor", Variant::I8(1), Variant::I4(1), Variant(), true},
+        {"OVXor", Variant::I2(1), Variant::Int(100000), Variant(), true},
+        {"OVNor", Variant::Null(), Variant::I4(1), Variant(), true},
+        {"OVNot", Variant(), {}, Variant(), true},
+        {"OVNot", Array(), {}, Variant(), true},
+    };
+    for (const LogicCase& c : cases) {
+        Block b(c.block);
+        const std::string what = std::string(c.block) + " case " + std::to_string(&c - cases);
+        b.Put("Value", kBefore);
+        PutInputs(b, c.block, c.x, c.y);
+        b.Take();
+        EXPECT_EQ(b.Call("Operate"), c.value) << what;
+        EXPECT_EQ(b.Get("Value"), c.value) << what;
+        if (!c.fails) {
+            EXPECT_EQ(b.Take(), kSuccess) << what;
+            continue;
+        }
+        const std::string status =
+            std::to_string(TYPE_E_TYPEMISMATCH) + ", \"" + StatusText(TYPE_E_TYPEMISMATCH) + "\"";
+        EXPECT_EQ(b.Take(), (Trace{"ValidateGroup(1)", "ErrorOut(self, " + status + ")",
+                                   "ErrorOccurred(" + status + ")", "ControlOut"}))
+            << what;
+    }
+}
+
+TEST(Logic, InPlaceConversionsStayVisible) {
+    struct Converted {
+        const char* block;
+        Variant x, y, xAfter, yAfter;
+    };
+    const Converted cases[] = {
+        {"OVAnd", Variant::Str("12"), Variant::I4(10), Variant::I4(12), Variant::I4(10)},
+        {"OVOr", Variant::R8(2.5), Variant::R4(3.5f), Variant::I4(2), Variant::I4(4)},
+        {"OVXor", Variant::R8(3e9), Variant::I4(1), Variant::R8(3e9), Variant::I4(1)},
+        {"OVNor", Variant::Str(" x "), Variant::Str("-3z"), Variant::Bool(true), Variant::I4(-3)},
+        {"OVNot", Variant::Str("  42"), {}, Variant::I4(42), {}},
+    };
+    for (const Converted& c : cases) {
+        Block b(c.block);
+        PutInputs(b, c.block, c.x, c.y);
+        b.Call("Operate");
+        const bool unary = c.block == std::string("OVNot");
+        EXPECT_EQ(b.Get(unary ? "Input" : "InputX"), c.xAfter) << c.block;
+        if (!unary) {
+            EXPECT_EQ(b.Get("InputY"), c.yAfter) << c.block;
+        }
+    }
+}
+
+TEST(Logic, MembersAndInitialValuesFollowTheKind) {
+    const bool initialValue[] = {true, true, false, true, false, false};
+    for (size_t i = 0; i < kLogicOpCount; ++i) {
+        const LogicKind& kind = kLogicKinds[i];
+        EXPECT_EQ(static_cast<size_t>(kind.op), i);
+        EXPECT_EQ(kind.shortName, kBlocks[i]);
+        Block b(std::string("TALLYKIT.") + kBlocks[i] + "Ctrl.1");
+        const DISPID value = kind.inputCount + 1;
+        EXPECT_EQ(b.Id("Value"), value);
+        EXPECT_EQ(b.Id("Operate"), value + 1);
+        EXPECT_EQ(b.Id("BooleanType"), value + 2);
+        EXPECT_EQ(b.Get("Value"), Variant::BoolRaw(initialValue[i] ? 1 : 0)) << kBlocks[i];
+        EXPECT_EQ(b.Get(kind.inputCount == 1 ? "Input" : "InputY"), Variant::BoolRaw(1));
+        EXPECT_EQ(b.Get("BooleanType"), Variant::Bool(true));
+        EXPECT_EQ(dynamic_cast<COVBaseMathCtrl&>(*b.control).HelpContext(), kind.helpContext);
+    }
+}
+
+TEST(Logic, WiredRunGivesTheAnswerOfOperate) {
+    Block b("OVXor");
+    b.Invalidate({"InputX", "InputY"});
+    b.Put("InputX", Variant::I4(6));
+    b.Put("InputY", Variant::I4(3));
+    EXPECT_EQ(b.Take(), (Trace{"InvalidateGroup(0)", "InvalidateGroup(0)", "RunBlock",
+                               "StatusReady", "ErrorOut(self, 0, \"No Errors\")", "ControlOut"}));
+    EXPECT_EQ(b.Get("Value"), Variant::I4(5));
+    EXPECT_EQ(b.Call("Operate"), Variant::I4(5));
+}
+
+TEST(Logic, PersistsInputsByBooleanType) {
+    struct Saved {
+        const char* block;
+        bool booleanType;
+        Variant x, y, savedX, savedY;
+    };
+    const Saved cases[] = {
+        {"OVAnd", false, Variant::I4(3), Variant::Str("5"), Variant::I4(3), Variant::I4(5)},
+        {"OVOr", false, Variant::Bool(true), Array(), Variant::I4(-1), Variant::I4(1)},
+        {"OVNand", true, Variant::I4(0), Array(), Variant::Bool(false), Variant::BoolRaw(1)},
+        {"OVNot", false, Array(), {}, Variant::I4(1), {}},
+    };
+    for (const Saved& c : cases) {
+        const bool unary = c.block == std::string("OVNot");
+        const char* x = unary ? "Input" : "InputX";
+        Block b(c.block);
+        PutInputs(b, c.block, c.x, c.y);
+        b.Put("BooleanType", Variant::Bool(c.booleanType));
+        PropertyBag bag;
+        b.control->Save(bag);
+        EXPECT_EQ(*bag.Read(x), c.savedX) << c.block;
+        Block loaded(c.block);
+        loaded.control->Load(bag);
+        EXPECT_EQ(loaded.Get("BooleanType"), Variant::Bool(c.booleanType)) << c.block;
+        EXPECT_EQ(loaded.Get(x), c.savedX) << c.block;
+        if (unary) continue;
+        EXPECT_EQ(*bag.Read("InputY"), c.savedY) << c.block;
+        EXPECT_EQ(loaded.Get("InputY"), c.savedY) << c.block;
+    }
+}
+
+}  // namespace
