@@ -1,0 +1,5 @@
+#include "module/class_families.h"
+
+std::span<const ClassEntry> FormulaClasses() {
+    return {};
+}
