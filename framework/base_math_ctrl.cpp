@@ -285,7 +285,8 @@ void COVBaseMathCtrl::PutInput(DISPID dispid, Variant& field, const Variant& val
 
 void COVBaseMathCtrl::ClearStatus() {
     m_lStatusCode = 0;
-    m_strErrorString = kNoErrors;
+    // Most runs succeed after a success: skip rewriting the same text.
+    if (m_strErrorString != kNoErrors) m_strErrorString = kNoErrors;
 }
 
 // --- result events ---------------------------------------------------------
@@ -310,13 +311,14 @@ void COVBaseMathCtrl::FireStatusEvents(IDispatch* pObject) {
 }
 
 void COVBaseMathCtrl::FireResults(IDispatch* pObject) {
-    FireResults(pObject, m_lStatusCode == 0);
+    FireResults(pObject, m_lStatusCode == 0, m_lStatusCode == 0);
 }
 
-void COVBaseMathCtrl::FireResults(IDispatch* pObject, bool ready) {
+void COVBaseMathCtrl::FireResults(IDispatch* pObject, bool run, bool ready) {
     ReportStatus(pObject);
     m_bCancelBlock = FALSE;
-    if (m_lStatusCode == 0) FireBlockEvent(EVENTID_RUNBLOCK);
+    if (!HasEventSinks()) return;  // the rest only fires events
+    if (run) FireBlockEvent(EVENTID_RUNBLOCK);
     if (m_bCancelBlock) {
         FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_BLOCK);
         return;

@@ -97,9 +97,10 @@ class COVBaseMathCtrl : public COleControl {
     void ClearStatus();
 
     void FireResults(IDispatch* pObject);
-    // FireResults with StatusReady when `ready` instead of only on success, for
-    // blocks that still deliver a value on some failures.
-    void FireResults(IDispatch* pObject, bool ready);
+    // FireResults with RunBlock when `run` and StatusReady when `ready` instead
+    // of both only on success, for blocks that still deliver a value on some
+    // failures.
+    void FireResults(IDispatch* pObject, bool run, bool ready);
     void FireResultsWithoutRun(IDispatch* pObject);
     // The message lookup and error-service report that open both FireResults.
     void ReportStatus(IDispatch* pObject);

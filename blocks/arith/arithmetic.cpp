@@ -176,7 +176,7 @@ void COVArithmeticCtrl::Compute() {
     bool ready = m_lStatusCode == 0 ||
                  (kind_.op == ArithOp::Divide &&
                   (m_lStatusCode == ERROR_DIVIDE_BY_ZERO_HR || m_lStatusCode == DISP_E_OVERFLOW));
-    FireResults(this, ready);
+    FireResults(this, m_lStatusCode == 0, ready);
 }
 
 void COVArithmeticCtrl::DoPropExchange(CPropExchange* pPX) {

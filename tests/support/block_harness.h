@@ -109,3 +109,8 @@ class Block {
 using Trace = std::vector<std::string>;
 
 }  // namespace harness
+
+// Failed expectations print block values readably.
+inline void PrintTo(const Variant& v, std::ostream* os) {
+    *os << harness::Describe(v, nullptr);
+}
