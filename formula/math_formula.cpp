@@ -326,14 +326,14 @@ void RecordEvaluationError(FormulaError error) {
     g_evaluating->m_evaluationError = error;
 }
 
-bool CFormulaVariableTable::Set(std::string_view name, double value) {
+int32_t CFormulaVariableTable::Set(std::string_view name, double value) {
     const int32_t index = IndexOf(name);
     if (index >= 0) {
         m_variables[index].value = value;
-        return false;
+        return index;
     }
     m_variables.push_back({std::string(name), value});
-    return true;
+    return static_cast<int32_t>(m_variables.size() - 1);
 }
 
 int32_t CFormulaVariableTable::IndexOf(std::string_view name) const {
@@ -385,11 +385,15 @@ const char* CMathFormula::GetErrorMessage() const {
     return FormulaErrorInfoOf(ReportedError()).message;
 }
 
-void CMathFormula::SetVariable(std::string_view name, double value) {
+int32_t CMathFormula::SetVariable(std::string_view name, double value) {
     try {
-        if (m_variables.Set(name, value)) m_bound = false;
+        const size_t before = m_variables.Size();
+        const int32_t position = m_variables.Set(name, value);
+        if (m_variables.Size() != before) m_bound = false;
+        return position;
     } catch (const std::bad_alloc&) {
         // No failure crosses this call: the name stays undefined, which evaluation reports.
+        return -1;
     }
 }
 

@@ -129,9 +129,15 @@ struct CFormulaVariable {
 class CFormulaVariableTable {
   public:
     // Replaces the value of the variable named `name` (any case), keeping its stored name,
-    // and returns false; or appends a new variable and returns true. Throws std::bad_alloc
-    // when a new variable cannot be stored, leaving the table unchanged.
-    bool Set(std::string_view name, double value);
+    // or appends a new variable; returns its position. Throws std::bad_alloc when a new
+    // variable cannot be stored, leaving the table unchanged.
+    int32_t Set(std::string_view name, double value);
+
+    // Replaces the value of the variable at `position`, a position Set returned since the
+    // last Clear.
+    void SetValueAt(int32_t position, double value) { m_variables[position].value = value; }
+
+    size_t Size() const { return m_variables.size(); }
 
     // The position of the first variable named `name` (any case), or -1.
     int32_t IndexOf(std::string_view name) const;
@@ -186,8 +192,16 @@ class CMathFormula {
     // Sets the variable named `name` (any case) to `value`; a new name appends a variable
     // with a copy of `name`, an existing one keeps the letter case it was created with.
     // When memory for a new variable runs out, the table stays unchanged, and a formula
-    // reading the name reports it as undefined.
-    void SetVariable(std::string_view name, double value);
+    // reading the name reports it as undefined. Returns the variable's position, or -1
+    // when it could not be stored.
+    int32_t SetVariable(std::string_view name, double value);
+
+    // Sets the value of the variable at `position`, a position SetVariable returned since
+    // the variables were last cleared. Repeated evaluations over the same names use this
+    // to skip the name lookup.
+    void SetVariableValue(int32_t position, double value) {
+        m_variables.SetValueAt(position, value);
+    }
 
     // The first variable named `name` (any case), or null. The pointer stays valid until
     // a variable is added or the variables are cleared.

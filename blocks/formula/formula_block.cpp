@@ -1,0 +1,161 @@
+#include "blocks/formula/formula_block.h"
+
+#include <utility>
+
+#include "platform/property_bag.h"
+
+namespace {
+
+constexpr const char* kInputMembers[CFormulaCtrl::kInputCount] = {
+    "Input1", "Input2", "Input3", "Input4", "Input5", "Input6", "Input7", "Input8"};
+constexpr const char* kNameMembers[CFormulaCtrl::kInputCount] = {
+    "Input1Name", "Input2Name", "Input3Name", "Input4Name",
+    "Input5Name", "Input6Name", "Input7Name", "Input8Name"};
+// The input members' help strings, as the type library has always spelt them.
+constexpr const char* kInputHelp[CFormulaCtrl::kInputCount] = {
+    "First input value into the formula",   "Second input value into the formula",
+    "Third input value into the formula",   "Fourth input value into the formula",
+    "Fifth input value into the formula",   "Sixth input value into the formula",
+    "Seventh input value into the formula", "Eigth input value into the formula"};
+
+// An input's default variable name is its member name.
+constexpr const char* const* kDefaultNames = kInputMembers;
+
+template <size_t... N>
+void AddInputMembers(std::vector<MemberDesc>& members, std::index_sequence<N...>) {
+    using C = CFormulaCtrl;
+    (members.push_back(Property<&C::GetInput<N>, &C::SetInput<N>>(
+         kInputMembers[N], static_cast<DISPID>(2 + N), kInputHelp[N])),
+     ...);
+}
+
+template <size_t... N>
+void AddNameMembers(std::vector<MemberDesc>& members, std::index_sequence<N...>) {
+    using C = CFormulaCtrl;
+    (members.push_back(Property<&C::GetInputName<N>, &C::SetInputName<N>>(
+                           kNameMembers[N], static_cast<DISPID>(11 + N),
+                           "Variable name of the input in the formula")
+                           .Hidden()),
+     ...);
+}
+
+}  // namespace
+
+CFormulaCtrl::CFormulaCtrl() : COVBaseMathCtrl(10) {
+    // A block that is neither reset nor loaded still reports its empty formula.
+    m_formula.Parse(m_strFormula);
+}
+
+const DispatchTable& CFormulaCtrl::FormulaMembers() {
+    using C = CFormulaCtrl;
+    static const DispatchTable table(&COVBaseMathCtrl::BaseMembers(), [] {
+        constexpr auto inputs = std::make_index_sequence<kInputCount>();
+        std::vector<MemberDesc> members;
+        members.push_back(Property<&C::GetFormula, &C::SetFormula>(
+            "Formula", kFormulaDispid, "Mathematical formula to evaluate"));
+        members.push_back(Property<&C::GetFormula, &C::SetFormula>(
+            "_Formula", DISPID_VALUE, "Mathematical formula to evaluate"));
+        AddInputMembers(members, inputs);
+        members.push_back(Property<&C::GetOutput1, &C::SetOutput1>(
+            "Output1", 10, "Output value from formula evaluation"));
+        AddNameMembers(members, inputs);
+        return members;
+    }());
+    return table;
+}
+
+void CFormulaCtrl::SetFormula(const std::string& formula) {
+    m_strFormula = formula;
+    m_formula.Parse(m_strFormula);
+    SetModifiedFlag();
+    m_bInputChanged = TRUE;
+    SetInputValid(kFormulaDispid, TRUE);
+}
+
+void CFormulaCtrl::SetOutput1(double value) {
+    m_output = value;
+    SetModifiedFlag();
+}
+
+int32_t CFormulaCtrl::GetInputIndex(DISPID dispid) {
+    if (dispid >= kFormulaDispid && dispid < kFirstInputDispid + kInputCount) return dispid + 1;
+    return COVBaseMathCtrl::GetInputIndex(dispid);
+}
+
+void CFormulaCtrl::BindVariables() {
+    m_formula.ClearVariables();
+    m_bindingCount = 0;
+    bool complete = true;
+    auto bind = [&](int32_t position, int32_t input) {
+        if (position < 0) {
+            complete = false;  // out of memory: the name stays undefined this time
+            return;
+        }
+        for (int32_t i = 0; i < m_bindingCount; ++i) {
+            if (m_binding[i].position == position) {
+                m_binding[i].input = input;  // a later input of the same name wins
+                return;
+            }
+        }
+        m_binding[m_bindingCount++] = {position, input};
+    };
+    for (int32_t n = 0; n < kInputCount; ++n) {
+        if (!m_names[n].empty()) bind(m_formula.SetVariable(m_names[n], m_inputs[n]), n);
+    }
+    // A default name reaches its input unless the user gave it to another one.
+    for (int32_t n = 0; n < kInputCount; ++n) {
+        if (m_formula.FindVariable(kDefaultNames[n]) == nullptr) {
+            bind(m_formula.SetVariable(kDefaultNames[n], m_inputs[n]), n);
+        }
+    }
+    m_bindingCurrent = complete;
+}
+
+void CFormulaCtrl::Compute() {
+    if (m_bindingCurrent) {
+        for (int32_t i = 0; i < m_bindingCount; ++i) {
+            m_formula.SetVariableValue(m_binding[i].position, m_inputs[m_binding[i].input]);
+        }
+    } else {
+        BindVariables();
+    }
+    m_output = m_formula.Evaluate();
+    ClearStatus();
+    if (const int32_t code = m_formula.GetErrorCode(); code != 0) {
+        m_lStatusCode = code;
+        m_strErrorString = m_formula.GetErrorMessage();
+    }
+    // The block delivers its output, not a number included, whatever the status.
+    FireResults(this, true, true);
+}
+
+void CFormulaCtrl::DoPropExchange(CPropExchange* pPX) {
+    uint32_t version = CONTROL_VERSION;
+    ExchangeVersion(pPX, version, CONTROL_VERSION);
+    COVBaseMathCtrl::DoPropExchange(pPX);
+    const std::string kept = m_strFormula;  // a stored block without one keeps its formula
+    PX_String(pPX, "Formula", m_strFormula, kept);
+    for (int32_t n = 0; n < kInputCount; ++n) {
+        PX_String(pPX, kNameMembers[n], m_names[n], kDefaultNames[n]);
+    }
+    for (int32_t n = 0; n < kInputCount; ++n) {
+        PX_Double(pPX, kInputMembers[n], m_inputs[n], 0.0);
+    }
+    PX_Double(pPX, "Output1", m_output, 0.0);
+    if (pPX->IsLoading()) {
+        m_formula.Parse(m_strFormula);  // a loaded block is ready to compute
+        m_bindingCurrent = false;
+    }
+}
+
+void CFormulaCtrl::OnResetState() {
+    COVBaseMathCtrl::OnResetState();
+    m_strFormula.clear();
+    m_formula.Parse(m_strFormula);
+    m_inputs.fill(0.0);
+    m_output = 0.0;
+    for (int32_t n = 0; n < kInputCount; ++n)
+        m_names[n] = kDefaultNames[n];
+    m_bindingCurrent = false;
+    m_nHelpContext = kHelpContext;
+}
