@@ -6,9 +6,9 @@
 #include <muParser.h>
 
 #include <array>
-#include <chrono>
 #include <string>
 
+#include "bench/time_ratio.h"
 #include "blocks/formula/formula_block.h"
 #include "formula/math_formula.h"
 
@@ -90,14 +90,6 @@ class Reference {
 };
 
 template <class Engine>
-double SecondsFor(Engine& engine, benchmark::IterationCount count) {
-    const auto start = std::chrono::steady_clock::now();
-    for (benchmark::IterationCount i = 0; i < count; ++i)
-        benchmark::DoNotOptimize(engine.Evaluate());
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-template <class Engine>
 void BM_AgainstReference(benchmark::State& state) {
     const char* formula = kFormulas[state.range(0)];
     Engine ours(formula);
@@ -108,12 +100,10 @@ void BM_AgainstReference(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(ours.Evaluate());
 
-    // The ratio comes from back-to-back timed loops of equal length.
     Reference reference(formula);
-    const benchmark::IterationCount count = state.iterations();
-    const double oursSeconds = SecondsFor(ours, count);
-    const double referenceSeconds = SecondsFor(reference, count);
-    state.counters["vs_muparser"] = oursSeconds / referenceSeconds;
+    state.counters["vs_muparser"] =
+        TimeRatio([&] { benchmark::DoNotOptimize(ours.Evaluate()); },
+                  [&] { benchmark::DoNotOptimize(reference.Evaluate()); });
     state.SetLabel(formula);
 }
 

@@ -79,8 +79,9 @@ ComPtr<T> MakeCom(Args&&... args) {
 template <class Base>
 class RefCounted : public Base {
   public:
-    uint32_t AddRef() override { return ++refs_; }
-    uint32_t Release() override {
+    // Final, so that calls through a derived class bind directly.
+    uint32_t AddRef() final { return ++refs_; }
+    uint32_t Release() final {
         uint32_t left = --refs_;
         if (left == 0) delete this;
         return left;

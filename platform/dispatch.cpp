@@ -1,6 +1,7 @@
 #include "platform/dispatch.h"
 
 #include <algorithm>
+#include <optional>
 
 bool NamesEqual(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
@@ -62,27 +63,35 @@ HRESULT DispatchObject::GetIDsOfNames(std::string_view name, DISPID* dispid) {
 
 HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant> args,
                                Variant* result, uint32_t* argErr) {
-    const MemberDesc* m = Members().Find(dispid);
+    if (members_ == nullptr) members_ = &Members();
+    const MemberDesc* m = members_->Find(dispid);
     if (m == nullptr) return DISP_E_MEMBERNOTFOUND;
     // Keep the object alive while a handler fires events whose sinks may drop
     // the host's last reference.
-    ComPtr<IDispatch> keepAlive(this);
+    struct KeepAlive {
+        explicit KeepAlive(DispatchObject* object) : object(object) { object->AddRef(); }
+        ~KeepAlive() { object->Release(); }
+        DispatchObject* object;
+    } keepAlive(this);
     std::span<const VARTYPE> params(m->paramTypes.data(), m->paramCount);
-    Variant scratch;
-    Variant& out = result != nullptr ? *result : scratch;
+    // A caller that wants no result still gets one to drop.
+    std::optional<Variant> scratch;
+    auto out = [&]() -> Variant& { return result != nullptr ? *result : scratch.emplace(); };
 
     if (m->kind == MemberKind::Method) {
         // Automation controllers may call a method with get|method flags.
         if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
         HRESULT hr = CoerceArguments(params, args, argErr);
         if (FAILED(hr)) return hr;
-        return m->call(*this, args, out);
+        return m->call(*this, args, out());
     }
     if ((flags & DISPATCH_PROPERTYPUT) != 0) {
         if (m->put == nullptr) return CTL_E_SETNOTSUPPORTED;
         if (args.empty()) return DISP_E_BADPARAMCOUNT;
-        HRESULT hr = CoerceArguments(params, args.first(args.size() - 1), argErr);
-        if (FAILED(hr)) return hr;
+        if (!params.empty() || args.size() != 1) {  // an indexed put
+            HRESULT hr = CoerceArguments(params, args.first(args.size() - 1), argErr);
+            if (FAILED(hr)) return hr;
+        }
         Variant& value = args.back();
         if (m->putType != VT_VARIANT && value.vt() != m->putType &&
             FAILED(VariantChangeType(&value, &value, 0, m->putType))) {
@@ -95,7 +104,7 @@ HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant>
         if (m->get == nullptr) return CTL_E_GETNOTSUPPORTED;
         HRESULT hr = CoerceArguments(params, args, argErr);
         if (FAILED(hr)) return hr;
-        return m->get(*this, args, out);
+        return m->get(*this, args, out());
     }
     return DISP_E_MEMBERNOTFOUND;
 }

@@ -281,6 +281,10 @@ class DispatchObject : public RefCounted<IDispatch> {
     const DispatchTable* GetTypeInfo() const override { return &Members(); }
 
     virtual const DispatchTable& Members() const = 0;
+
+  private:
+    // Members() of this object, looked up once: a class's table never changes.
+    mutable const DispatchTable* members_ = nullptr;
 };
 
 // Coerces `args` to the member's declared parameter kinds (in place), checking

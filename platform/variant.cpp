@@ -68,11 +68,7 @@ void SafeArrayDeleter::operator()(SafeArray* p) const {
     delete p;
 }
 
-Variant::Variant(const Variant& other) : Variant() {
-    CopyFrom(other);
-}
-
-Variant& Variant::operator=(const Variant& other) {
+Variant& Variant::AssignSlow(const Variant& other) {
     if (this != &other) {
         // Copy first so that a failed array copy leaves this value as it was.
         Variant copy(other);
@@ -81,24 +77,18 @@ Variant& Variant::operator=(const Variant& other) {
     return *this;
 }
 
-Variant::Variant(Variant&& other) noexcept
-    : vt_(std::exchange(other.vt_, VT_EMPTY)),
-      u_(other.u_),
-      str_(std::move(other.str_)),
-      array_(std::move(other.array_)),
-      disp_(std::move(other.disp_)) {
-    other.u_.decVal = DECIMAL{};
+void Variant::MoveResourcesFrom(Variant& other) noexcept {
+    str_ = std::move(other.str_);
+    other.str_.clear();
+    array_ = std::move(other.array_);
+    disp_ = std::move(other.disp_);
 }
 
-Variant& Variant::operator=(Variant&& other) noexcept {
+Variant& Variant::MoveAssignSlow(Variant& other) noexcept {
     if (this != &other) {
         vt_ = std::exchange(other.vt_, VT_EMPTY);
         u_ = other.u_;
-        other.u_.decVal = DECIMAL{};
-        str_ = std::move(other.str_);
-        other.str_.clear();
-        array_ = std::move(other.array_);
-        disp_ = std::move(other.disp_);
+        MoveResourcesFrom(other);
     }
     return *this;
 }
@@ -111,133 +101,6 @@ void Variant::CopyFrom(const Variant& other) {
     str_ = other.str_;
     array_ = std::move(array);
     disp_ = other.disp_;
-}
-
-Variant Variant::Null() {
-    Variant v;
-    v.vt_ = VT_NULL;
-    return v;
-}
-
-Variant Variant::I1(int8_t x) {
-    Variant v;
-    v.vt_ = VT_I1;
-    v.u_.cVal = x;
-    return v;
-}
-
-Variant Variant::UI1(uint8_t x) {
-    Variant v;
-    v.vt_ = VT_UI1;
-    v.u_.bVal = x;
-    return v;
-}
-
-Variant Variant::I2(int16_t x) {
-    Variant v;
-    v.vt_ = VT_I2;
-    v.u_.iVal = x;
-    return v;
-}
-
-Variant Variant::UI2(uint16_t x) {
-    Variant v;
-    v.vt_ = VT_UI2;
-    v.u_.uiVal = x;
-    return v;
-}
-
-Variant Variant::I4(int32_t x) {
-    Variant v;
-    v.vt_ = VT_I4;
-    v.u_.lVal = x;
-    return v;
-}
-
-Variant Variant::UI4(uint32_t x) {
-    Variant v;
-    v.vt_ = VT_UI4;
-    v.u_.ulVal = x;
-    return v;
-}
-
-Variant Variant::I8(int64_t x) {
-    Variant v;
-    v.vt_ = VT_I8;
-    v.u_.llVal = x;
-    return v;
-}
-
-Variant Variant::UI8(uint64_t x) {
-    Variant v;
-    v.vt_ = VT_UI8;
-    v.u_.ullVal = x;
-    return v;
-}
-
-Variant Variant::Int(int32_t x) {
-    Variant v = I4(x);
-    v.vt_ = VT_INT;
-    return v;
-}
-
-Variant Variant::UInt(uint32_t x) {
-    Variant v = UI4(x);
-    v.vt_ = VT_UINT;
-    return v;
-}
-
-Variant Variant::R4(float x) {
-    Variant v;
-    v.vt_ = VT_R4;
-    v.u_.fltVal = x;
-    return v;
-}
-
-Variant Variant::R8(double x) {
-    Variant v;
-    v.vt_ = VT_R8;
-    v.u_.dblVal = x;
-    return v;
-}
-
-Variant Variant::Cy(CY x) {
-    Variant v;
-    v.vt_ = VT_CY;
-    v.u_.cyVal = x;
-    return v;
-}
-
-Variant Variant::Date(DATE x) {
-    Variant v;
-    v.vt_ = VT_DATE;
-    v.u_.date = x;
-    return v;
-}
-
-Variant Variant::Bool(bool x) {
-    return BoolRaw(x ? VARIANT_TRUE : VARIANT_FALSE);
-}
-
-Variant Variant::BoolRaw(VARIANT_BOOL x) {
-    Variant v;
-    v.vt_ = VT_BOOL;
-    v.u_.boolVal = x;
-    return v;
-}
-
-Variant Variant::Error(SCODE x) {
-    Variant v;
-    v.vt_ = VT_ERROR;
-    v.u_.scode = x;
-    return v;
-}
-
-Variant Variant::Decimal(const DECIMAL& x) {
-    Variant v;
-    v.vt_ = VT_DECIMAL;
-    v.u_.decVal = x;
-    return v;
 }
 
 Variant Variant::Str(std::string x) {

@@ -3,6 +3,7 @@
 // ownership of strings and arrays. Text is UTF-8 (the system code page here),
 // so strings are byte strings and compare byte-wise.
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,10 +75,34 @@ class Variant {
   public:
     Variant() noexcept { u_.llVal = 0; }
     ~Variant() = default;
-    Variant(const Variant& other);
-    Variant& operator=(const Variant& other);
-    Variant(Variant&& other) noexcept;
-    Variant& operator=(Variant&& other) noexcept;
+    // Values without a string, array or object (numbers, Booleans, dates...)
+    // copy and move as their bits; the hot paths of dispatch rely on that.
+    Variant(const Variant& other) : vt_(other.vt_) {
+        CopyPayload(other);
+        if (!other.IsPlain()) CopyFrom(other);
+    }
+    Variant& operator=(const Variant& other) {
+        if (IsPlain() && other.IsPlain()) {
+            vt_ = other.vt_;
+            CopyPayload(other);
+            return *this;
+        }
+        return AssignSlow(other);
+    }
+    Variant(Variant&& other) noexcept : vt_(other.vt_) {
+        CopyPayload(other);
+        other.vt_ = VT_EMPTY;
+        if (!other.IsPlain()) MoveResourcesFrom(other);
+    }
+    Variant& operator=(Variant&& other) noexcept {
+        if (IsPlain() && other.IsPlain()) {
+            vt_ = other.vt_;
+            CopyPayload(other);
+            other.vt_ = VT_EMPTY;
+            return *this;
+        }
+        return MoveAssignSlow(other);
+    }
 
     // Named makers, one per kind, so every value's kind is explicit at the call.
     static Variant Null();
@@ -138,7 +163,20 @@ class Variant {
     friend bool operator==(const Variant& a, const Variant& b);
 
   private:
+    bool IsPlain() const { return str_.empty() && !array_ && !disp_; }
+    // Only a decimal fills the whole payload; copying just the first eight bytes
+    // of the others also spares a stall on a value whose maker stored them alone.
+    void CopyPayload(const Variant& other) {
+        if (other.vt_ == VT_DECIMAL) {
+            u_ = other.u_;
+        } else {
+            std::memcpy(static_cast<void*>(&u_), &other.u_, sizeof(int64_t));
+        }
+    }
     void CopyFrom(const Variant& other);
+    Variant& AssignSlow(const Variant& other);
+    Variant& MoveAssignSlow(Variant& other) noexcept;
+    void MoveResourcesFrom(Variant& other) noexcept;
 
     VARTYPE vt_ = VT_EMPTY;
     union {
@@ -162,6 +200,134 @@ class Variant {
     SafeArrayPtr array_;
     ComPtr<IDispatch> disp_;
 };
+
+// The scalar makers are inline: hosts and blocks build values on every call.
+inline Variant Variant::Null() {
+    Variant v;
+    v.vt_ = VT_NULL;
+    return v;
+}
+
+inline Variant Variant::I1(int8_t x) {
+    Variant v;
+    v.vt_ = VT_I1;
+    v.u_.cVal = x;
+    return v;
+}
+
+inline Variant Variant::UI1(uint8_t x) {
+    Variant v;
+    v.vt_ = VT_UI1;
+    v.u_.bVal = x;
+    return v;
+}
+
+inline Variant Variant::I2(int16_t x) {
+    Variant v;
+    v.vt_ = VT_I2;
+    v.u_.iVal = x;
+    return v;
+}
+
+inline Variant Variant::UI2(uint16_t x) {
+    Variant v;
+    v.vt_ = VT_UI2;
+    v.u_.uiVal = x;
+    return v;
+}
+
+inline Variant Variant::I4(int32_t x) {
+    Variant v;
+    v.vt_ = VT_I4;
+    v.u_.lVal = x;
+    return v;
+}
+
+inline Variant Variant::UI4(uint32_t x) {
+    Variant v;
+    v.vt_ = VT_UI4;
+    v.u_.ulVal = x;
+    return v;
+}
+
+inline Variant Variant::I8(int64_t x) {
+    Variant v;
+    v.vt_ = VT_I8;
+    v.u_.llVal = x;
+    return v;
+}
+
+inline Variant Variant::UI8(uint64_t x) {
+    Variant v;
+    v.vt_ = VT_UI8;
+    v.u_.ullVal = x;
+    return v;
+}
+
+inline Variant Variant::Int(int32_t x) {
+    Variant v = I4(x);
+    v.vt_ = VT_INT;
+    return v;
+}
+
+inline Variant Variant::UInt(uint32_t x) {
+    Variant v = UI4(x);
+    v.vt_ = VT_UINT;
+    return v;
+}
+
+inline Variant Variant::R4(float x) {
+    Variant v;
+    v.vt_ = VT_R4;
+    v.u_.fltVal = x;
+    return v;
+}
+
+inline Variant Variant::R8(double x) {
+    Variant v;
+    v.vt_ = VT_R8;
+    v.u_.dblVal = x;
+    return v;
+}
+
+inline Variant Variant::Cy(CY x) {
+    Variant v;
+    v.vt_ = VT_CY;
+    v.u_.cyVal = x;
+    return v;
+}
+
+inline Variant Variant::Date(DATE x) {
+    Variant v;
+    v.vt_ = VT_DATE;
+    v.u_.date = x;
+    return v;
+}
+
+inline Variant Variant::Bool(bool x) {
+    return BoolRaw(x ? VARIANT_TRUE : VARIANT_FALSE);
+}
+
+inline Variant Variant::BoolRaw(VARIANT_BOOL x) {
+    Variant v;
+    v.vt_ = VT_BOOL;
+    v.u_.boolVal = x;
+    return v;
+}
+
+inline Variant Variant::Error(SCODE x) {
+    Variant v;
+    v.vt_ = VT_ERROR;
+    v.u_.scode = x;
+    return v;
+}
+
+inline Variant Variant::Decimal(const DECIMAL& x) {
+    Variant v;
+    v.vt_ = VT_DECIMAL;
+    v.u_.decVal = x;
+    return v;
+}
 
 using VARIANT = Variant;
 using BlockValue = Variant;
