@@ -93,6 +93,18 @@ class COVBaseMathCtrl : public COleControl {
     // the bound-change notice, note the change and mark the input valid (which
     // may run the block).
     void PutInput(DISPID dispid, Variant& field, const Variant& value);
+    // The put handler of an output or a setting: store and mark modified.
+    template <class Field, class Value>
+    void PutSetting(Field& field, const Value& value) {
+        field = value;
+        SetModifiedFlag();
+    }
+    // The same for a setting whose put also gives the bound-change notice.
+    template <class Field, class Value>
+    void PutBoundSetting(DISPID dispid, Field& field, const Value& value) {
+        PutSetting(field, value);
+        NotifyBoundChange(dispid);
+    }
     // Starts a computation: status 0, "No Errors".
     void ClearStatus();
 

@@ -7,14 +7,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/fuzz_input.h"
 #include "platform/coerce.h"
 #include "platform/variant.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 // Significant digits of the number part (before any exponent), or a large
 // count for text that is not a plain number.

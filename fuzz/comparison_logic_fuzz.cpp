@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_input.h"
 #include "module/class_table.h"
 #include "platform/events.h"
 #include "platform/property_bag.h"
@@ -18,39 +19,7 @@
 
 namespace {
 
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
-
-// The fuzzer's bytes, read front to back; zeros once they run out.
-class Bytes {
-  public:
-    Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool Empty() const { return pos_ >= size_; }
-    uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    template <class T>
-    T Raw() {
-        unsigned char buf[sizeof(T)] = {};
-        for (unsigned char& b : buf)
-            b = Byte();
-        T value;
-        std::memcpy(&value, buf, sizeof(T));
-        return value;
-    }
-    std::string Text() {
-        std::string s(Byte() % 12, '\0');
-        for (char& c : s)
-            c = static_cast<char>(Byte());
-        return s;
-    }
-
-  private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-};
-
-Variant Scalar(Bytes& in) {
+Variant Scalar(FuzzBytes& in) {
     switch (in.Byte() % 16) {
         case 0:
             return Variant();
@@ -67,7 +36,7 @@ Variant Scalar(Bytes& in) {
         case 6:
             return Variant::BoolRaw(in.Raw<int16_t>());
         case 7:
-            return Variant::Str(in.Text());
+            return Variant::Str(in.Text(12));
         case 8:
             return Variant::I1(in.Raw<int8_t>());
         case 9:
@@ -87,7 +56,7 @@ Variant Scalar(Bytes& in) {
     }
 }
 
-Variant Value(Bytes& in) {
+Variant Value(FuzzBytes& in) {
     if (in.Byte() % 6 != 0) return Scalar(in);
     const VARTYPE kinds[] = {VT_I4, VT_R8, VT_BSTR, VT_VARIANT, VT_BOOL};
     const VARTYPE kind = kinds[in.Byte() % 5];
@@ -140,7 +109,7 @@ struct Driver {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Bytes in(data, size);
+    FuzzBytes in(data, size);
     const size_t which = in.Byte() % std::size(kBlocks);
     Driver d;
     d.block = FindClass(kBlocks[which])->create();

@@ -10,47 +10,17 @@
 #include <vector>
 
 #include "blocks/logic/alarm.h"
+#include "fuzz/fuzz_input.h"
 #include "module/class_table.h"
 #include "platform/events.h"
 #include "platform/safearray.h"
 
 namespace {
 
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
-
-class Bytes {
-  public:
-    Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool Empty() const { return pos_ >= size_; }
-    uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    template <class T>
-    T Raw() {
-        T value{};
-        uint8_t buf[sizeof(T)] = {};
-        for (uint8_t& b : buf)
-            b = Byte();
-        std::memcpy(&value, buf, sizeof(T));
-        return value;
-    }
-    std::string Text() {
-        std::string s(Byte() % 16, '\0');
-        for (char& c : s)
-            c = static_cast<char>(Byte());
-        return s;
-    }
-
-  private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-};
-
 // Texts that reach the interesting roads more often than random bytes do.
 const char* const kWords[] = {"0", "-1", "true", "False", " 12abc", "1.5", "", " x ", "nan"};
 
-Variant Array(Bytes& in, VARTYPE element) {
+Variant Array(FuzzBytes& in, VARTYPE element) {
     const uint32_t count = in.Byte() % 4;
     const int32_t lower = static_cast<int32_t>(in.Byte() % 3) - 1;
     SafeArrayPtr a = SafeArrayCreateVector(element, lower, count);
@@ -58,13 +28,13 @@ Variant Array(Bytes& in, VARTYPE element) {
     for (uint32_t i = 0; i < count; ++i) {
         const int32_t index = lower + static_cast<int32_t>(i);
         const Variant item =
-            element == VT_BSTR ? Variant::Str(in.Text()) : Variant::R8(in.Raw<double>());
+            element == VT_BSTR ? Variant::Str(in.Text(16)) : Variant::R8(in.Raw<double>());
         SafeArrayPutElement(a.get(), &index, item);
     }
     return Variant::Array(std::move(a));
 }
 
-Variant Value(Bytes& in) {
+Variant Value(FuzzBytes& in) {
     switch (in.Byte() % 12) {
         case 0:
             return Variant();
@@ -75,7 +45,7 @@ Variant Value(Bytes& in) {
         case 3:
             return Variant::Bool(in.Byte() & 1);
         case 4:
-            return Variant::Str(in.Text());
+            return Variant::Str(in.Text(16));
         case 5:
             return Variant::Str(kWords[in.Byte() % std::size(kWords)]);
         case 6:
@@ -166,7 +136,7 @@ void CheckOutputs(const BlockPlan& plan, COleControl& block, bool cancelled) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Bytes in(data, size);
+    FuzzBytes in(data, size);
     const uint8_t head = in.Byte();
     const BlockPlan& plan = kPlans[head % std::size(kPlans)];
     const bool cancel = (head & 0x80) != 0;

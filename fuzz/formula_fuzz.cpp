@@ -9,12 +9,9 @@
 #include <string_view>
 
 #include "formula/math_formula.h"
+#include "fuzz/fuzz_input.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 void Bind(CMathFormula& formula) {
     formula.SetVariable("Input1", 1.5);

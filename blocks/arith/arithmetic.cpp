@@ -3,19 +3,30 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
 
 #include "framework/block_value.h"
 
-const ArithmeticKind kAddKind{ArithOp::Add, "OVAdd", 51, VT_R8, 0.0, VT_R8};
-const ArithmeticKind kSubtractKind{ArithOp::Subtract, "OVSubtract", 66, VT_R8, 0.0, VT_R8};
-const ArithmeticKind kMultiplyKind{ArithOp::Multiply, "OVMultiply", 61, VT_R8, 0.0, VT_R8};
-const ArithmeticKind kDivideKind{ArithOp::Divide, "OVDivide", 56, VT_R8, 1.0, VT_R8};
-const ArithmeticKind kModulusKind{ArithOp::Modulus, "OVModulus", 59, VT_I4, 1.0, VT_I4};
-
 namespace {
+
+constexpr ArithmeticKind kArithmeticKinds[] = {
+    {ArithOp::Add, "OVAdd", 51, VT_R8, 0.0, VT_R8},
+    {ArithOp::Subtract, "OVSubtract", 66, VT_R8, 0.0, VT_R8},
+    {ArithOp::Multiply, "OVMultiply", 61, VT_R8, 0.0, VT_R8},
+    {ArithOp::Divide, "OVDivide", 56, VT_R8, 1.0, VT_R8},
+    {ArithOp::Modulus, "OVModulus", 59, VT_I4, 1.0, VT_I4},
+};
+
+constexpr bool ArithmeticKindsInOrder() {
+    for (size_t i = 0; i < std::size(kArithmeticKinds); ++i) {
+        if (static_cast<size_t>(kArithmeticKinds[i].op) != i) return false;
+    }
+    return true;
+}
+static_assert(ArithmeticKindsInOrder(), "kArithmeticKinds is indexed by ArithOp");
 
 // The NaN the divide block delivers on overflow: sign set, quiet.
 const double kDivideOverflowNaN = std::bit_cast<double>(0xFFF8000000000000ull);
@@ -136,8 +147,8 @@ ArithmeticResult ComputeArithmetic(ArithOp op, const Variant& x, const Variant& 
 
 // --- the block --------------------------------------------------------------
 
-COVArithmeticCtrl::COVArithmeticCtrl(const ArithmeticKind& kind)
-    : COVBaseMathCtrl(3), kind_(kind) {}
+COVArithmeticCtrl::COVArithmeticCtrl(ArithOp op)
+    : COVBaseMathCtrl(3), kind_(kArithmeticKinds[static_cast<size_t>(op)]) {}
 
 const DispatchTable& COVArithmeticCtrl::ArithmeticMembers() {
     using C = COVArithmeticCtrl;
@@ -158,8 +169,7 @@ int32_t COVArithmeticCtrl::GetInputIndex(DISPID dispid) {
 }
 
 void COVArithmeticCtrl::SetValue(const Variant& value) {
-    Value = value;
-    SetModifiedFlag();
+    PutSetting(Value, value);
 }
 
 Variant COVArithmeticCtrl::Operate() {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "framework/base_math_ctrl.h"
+#include "framework/family_block.h"
 
 // The largest double written with 15 significant digits; every overflow guard
 // uses it rather than the true maximum.
@@ -24,7 +25,7 @@ struct ArithmeticResult {
 ArithmeticResult ComputeArithmetic(ArithOp op, const Variant& x, const Variant& y);
 
 struct ArithmeticKind {
-    ArithOp op;
+    ArithOp op;             // also the row's index in the family table
     const char* shortName;  // "OVAdd"
     int32_t helpContext;
     VARTYPE persistedKind;  // how InputX and InputY are saved and loaded
@@ -34,7 +35,7 @@ struct ArithmeticKind {
 
 class COVArithmeticCtrl : public COVBaseMathCtrl {
   public:
-    explicit COVArithmeticCtrl(const ArithmeticKind& kind);
+    explicit COVArithmeticCtrl(ArithOp op);
 
     static const DispatchTable& ArithmeticMembers();
     const DispatchTable& Members() const override { return ArithmeticMembers(); }
@@ -62,25 +63,8 @@ class COVArithmeticCtrl : public COVBaseMathCtrl {
     Variant InputX;
 };
 
-extern const ArithmeticKind kAddKind, kSubtractKind, kMultiplyKind, kDivideKind, kModulusKind;
-
-class COVAddCtrl : public COVArithmeticCtrl {
-  public:
-    COVAddCtrl() : COVArithmeticCtrl(kAddKind) {}
-};
-class COVSubtractCtrl : public COVArithmeticCtrl {
-  public:
-    COVSubtractCtrl() : COVArithmeticCtrl(kSubtractKind) {}
-};
-class COVMultiplyCtrl : public COVArithmeticCtrl {
-  public:
-    COVMultiplyCtrl() : COVArithmeticCtrl(kMultiplyKind) {}
-};
-class COVDivideCtrl : public COVArithmeticCtrl {
-  public:
-    COVDivideCtrl() : COVArithmeticCtrl(kDivideKind) {}
-};
-class COVModulusCtrl : public COVArithmeticCtrl {
-  public:
-    COVModulusCtrl() : COVArithmeticCtrl(kModulusKind) {}
-};
+using COVAddCtrl = FamilyBlock<COVArithmeticCtrl, ArithOp::Add>;
+using COVSubtractCtrl = FamilyBlock<COVArithmeticCtrl, ArithOp::Subtract>;
+using COVMultiplyCtrl = FamilyBlock<COVArithmeticCtrl, ArithOp::Multiply>;
+using COVDivideCtrl = FamilyBlock<COVArithmeticCtrl, ArithOp::Divide>;
+using COVModulusCtrl = FamilyBlock<COVArithmeticCtrl, ArithOp::Modulus>;

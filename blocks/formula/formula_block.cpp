@@ -73,8 +73,7 @@ void CFormulaCtrl::SetFormula(const std::string& formula) {
 }
 
 void CFormulaCtrl::SetOutput1(double value) {
-    m_output = value;
-    SetModifiedFlag();
+    PutSetting(m_output, value);
 }
 
 int32_t CFormulaCtrl::GetInputIndex(DISPID dispid) {

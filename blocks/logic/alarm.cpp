@@ -137,9 +137,7 @@ int32_t COVAlarmCtrl::GetInputIndex(DISPID dispid) {
 }
 
 void COVAlarmCtrl::SetAlarmOptions(int32_t value) {
-    m_lAlarmOptions = value;
-    SetModifiedFlag();
-    NotifyBoundChange(6);
+    PutBoundSetting(6, m_lAlarmOptions, value);
 }
 
 void COVAlarmCtrl::SetAlarmClear(const Variant&) {

@@ -172,25 +172,19 @@ int32_t COVComparisonCtrl::GetInputIndex(DISPID dispid) {
 }
 
 void COVComparisonCtrl::SetOutput3(bool value) {
-    m_bOutput3 = value;
-    SetModifiedFlag();
+    PutSetting(m_bOutput3, value);
 }
 
 void COVComparisonCtrl::SetOutput4(bool value) {
-    m_bOutput4 = value;
-    SetModifiedFlag();
+    PutSetting(m_bOutput4, value);
 }
 
 void COVComparisonCtrl::SetCaseSensitive(bool value) {
-    m_bCaseSensitive = value;
-    SetModifiedFlag();
-    NotifyBoundChange(6);
+    PutBoundSetting(6, m_bCaseSensitive, value);
 }
 
 void COVComparisonCtrl::SetIgnoreWhiteSpace(bool value) {
-    m_bIgnoreWhiteSpace = value;
-    SetModifiedFlag();
-    NotifyBoundChange(7);
+    PutBoundSetting(7, m_bIgnoreWhiteSpace, value);
 }
 
 void COVComparisonCtrl::Compute() {

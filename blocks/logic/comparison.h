@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "framework/base_math_ctrl.h"
+#include "framework/family_block.h"
 
 enum class ComparisonTest : uint8_t {
     Equal,
@@ -110,27 +111,9 @@ class COVComparisonCtrl : public COVBaseMathCtrl {
     BOOL m_bIgnoreWhiteSpace = TRUE;
 };
 
-class COVEqualityCtrl : public COVComparisonCtrl {
-  public:
-    COVEqualityCtrl() : COVComparisonCtrl(ComparisonTest::Equal) {}
-};
-class COVNotEqualCtrl : public COVComparisonCtrl {
-  public:
-    COVNotEqualCtrl() : COVComparisonCtrl(ComparisonTest::NotEqual) {}
-};
-class COVGreaterThanCtrl : public COVComparisonCtrl {
-  public:
-    COVGreaterThanCtrl() : COVComparisonCtrl(ComparisonTest::GreaterThan) {}
-};
-class COVGreaterThanEqualCtrl : public COVComparisonCtrl {
-  public:
-    COVGreaterThanEqualCtrl() : COVComparisonCtrl(ComparisonTest::GreaterThanEqual) {}
-};
-class COVLessThanCtrl : public COVComparisonCtrl {
-  public:
-    COVLessThanCtrl() : COVComparisonCtrl(ComparisonTest::LessThan) {}
-};
-class COVLessThanEqualCtrl : public COVComparisonCtrl {
-  public:
-    COVLessThanEqualCtrl() : COVComparisonCtrl(ComparisonTest::LessThanEqual) {}
-};
+using COVEqualityCtrl = FamilyBlock<COVComparisonCtrl, ComparisonTest::Equal>;
+using COVNotEqualCtrl = FamilyBlock<COVComparisonCtrl, ComparisonTest::NotEqual>;
+using COVGreaterThanCtrl = FamilyBlock<COVComparisonCtrl, ComparisonTest::GreaterThan>;
+using COVGreaterThanEqualCtrl = FamilyBlock<COVComparisonCtrl, ComparisonTest::GreaterThanEqual>;
+using COVLessThanCtrl = FamilyBlock<COVComparisonCtrl, ComparisonTest::LessThan>;
+using COVLessThanEqualCtrl = FamilyBlock<COVComparisonCtrl, ComparisonTest::LessThanEqual>;

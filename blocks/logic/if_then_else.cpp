@@ -137,31 +137,23 @@ int32_t CIfThenElseCtrl::GetInputIndex(DISPID dispid) {
 }
 
 void CIfThenElseCtrl::SetValueThen(bool value) {
-    m_bValueThen = value;
-    SetModifiedFlag();
+    PutSetting(m_bValueThen, value);
 }
 
 void CIfThenElseCtrl::SetValueElse(bool value) {
-    m_bValueElse = value;
-    SetModifiedFlag();
+    PutSetting(m_bValueElse, value);
 }
 
 void CIfThenElseCtrl::SetCompare(int16_t value) {
-    m_nCompare = value;
-    SetModifiedFlag();
-    NotifyBoundChange(6);
+    PutBoundSetting(6, m_nCompare, value);
 }
 
 void CIfThenElseCtrl::SetCaseSensitive(bool value) {
-    m_bCaseSensitive = value;
-    SetModifiedFlag();
-    NotifyBoundChange(7);
+    PutBoundSetting(7, m_bCaseSensitive, value);
 }
 
 void CIfThenElseCtrl::SetIgnoreWhiteSpace(bool value) {
-    m_bIgnoreWhiteSpace = value;
-    SetModifiedFlag();
-    NotifyBoundChange(8);
+    PutBoundSetting(8, m_bIgnoreWhiteSpace, value);
 }
 
 void CIfThenElseCtrl::Compute() {

@@ -162,8 +162,7 @@ int32_t COVLogicCtrl::GetInputIndex(DISPID dispid) {
 }
 
 void COVLogicCtrl::SetValue(const Variant& value) {
-    Value = value;
-    SetModifiedFlag();
+    PutSetting(Value, value);
 }
 
 Variant COVLogicCtrl::Operate() {
@@ -172,9 +171,7 @@ Variant COVLogicCtrl::Operate() {
 }
 
 void COVLogicCtrl::SetBooleanType(bool value) {
-    m_bBooleanType = value;
-    SetModifiedFlag();
-    NotifyBoundChange(kind_.inputCount + 3);
+    PutBoundSetting(kind_.inputCount + 3, m_bBooleanType, value);
 }
 
 void COVLogicCtrl::Compute() {

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "framework/base_math_ctrl.h"
+#include "framework/family_block.h"
 
 enum class LogicOp : uint8_t { And, Or, Xor, Nand, Nor, Not };
 constexpr size_t kLogicOpCount = 6;
@@ -82,27 +83,9 @@ class COVLogicCtrl : public COVBaseMathCtrl {
     BOOL m_bBooleanType = TRUE;
 };
 
-class COVAndCtrl : public COVLogicCtrl {
-  public:
-    COVAndCtrl() : COVLogicCtrl(LogicOp::And) {}
-};
-class COVOrCtrl : public COVLogicCtrl {
-  public:
-    COVOrCtrl() : COVLogicCtrl(LogicOp::Or) {}
-};
-class COVXorCtrl : public COVLogicCtrl {
-  public:
-    COVXorCtrl() : COVLogicCtrl(LogicOp::Xor) {}
-};
-class COVNandCtrl : public COVLogicCtrl {
-  public:
-    COVNandCtrl() : COVLogicCtrl(LogicOp::Nand) {}
-};
-class COVNorCtrl : public COVLogicCtrl {
-  public:
-    COVNorCtrl() : COVLogicCtrl(LogicOp::Nor) {}
-};
-class COVNotCtrl : public COVLogicCtrl {
-  public:
-    COVNotCtrl() : COVLogicCtrl(LogicOp::Not) {}
-};
+using COVAndCtrl = FamilyBlock<COVLogicCtrl, LogicOp::And>;
+using COVOrCtrl = FamilyBlock<COVLogicCtrl, LogicOp::Or>;
+using COVXorCtrl = FamilyBlock<COVLogicCtrl, LogicOp::Xor>;
+using COVNandCtrl = FamilyBlock<COVLogicCtrl, LogicOp::Nand>;
+using COVNorCtrl = FamilyBlock<COVLogicCtrl, LogicOp::Nor>;
+using COVNotCtrl = FamilyBlock<COVLogicCtrl, LogicOp::Not>;

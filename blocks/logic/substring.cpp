@@ -71,25 +71,19 @@ int32_t CSubStringCtrl::GetInputIndex(DISPID dispid) {
 }
 
 void CSubStringCtrl::SetSubString(bool value) {
-    m_bSubString = value;
-    SetModifiedFlag();
+    PutSetting(m_bSubString, value);
 }
 
 void CSubStringCtrl::SetNotSubString(bool value) {
-    m_bNotSubString = value;
-    SetModifiedFlag();
+    PutSetting(m_bNotSubString, value);
 }
 
 void CSubStringCtrl::SetCaseSensitive(bool value) {
-    m_bCaseSensitive = value;
-    SetModifiedFlag();
-    NotifyBoundChange(6);
+    PutBoundSetting(6, m_bCaseSensitive, value);
 }
 
 void CSubStringCtrl::SetIgnoreWhiteSpace(bool value) {
-    m_bIgnoreWhiteSpace = value;
-    SetModifiedFlag();
-    NotifyBoundChange(7);
+    PutBoundSetting(7, m_bIgnoreWhiteSpace, value);
 }
 
 void CSubStringCtrl::Compute() {
