@@ -535,8 +535,12 @@ std::vector<std::string_view> SplitTopLevel(std::string_view text, char separato
     std::vector<std::string_view> pieces;
     if (Trim(text).empty()) return pieces;
     size_t start = 0;
+    // The lower bounds of an array literal ("r8@1,3[...]") hold commas of their own.
+    bool inBounds = false;
     ScanOutsideQuotes(text, [&](size_t i, int depth) {
-        if (depth == 0 && text[i] == separator) {
+        if (depth == 0 && text[i] == '@') inBounds = true;
+        if (text[i] == '[') inBounds = false;
+        if (depth == 0 && !inBounds && text[i] == separator) {
             pieces.push_back(Trim(text.substr(start, i - start)));
             start = i + 1;
         }

@@ -48,6 +48,7 @@ TEST(ScriptReader, SplitTopLevelRespectsQuotesAndBrackets) {
         {"b.F(1, 2), r8[[1, 2], [3, 4]]", {"b.F(1, 2)", "r8[[1, 2], [3, 4]]"}},
         {"1,", {"1", ""}},
         {"\"\\\",\", 3", {"\"\\\",\"", "3"}},
+        {"r8@1,3[[1, 2], [3, 4]], r8@5[1], 5", {"r8@1,3[[1, 2], [3, 4]]", "r8@5[1]", "5"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SplitTopLevel(c.text, ','), c.pieces) << c.text;
