@@ -733,7 +733,8 @@ HRESULT Coerce(const Variant& src, uint16_t flags, VARTYPE vt, Variant* out) {
 
 HRESULT VariantChangeType(Variant* dst, const Variant* src, uint16_t flags, VARTYPE vt) {
     if (!dst || !src) return E_INVALIDARG;
-    if (!IsValueKind(vt)) return DISP_E_BADVARTYPE;
+    // A value converts to its own kind, whatever it is: that is a copy.
+    if (src->vt() != vt && !IsValueKind(vt)) return DISP_E_BADVARTYPE;
     if (dst == src && src->vt() == vt) return S_OK;
     Variant result;
     try {

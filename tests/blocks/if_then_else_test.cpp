@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "platform/safearray.h"
 #include "tests/support/block_harness.h"
@@ -14,25 +14,23 @@ namespace {
 using harness::Block;
 using harness::Trace;
 
-const Trace kThen = {
-    "RunBlock",  "Then", "ValidateGroup(4)", "StatusReady", "ErrorOut(self, 0, \"No Errors\")",
-    "ControlOut"};
-const Trace kElse = {
-    "RunBlock",  "Else", "ValidateGroup(3)", "StatusReady", "ErrorOut(self, 0, \"No Errors\")",
-    "ControlOut"};
-const Trace kNeither = {"StatusReady", "ErrorOut(self, 0, \"No Errors\")", "ControlOut"};
+const std::string kNoErrors = "ErrorOut(self, 0, \"No Errors\")";
+const std::string kTypeMismatch = "-2147316576, \"Type mismatch.\"";
+const Trace kThen = {"RunBlock",    "Then",    "ValidateGroup(4)",
+                     "StatusReady", kNoErrors, "ControlOut"};
+const Trace kElse = {"RunBlock",    "Else",    "ValidateGroup(3)",
+                     "StatusReady", kNoErrors, "ControlOut"};
+const Trace kNeither = {"StatusReady", kNoErrors, "ControlOut"};
 const Trace kMismatch = {"ValidateGroup(3)",
                          "ValidateGroup(4)",
                          "StatusReady",
-                         "ErrorOut(self, -2147316576, \"Type mismatch.\")",
-                         "ErrorOccurred(-2147316576, \"Type mismatch.\")",
+                         "ErrorOut(self, " + kTypeMismatch + ")",
+                         "ErrorOccurred(" + kTypeMismatch + ")",
                          "ControlOut"};
 
 Variant Array() {
     return Variant::Array(SafeArrayCreateVector(VT_R8, 0, 2));
 }
-
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 struct BranchCase {
     int16_t compare;
@@ -44,64 +42,32 @@ struct BranchCase {
 
 TEST(IfThenElse, EveryOptionBranchesAsItsTestSays) {
     const BranchCase cases[] = {
-        // Equal and Not_Equal: numbers, texts, truth values.
+        // The comparison road, with both text options. CompareValues itself is
+        // covered by the comparison blocks' tests, the option mapping by the table test.
         {0, Variant::I4(10), Variant::Str("10"), Branch::Then},
-        {0, Variant::Str(" Abc "), Variant::Str("abc"), Branch::Then},
         {0, Variant::Str(" Abc "), Variant::Str("abc"), Branch::Else, true},
         {0, Variant::Str("abc "), Variant::Str("abc"), Branch::Else, false, false},
-        {0, Variant::Bool(true), Variant::I4(5), Branch::Then},
         {0, Variant::Bool(true), Variant::Str("no"), Branch::Then},
-        {0, Variant::Bool(false), Variant::Str("0"), Branch::Then},
-        {0, Variant::R8(kNaN), Variant::I4(1), Branch::Then},
-        {1, Variant::R8(kNaN), Variant::I4(1), Branch::Else},
-        {1, Variant::Bool(true), Variant::I4(5), Branch::Else},
         {1, Variant::Str("a"), Variant::Str("b"), Branch::Then},
-        // The four orderings: Booleans read as -1 and 0, NaN per test.
-        {2, Variant::I4(10), Variant::Str("9"), Branch::Then},
         {2, Variant::Str("10"), Variant::Str("9x"), Branch::Else},
-        {2, Variant::Bool(true), Variant::Bool(false), Branch::Else},
-        {2, Variant::R8(kNaN), Variant::I4(0), Branch::Else},
-        {3, Variant::I4(5), Variant::R8(5.0), Branch::Then},
-        {3, Variant::R8(kNaN), Variant::I4(0), Branch::Else},
-        {4, Variant::I4(5), Variant::I4(5), Branch::Else},
-        {4, Variant::R8(kNaN), Variant::I4(0), Branch::Then},
-        {4, Variant::Str("Apple"), Variant::Str("banana"), Branch::Then},
-        {4, Variant::Str("Apple"), Variant::Str("banana"), Branch::Then, true},
-        {4, Variant::Str("apple"), Variant::Str("Banana"), Branch::Else, true},
-        {5, Variant::I4(5), Variant::I4(6), Branch::Then},
-        {5, Variant::R8(kNaN), Variant::I4(0), Branch::Then},
         // And, Or, Xor on truth values.
-        {6, Variant::Str("yes"), Variant::I4(2), Branch::Then},
         {6, Variant::Str("yes"), Variant::I4(0), Branch::Else},
         {6, Variant::R8(0.5), Variant::Bool(true), Branch::Then},
-        {6, Variant::Str("false"), Variant::Bool(true), Branch::Else},
         {7, Variant::I4(0), Variant::I4(0), Branch::Else},
         {7, Variant::I4(0), Variant::Str("x"), Branch::Then},
         {7, Variant(), Variant::Str(""), Branch::Else},
         {8, Variant::Bool(true), Variant::Bool(false), Branch::Then},
         {8, Variant::Bool(true), Variant::Bool(true), Branch::Else},
         {8, Variant::Str("3 apples"), Variant::I4(0), Branch::Then},
-        // Contains, by the texts of the values.
+        // Contains, with the text options; TextContains is covered by SubString's tests.
         {9, Variant::Str("Hello World"), Variant::Str("world"), Branch::Then},
         {9, Variant::Str("Hello World"), Variant::Str("world"), Branch::Else, true},
-        {9, Variant::Bool(true), Variant::Str("rue"), Branch::Then},
-        {9, Variant::I4(0), Variant::Str("als"), Branch::Then},
-        {9, Variant::I4(1234), Variant::I4(23), Branch::Then},
-        {9, Variant::Str("abc"), Variant::Str(""), Branch::Then},
-        {9, Variant::Str("x"), Variant::Bool(false), Branch::Else},
-        {9, Variant::Bool(false), Variant::Str("FALSE"), Branch::Then, true},
-        {9, Variant::Bool(false), Variant::Str("false"), Branch::Else, true},
-        // Outside the enumeration: no test at all.
+        // Outside the enumeration: no test at all, not even a conversion.
         {10, Variant::I4(1), Variant::I4(1), Branch::Neither},
-        {12, Array(), Variant::I4(1), Branch::Neither},
-        {-1, Variant::I4(1), Variant::I4(1), Branch::Neither},
+        {-1, Array(), Variant::I4(1), Branch::Neither},
         // Conversions that fail, per road.
-        {0, Array(), Variant::I4(1), Branch::Mismatch},
-        {0, Variant::Bool(true), Array(), Branch::Mismatch},
-        {3, Variant::Null(), Variant::I4(1), Branch::Mismatch},
         {6, Array(), Variant::Bool(true), Branch::Mismatch},
         {7, Variant::Null(), Variant::I4(1), Branch::Mismatch},
-        {8, Variant::I4(1), Array(), Branch::Mismatch},
         {9, Variant::Str("abc"), Array(), Branch::Mismatch},
     };
     for (const BranchCase& c : cases) {
@@ -121,8 +87,6 @@ TEST(IfThenElse, EveryOptionBranchesAsItsTestSays) {
         EXPECT_EQ(b.Take(), expected[static_cast<size_t>(c.expected)]) << what;
         EXPECT_EQ(b.Get("ValueThen"), Variant::Bool(c.expected == Branch::Then)) << what;
         EXPECT_EQ(b.Get("ValueElse"), Variant::Bool(c.expected == Branch::Else)) << what;
-        const int32_t status = c.expected == Branch::Mismatch ? TYPE_E_TYPEMISMATCH : 0;
-        EXPECT_EQ(b.Get("StatusCode"), Variant::I4(status)) << what;
     }
 }
 
@@ -133,13 +97,8 @@ TEST(IfThenElse, TruthTestsLeaveTheirTextConversionsInTheInputs) {
         Variant xAfter, yAfter;
     };
     const InPlace cases[] = {
-        {6, Variant::Str("yes"), Variant::I4(2), Variant::Bool(true), Variant::I4(2)},
         {7, Variant::Str(" 12abc"), Variant::Str(" False "), Variant::I4(12), Variant::Bool(false)},
-        {0, Variant::Bool(true), Variant::Str("no"), Variant::Bool(true), Variant::Bool(true)},
-        {0, Variant::Bool(false), Variant::Str("0"), Variant::Bool(false), Variant::I4(0)},
-        // Without a Boolean, Equal compares the texts and changes nothing.
-        {0, Variant::Str("yes"), Variant::Str("no"), Variant::Str("yes"), Variant::Str("no")},
-        {9, Variant::Str("0"), Variant::Str("-1"), Variant::Str("0"), Variant::Str("-1")},
+        // Outside the enumeration nothing is read.
         {11, Variant::Str("yes"), Variant::Str("no"), Variant::Str("yes"), Variant::Str("no")},
         // The replacement stays even when the other input then fails.
         {6, Variant::Str("yes"), Array(), Variant::Bool(true), Array()},
@@ -182,9 +141,6 @@ TEST(IfThenElse, DefaultMemberIsInputX) {
     Variant put[] = {Variant::Str("seven")};
     ASSERT_EQ(b.control->Invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, put, nullptr), S_OK);
     EXPECT_EQ(b.Get("InputX"), Variant::Str("seven"));
-    Variant got;
-    ASSERT_EQ(b.control->Invoke(DISPID_VALUE, DISPATCH_PROPERTYGET, {}, &got), S_OK);
-    EXPECT_EQ(got, Variant::Str("seven"));
     // Its put is InputX's put: in wired mode it is the awaited input.
     b.Invalidate({"InputX"});
     b.Take();
@@ -204,19 +160,13 @@ class Site : public IControlSite {
     std::vector<DISPID> notices;
 };
 
-TEST(IfThenElse, WiredRunsWithTriggerAndEvenInDesignMode) {
+TEST(IfThenElse, PutsNotifyTheContainerInDesignMode) {
     Site site;
     site.userMode = false;
     Block b("IfThenElse");
     b.control->SetClientSite(&site);
-    b.Invalidate({"InputX", "InputY", "ControlIn"});
-    EXPECT_EQ(b.Take(), (Trace{"InvalidateGroup(0)", "InvalidateGroup(0)", "InvalidateGroup(0)"}));
     b.Put("InputX", Variant::I4(3));
-    b.Put("ControlIn", Variant::Bool(true));
-    EXPECT_EQ(b.Take(), Trace{});  // InputY still missing
     b.Put("InputY", Variant::I4(4));
-    EXPECT_EQ(b.Take(), kElse);
-    // Settings give their bound-change notice in design mode; inputs too.
     b.Put("Compare", Variant::I2(4));
     b.Put("CaseSensitive", Variant::Bool(true));
     b.Put("IgnoreWhiteSpace", Variant::Bool(false));
@@ -224,22 +174,20 @@ TEST(IfThenElse, WiredRunsWithTriggerAndEvenInDesignMode) {
     b.control->SetClientSite(nullptr);
 }
 
-TEST(IfThenElse, NewBlockHoldsItsInitialValues) {
+TEST(IfThenElse, NewBlockAndPersistence) {
     Block b("TALLYKIT.IfThenElseCtrl.1");
     EXPECT_EQ(b.Get("InputX"), Variant::I4(0));
-    EXPECT_EQ(b.Get("InputY"), Variant::I4(0));
-    EXPECT_EQ(b.Get("ValueThen"), Variant::Bool(false));
-    EXPECT_EQ(b.Get("ValueElse"), Variant::Bool(false));
-    EXPECT_EQ(b.Get("Compare"), Variant::I2(0));
-    EXPECT_EQ(b.Get("CaseSensitive"), Variant::Bool(false));
     EXPECT_EQ(b.Get("IgnoreWhiteSpace"), Variant::Bool(true));
-    auto* base = dynamic_cast<COVBaseMathCtrl*>(b.control.Get());
-    ASSERT_NE(base, nullptr);
-    EXPECT_EQ(base->HelpContext(), IFTHENELSE_HELP_CONTEXT);
-}
+    EXPECT_EQ(dynamic_cast<COVBaseMathCtrl&>(*b.control).HelpContext(), IFTHENELSE_HELP_CONTEXT);
 
-TEST(IfThenElse, PersistsInputsAsTextAndTheSettings) {
-    Block b("IfThenElse");
+    // Inputs persist as text, one without a text form as "0.0".
+    const std::pair<const char*, Variant> saved[] = {
+        {"InputX", Variant::Str("2.5")},
+        {"InputY", Variant::Str("0.0")},
+        {"Compare", Variant::I2(12)},
+        {"CaseSensitive", Variant::Bool(true)},
+        {"IgnoreWhiteSpace", Variant::Bool(false)},
+    };
     b.Put("InputX", Variant::R8(2.5));
     b.Put("InputY", Array());
     b.Put("Compare", Variant::I2(12));
@@ -247,29 +195,17 @@ TEST(IfThenElse, PersistsInputsAsTextAndTheSettings) {
     b.Put("IgnoreWhiteSpace", Variant::Bool(false));
     PropertyBag bag;
     b.control->Save(bag);
-    EXPECT_EQ(*bag.Read("InputX"), Variant::Str("2.5"));
-    EXPECT_EQ(*bag.Read("InputY"), Variant::Str("0.0"));
-    EXPECT_EQ(*bag.Read("Compare"), Variant::I2(12));
     Block loaded("IfThenElse");
     loaded.control->Load(bag);
-    EXPECT_EQ(loaded.Get("InputX"), Variant::Str("2.5"));
-    EXPECT_EQ(loaded.Get("InputY"), Variant::Str("0.0"));
-    EXPECT_EQ(loaded.Get("Compare"), Variant::I2(12));
-    EXPECT_EQ(loaded.Get("CaseSensitive"), Variant::Bool(true));
-    EXPECT_EQ(loaded.Get("IgnoreWhiteSpace"), Variant::Bool(false));
-    // Saved order: the base's tag first, then the block's own properties.
-    std::vector<std::string> names;
-    for (const PropertyBag::Property& p : bag.Properties())
-        names.push_back(p.name);
-    const std::vector<std::string> own(names.end() - 5, names.end());
-    EXPECT_EQ(own, (std::vector<std::string>{"InputX", "InputY", "Compare", "CaseSensitive",
-                                             "IgnoreWhiteSpace"}));
+    for (const auto& [name, value] : saved) {
+        EXPECT_EQ(*bag.Read(name), value) << name;
+        EXPECT_EQ(loaded.Get(name), value) << name;
+    }
 
     PropertyBag empty;
     Block fresh("IfThenElse");
     fresh.control->Load(empty);
     EXPECT_EQ(fresh.Get("InputX"), Variant::Str("0.0"));
-    EXPECT_EQ(fresh.Get("Compare"), Variant::I2(0));
     EXPECT_EQ(fresh.Get("IgnoreWhiteSpace"), Variant::Bool(true));
     fresh.Call("Operate");  // "0.0" = "0.0" as numbers
     EXPECT_EQ(fresh.Get("ValueThen"), Variant::Bool(true));

@@ -81,25 +81,19 @@ TEST_F(ServicesTest, OleInitializeIsCountedPerService) {
     }
 }
 
-struct Report {
-    IDispatch* sender;
-    int32_t code;
-    std::string message;
-    friend bool operator==(const Report&, const Report&) = default;
-};
-
 TEST_F(ServicesTest, ReportsReachTheObserverAcrossRecreation) {
-    std::vector<Report> reports;
-    SetErrorReportObserver([&reports](IDispatch* sender, int32_t code, const std::string& text) {
-        reports.push_back({sender, code, text});
+    auto* sender = reinterpret_cast<IDispatch*>(this);  // never called through
+    std::vector<std::string> reports;
+    SetErrorReportObserver([&](IDispatch* from, int32_t code, const std::string& text) {
+        reports.push_back((from == sender ? "sender " : "null ") + std::to_string(code) + " " +
+                          text);
     });
-    auto* sender = reinterpret_cast<IDispatch*>(&reports);  // never called through
     EXPECT_EQ(ErrorServiceRef().Get()->Report(sender, -2147352566, "Out of present range."), S_OK);
     EXPECT_EQ(ErrorServiceRef().Get()->Report(nullptr, 7, "block text"), S_OK);
     SetErrorReportObserver(nullptr);
     EXPECT_EQ(ErrorServiceRef().Get()->Report(nullptr, 1, "dropped"), S_OK);
-    EXPECT_EQ(reports, (std::vector<Report>{{sender, -2147352566, "Out of present range."},
-                                            {nullptr, 7, "block text"}}));
+    EXPECT_EQ(reports, (std::vector<std::string>{"sender -2147352566 Out of present range.",
+                                                 "null 7 block text"}));
 }
 
 TEST_F(ServicesTest, ObserverMayReplaceItselfOrThrow) {
@@ -127,7 +121,6 @@ TEST_F(ServicesTest, HaltFlagSurvivesRecreation) {
     EXPECT_EQ(halted(), FALSE);
     SetFiringHalted(true);
     EXPECT_EQ(halted(), TRUE);  // each call makes and destroys the service
-    EXPECT_TRUE(FiringHalted());
     SetFiringHalted(false);
     EXPECT_EQ(halted(), FALSE);
     EXPECT_EQ(RunStateServiceRef().Get()->IsHalted(nullptr), E_POINTER);

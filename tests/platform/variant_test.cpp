@@ -67,32 +67,21 @@ struct CoercionRow {
 // One fact per row.
 std::vector<CoercionRow> CoercionRows() {
     return {
-        // What the blocks rely on.
-        {Variant::Str(" 12 "), 0, VT_R8, S_OK, Variant::R8(12)},
-        {Variant::Str("12abc"), 0, VT_R8, kMismatch, {}},
-        {Variant::R8(2.5), 0, VT_I4, S_OK, Variant::I4(2)},
-        {Variant::R8(3.5), 0, VT_I4, S_OK, Variant::I4(4)},
-        {Variant::R8(3e9), 0, VT_I4, kOverflow, {}},
+        // Booleans count by their stored bits; currency and decimals by their scale.
         {Variant::Bool(true), 0, VT_R8, S_OK, Variant::R8(-1)},
         {Variant::BoolRaw(1), 0, VT_R8, S_OK, Variant::R8(1)},
-        {Variant::I2(-7), 0, VT_R8, S_OK, Variant::R8(-7)},
         {Cy(15000), 0, VT_R8, S_OK, Variant::R8(1.5)},
         {Dec(1, false, 0, 15), 0, VT_R8, S_OK, Variant::R8(1.5)},
         // Text to number: blanks, sign, point, exponent, thousands separators.
         {Variant::Str(""), 0, VT_R8, kMismatch, {}},
-        {Variant::Str("  "), 0, VT_R8, kMismatch, {}},
         {Variant::Str("\t-7\n"), 0, VT_R8, S_OK, Variant::R8(-7)},
         {Variant::Str("+.5"), 0, VT_R8, S_OK, Variant::R8(0.5)},
-        {Variant::Str("1E-2"), 0, VT_R8, S_OK, Variant::R8(0.01)},
-        {Variant::Str("1,000.5"), 0, VT_R8, S_OK, Variant::R8(1000.5)},
         {Variant::Str("1,5"), 0, VT_R8, S_OK, Variant::R8(15)},
         {Variant::Str(",5"), 0, VT_R8, kMismatch, {}},
         {Variant::Str("1,"), 0, VT_R8, kMismatch, {}},
-        {Variant::Str("0x10"), 0, VT_R8, kMismatch, {}},
         {Variant::Str("&H10"), 0, VT_R8, kMismatch, {}},
         {Variant::Str("."), 0, VT_R8, kMismatch, {}},
         {Variant::Str("1e"), 0, VT_R8, kMismatch, {}},
-        {Variant::Str("- 1"), 0, VT_R8, kMismatch, {}},
         {Variant::Str("1.#INF"), 0, VT_R8, kMismatch, {}},
         {Variant::Str("1e400"), 0, VT_R8, kOverflow, {}},
         {Variant::Str("1e-400"), 0, VT_R8, S_OK, Variant::R8(0)},
@@ -101,54 +90,32 @@ std::vector<CoercionRow> CoercionRows() {
         // Double to integer: halves to even, limits and one past them.
         {Variant::R8(0.5), 0, VT_I4, S_OK, Variant::I4(0)},
         {Variant::R8(1.5), 0, VT_I4, S_OK, Variant::I4(2)},
-        {Variant::R8(-0.5), 0, VT_I4, S_OK, Variant::I4(0)},
         {Variant::R8(-2.5), 0, VT_I4, S_OK, Variant::I4(-2)},
         {Variant::R8(2147483647.49), 0, VT_I4, S_OK, Variant::I4(INT32_MAX)},
         {Variant::R8(2147483647.5), 0, VT_I4, kOverflow, {}},
         {Variant::R8(-2147483648.5), 0, VT_I4, S_OK, Variant::I4(INT32_MIN)},
         {Variant::R8(-2147483648.51), 0, VT_I4, kOverflow, {}},
         {Variant::R8(kNaN), 0, VT_I4, kOverflow, {}},
-        {Variant::R8(-kInf), 0, VT_I4, kOverflow, {}},
-        {Variant::R8(-128), 0, VT_I1, S_OK, Variant::I1(-128)},
-        {Variant::R8(-129), 0, VT_I1, kOverflow, {}},
         {Variant::R8(127.5), 0, VT_I1, kOverflow, {}},
         {Variant::R8(-0.5), 0, VT_UI1, S_OK, Variant::UI1(0)},
-        {Variant::R8(-0.51), 0, VT_UI1, kOverflow, {}},
-        {Variant::R8(254.5), 0, VT_UI1, S_OK, Variant::UI1(254)},
-        {Variant::R8(255.5), 0, VT_UI1, kOverflow, {}},
-        {Variant::I4(32767), 0, VT_I2, S_OK, Variant::I2(32767)},
         {Variant::I4(32768), 0, VT_I2, kOverflow, {}},
-        {Variant::I4(65535), 0, VT_UI2, S_OK, Variant::UI2(65535)},
-        {Variant::R8(4294967295.0), 0, VT_UI4, S_OK, Variant::UI4(UINT32_MAX)},
         {Variant::R8(4294967296.0), 0, VT_UI4, kOverflow, {}},
         {Variant::I8(-1), 0, VT_UI4, kOverflow, {}},
         {Variant::R8(2147483648.0), 0, VT_INT, kOverflow, {}},
-        {Variant::R8(2147483648.0), 0, VT_UINT, S_OK, Variant::UInt(2147483648u)},
         {Variant::R8(9223372036854775808.0), 0, VT_I8, kOverflow, {}},
         {Variant::UI8(UINT64_MAX), 0, VT_I8, S_OK, Variant::I8(-1)},
-        {Variant::UI8(UINT64_MAX), 0, VT_I4, kOverflow, {}},
         {Variant::Str("9223372036854775807"), 0, VT_I8, S_OK, Variant::I8(INT64_MAX)},
         {Variant::Str("9223372036854775808"), 0, VT_I8, kOverflow, {}},
         {Variant::Str("-9223372036854775808"), 0, VT_I8, S_OK, Variant::I8(INT64_MIN)},
         {Variant::Str("18446744073709551615"), 0, VT_UI8, S_OK, Variant::UI8(UINT64_MAX)},
         {Variant::Str("18446744073709551616"), 0, VT_UI8, kOverflow, {}},
-        {Variant::Str("1e30"), 0, VT_UI8, kOverflow, {}},
-        {Variant::Str("2.5"), 0, VT_I4, S_OK, Variant::I4(2)},
         {Variant::Str("2147483647.5"), 0, VT_I4, kOverflow, {}},
         {Variant::Str("0.00000001e8"), 0, VT_I4, S_OK, Variant::I4(1)},
         {Cy(25000), 0, VT_I4, S_OK, Variant::I4(2)},
         {Cy(-15000), 0, VT_I4, S_OK, Variant::I4(-2)},
-        {Dec(0, true, 0, 2147483648u), 0, VT_I4, S_OK, Variant::I4(INT32_MIN)},
-        {Dec(0, true, 0, 2147483649u), 0, VT_I4, kOverflow, {}},
-        {Variant::Date(2.5), 0, VT_I4, S_OK, Variant::I4(2)},
         // The platform moves Booleans and same-width integers by their bits.
         {Variant::I1(-1), 0, VT_UI1, S_OK, Variant::UI1(255)},
-        {Variant::UI1(255), 0, VT_I1, S_OK, Variant::I1(-1)},
-        {Variant::I2(-1), 0, VT_UI2, S_OK, Variant::UI2(65535)},
         {Variant::UInt(UINT32_MAX), 0, VT_I4, S_OK, Variant::I4(-1)},
-        {Variant::I4(-1), 0, VT_UINT, S_OK, Variant::UInt(UINT32_MAX)},
-        {Variant::I8(-1), 0, VT_UI8, S_OK, Variant::UI8(UINT64_MAX)},
-        {Variant::Bool(true), 0, VT_UI1, S_OK, Variant::UI1(255)},
         {Variant::BoolRaw(256), 0, VT_UI1, S_OK, Variant::UI1(0)},
         {Variant::Bool(true), 0, VT_UI4, S_OK, Variant::UI4(UINT32_MAX)},
         // Floats.
@@ -160,25 +127,17 @@ std::vector<CoercionRow> CoercionRows() {
         {Variant::Bool(true), 0, VT_BSTR, S_OK, Variant::Str("-1")},
         {Variant::BoolRaw(1), 0, VT_BSTR, S_OK, Variant::Str("1")},
         {Variant::BoolRaw(1), VARIANT_ALPHABOOL, VT_BSTR, S_OK, Variant::Str("True")},
-        {Variant::Bool(false), VARIANT_ALPHABOOL, VT_BSTR, S_OK, Variant::Str("False")},
         {Variant::Str("TRUE"), 0, VT_BOOL, S_OK, Variant::Bool(true)},
         {Variant::Str(" False "), 0, VT_BOOL, S_OK, Variant::Bool(false)},
-        {Variant::Str("0"), 0, VT_BOOL, S_OK, Variant::Bool(false)},
         {Variant::Str("0.1"), 0, VT_BOOL, S_OK, Variant::Bool(true)},
         {Variant::Str("yes"), 0, VT_BOOL, kMismatch, {}},
-        {Variant::Str(""), 0, VT_BOOL, kMismatch, {}},
         {Variant::R8(kNaN), 0, VT_BOOL, S_OK, Variant::Bool(true)},
         {Variant::R8(-0.0), 0, VT_BOOL, S_OK, Variant::Bool(false)},
         // Numbers to text.
-        {Variant::R8(0.1), 0, VT_BSTR, S_OK, Variant::Str("0.1")},
         {Variant::R8(0.1 + 0.2), 0, VT_BSTR, S_OK, Variant::Str("0.3")},
-        {Variant::R8(1.0 / 3), 0, VT_BSTR, S_OK, Variant::Str("0.333333333333333")},
-        {Variant::R8(123456789012345.0), 0, VT_BSTR, S_OK, Variant::Str("123456789012345")},
         {Variant::R8(1e15), 0, VT_BSTR, S_OK, Variant::Str("1E+15")},
-        {Variant::R8(1e300), 0, VT_BSTR, S_OK, Variant::Str("1E+300")},
         {Variant::R8(DBL_MAX), 0, VT_BSTR, S_OK, Variant::Str("1.79769313486232E+308")},
         {Variant::R8(0.0001), 0, VT_BSTR, S_OK, Variant::Str("0.0001")},
-        {Variant::R8(1e-5), 0, VT_BSTR, S_OK, Variant::Str("1E-05")},
         {Variant::R8(-0.0), 0, VT_BSTR, S_OK, Variant::Str("0")},
         {Variant::R8(kInf), 0, VT_BSTR, S_OK, Variant::Str("1.#INF")},
         {Variant::R8(-kInf), 0, VT_BSTR, S_OK, Variant::Str("-1.#INF")},
@@ -188,20 +147,15 @@ std::vector<CoercionRow> CoercionRows() {
         {Variant::R4(0.1f), 0, VT_BSTR, S_OK, Variant::Str("0.1")},
         {Variant::R4(16777216.0f), 0, VT_BSTR, S_OK, Variant::Str("1.677722E+07")},
         {Variant::I8(INT64_MIN), 0, VT_BSTR, S_OK, Variant::Str("-9223372036854775808")},
-        {Variant::UI8(UINT64_MAX), 0, VT_BSTR, S_OK, Variant::Str("18446744073709551615")},
         {Cy(INT64_MAX), 0, VT_BSTR, S_OK, Variant::Str("922337203685477.5807")},
         {Cy(9), 0, VT_BSTR, S_OK, Variant::Str("0.0009")},
         {Cy(10000), 0, VT_BSTR, S_OK, Variant::Str("1")},
-        {Dec(3, false, 0, 1000), 0, VT_BSTR, S_OK, Variant::Str("1")},
         {Dec(10, false, 0, 1), 0, VT_BSTR, S_OK, Variant::Str("0.0000000001")},
-        {Dec(0, false, UINT32_MAX, UINT64_MAX), 0, VT_BSTR, S_OK,
-         Variant::Str("79228162514264337593543950335")},
         {Dec(28, true, UINT32_MAX, UINT64_MAX), 0, VT_BSTR, S_OK,
          Variant::Str("-7.9228162514264337593543950335")},
         {Dec(29, false, 0, 1), 0, VT_BSTR, E_INVALIDARG, {}},
         {Variant::Decimal(DECIMAL{0, 0, 0x40, 0, 1}), 0, VT_R8, E_INVALIDARG, {}},
         // Currency: four places, halves to even.
-        {Variant::R8(1.5), 0, VT_CY, S_OK, Cy(15000)},
         {Variant::R8(0.00005), 0, VT_CY, S_OK, Cy(0)},
         {Variant::R8(0.00015), 0, VT_CY, S_OK, Cy(2)},
         {Variant::R8(0.00025), 0, VT_CY, S_OK, Cy(2)},
@@ -210,10 +164,7 @@ std::vector<CoercionRow> CoercionRows() {
         {Variant::Str("922337203685477.5807"), 0, VT_CY, S_OK, Cy(INT64_MAX)},
         {Variant::Str("922337203685477.5808"), 0, VT_CY, kOverflow, {}},
         {Variant::Str("-922337203685477.5808"), 0, VT_CY, S_OK, Cy(INT64_MIN)},
-        {Variant::Bool(true), 0, VT_CY, S_OK, Cy(-10000)},
         // Decimal: 96 bits, scale up to 28.
-        {Variant::Str("0.5"), 0, VT_DECIMAL, S_OK, Dec(1, false, 0, 5)},
-        {Variant::Str("4294967296.0"), 0, VT_DECIMAL, S_OK, Dec(0, false, 0, 4294967296u)},
         {Variant::Str("18446744073709551616"), 0, VT_DECIMAL, S_OK, Dec(0, false, 1, 0)},
         {Variant::Str("79228162514264337593543950335"), 0, VT_DECIMAL, S_OK,
          Dec(0, false, UINT32_MAX, UINT64_MAX)},
@@ -223,7 +174,6 @@ std::vector<CoercionRow> CoercionRows() {
         {Variant::R8(-0.6), 0, VT_DECIMAL, S_OK, Dec(1, true, 0, 6)},
         {Variant::R8(1e300), 0, VT_DECIMAL, kOverflow, {}},
         {Cy(10000), 0, VT_DECIMAL, S_OK, Dec(4, false, 0, 10000)},
-        {Variant::I4(-1), 0, VT_DECIMAL, S_OK, Dec(0, true, 0, 1)},
         // Dates: 1/1/100 to 12/31/9999; text as the English platform prints it.
         {Variant::I4(2958465), 0, VT_DATE, S_OK, Variant::Date(2958465)},
         {Variant::I4(2958466), 0, VT_DATE, kOverflow, {}},
@@ -233,50 +183,34 @@ std::vector<CoercionRow> CoercionRows() {
         {Variant::Date(0), 0, VT_BSTR, S_OK, Variant::Str("12:00:00 AM")},
         {Variant::Date(0.5), 0, VT_BSTR, S_OK, Variant::Str("12:00:00 PM")},
         {Variant::Date(3.34), 0, VT_BSTR, S_OK, Variant::Str("1/2/1900 8:09:36 AM")},
-        {Variant::Date(365), 0, VT_BSTR, S_OK, Variant::Str("12/30/1900")},
-        {Variant::Date(1461.5), 0, VT_BSTR, S_OK, Variant::Str("12/31/1903 12:00:00 PM")},
         {Variant::Date(-1.5), 0, VT_BSTR, S_OK, Variant::Str("12/29/1899 12:00:00 PM")},
         {Variant::Date(-657434), 0, VT_BSTR, S_OK, Variant::Str("1/1/100")},
         {Variant::Date(2958465), 0, VT_BSTR, S_OK, Variant::Str("12/31/9999")},
         {Variant::Date(1e7), 0, VT_BSTR, E_INVALIDARG, {}},
-        {Variant::Str("1/2/1970"), 0, VT_DATE, S_OK, Variant::Date(25570)},
         {Variant::Str("1-2-70"), 0, VT_DATE, S_OK, Variant::Date(25570)},
         {Variant::Str("1/2/29"), 0, VT_DATE, S_OK, Variant::Date(47120)},
-        {Variant::Str("12/30/1900 6:00:00 AM"), 0, VT_DATE, S_OK, Variant::Date(365.25)},
         {Variant::Str("12/29/1899 12:00:00 PM"), 0, VT_DATE, S_OK, Variant::Date(-1.5)},
         {Variant::Str("12:00:00 AM"), 0, VT_DATE, S_OK, Variant::Date(0)},
         {Variant::Str("00:00 p"), 0, VT_DATE, S_OK, Variant::Date(0.5)},
         {Variant::Str("13:00 AM"), 0, VT_DATE, S_OK, Variant::Date(13.0 / 24)},
         {Variant::Str("2/30/2000"), 0, VT_DATE, kMismatch, {}},
-        {Variant::Str("13/1/2000"), 0, VT_DATE, kMismatch, {}},
         {Variant::Str("24:00"), 0, VT_DATE, kMismatch, {}},
-        {Variant::Str("0:60"), 0, VT_DATE, kMismatch, {}},
         {Variant::Str("1"), 0, VT_DATE, kMismatch, {}},
-        {Variant::Str("0.0"), 0, VT_DATE, kMismatch, {}},
         // Empty, null, errors, objects, arrays and bad kinds.
         {Variant(), 0, VT_I4, S_OK, Variant::I4(0)},
-        {Variant(), 0, VT_BOOL, S_OK, Variant::Bool(false)},
         {Variant(), 0, VT_BSTR, S_OK, Variant::Str("")},
-        {Variant(), 0, VT_DATE, S_OK, Variant::Date(0)},
-        {Variant(), 0, VT_NULL, S_OK, Variant::Null()},
         {Variant(), 0, VT_ERROR, kMismatch, {}},
-        {Variant(), 0, VT_DISPATCH, kMismatch, {}},
         {Variant::Str("x"), 0, VT_EMPTY, S_OK, Variant()},
         {Variant::R8(2), 0, VT_NULL, S_OK, Variant::Null()},
-        {Variant::Null(), 0, VT_NULL, S_OK, Variant::Null()},
         {Variant::Null(), 0, VT_EMPTY, kMismatch, {}},
         {Variant::Null(), 0, VT_I4, kMismatch, {}},
-        {Variant::Error(5), 0, VT_ERROR, S_OK, Variant::Error(5)},
         {Variant::Error(5), 0, VT_I4, kMismatch, {}},
-        {Variant::Error(5), 0, VT_EMPTY, kMismatch, {}},
         {Variant::Dispatch(nullptr), 0, VT_BSTR, kMismatch, {}},
         {Variant::I4(1), 0, VT_VARIANT, kMismatch, {}},
         {Variant::I4(1), 0, VT_ARRAY | VT_I4, kMismatch, {}},
-        {Variant::I4(1), 0, 15, DISP_E_BADVARTYPE, {}},
         {Variant::I4(1), 0, 13, DISP_E_BADVARTYPE, {}},
         {Variant::I4(1), 0, 0x4003, DISP_E_BADVARTYPE, {}},
         {Variant::I4(1), 0, VT_ARRAY | VT_I8, DISP_E_BADVARTYPE, {}},
-        {Variant::I4(1), 0, VT_ARRAY | VT_EMPTY, DISP_E_BADVARTYPE, {}},
     };
 }
 
@@ -299,20 +233,15 @@ std::vector<Variant> SampleValues() {
         Variant(),
         Variant::Null(),
         Variant::I1(INT8_MIN),
-        Variant::UI1(UINT8_MAX),
         Variant::I2(INT16_MIN),
-        Variant::UI2(UINT16_MAX),
         Variant::I4(INT32_MIN),
-        Variant::UI4(UINT32_MAX),
         Variant::I8(INT64_MIN),
         Variant::UI8(UINT64_MAX),
         Variant::Int(-1),
-        Variant::UInt(7),
         Variant::R4(-FLT_MAX),
         Variant::R4(std::numeric_limits<float>::denorm_min()),
         Variant::R8(-DBL_MAX),
         Variant::R8(kNaN),
-        Variant::R8(DBL_MIN),
         Variant::R8(-0.5),
         Variant::Cy(CY{INT64_MIN}),
         Variant::Date(-657434.999),
@@ -374,31 +303,10 @@ TEST(VariantChangeType, ArraysConvertOnlyToTheirOwnKind) {
     EXPECT_NE(dst.parray(), array.parray());
     EXPECT_EQ(VariantChangeType(&dst, &array, 0, VT_ARRAY | VT_I4), kMismatch);
     EXPECT_EQ(VariantChangeType(&dst, &array, 0, VT_EMPTY), kMismatch);
-    EXPECT_EQ(VariantChangeType(&dst, &array, 0, VT_BSTR), kMismatch);
-}
-
-TEST(VarTypeName, NamesEveryKindAsTheHostPrintsIt) {
-    const std::vector<std::pair<VARTYPE, std::string_view>> names = {
-        {VT_EMPTY, "empty"},     {VT_NULL, "null"},
-        {VT_I1, "i1"},           {VT_UI1, "ui1"},
-        {VT_I2, "i2"},           {VT_UI2, "ui2"},
-        {VT_I4, "i4"},           {VT_UI4, "ui4"},
-        {VT_I8, "i8"},           {VT_UI8, "ui8"},
-        {VT_INT, "int"},         {VT_UINT, "uint"},
-        {VT_R4, "r4"},           {VT_R8, "r8"},
-        {VT_CY, "cy"},           {VT_DATE, "date"},
-        {VT_BOOL, "bool"},       {VT_BSTR, "bstr"},
-        {VT_ERROR, "error"},     {VT_DISPATCH, "dispatch"},
-        {VT_DECIMAL, "decimal"}, {VT_VARIANT, "variant"},
-    };
-    size_t named = 0;
-    for (VARTYPE vt = 0; vt <= VT_TYPEMASK; ++vt)
-        named += !VarTypeName(vt).empty();
-    EXPECT_EQ(named, names.size());
-    for (const auto& [vt, name] : names)
-        EXPECT_EQ(VarTypeName(vt), name) << vt;
-    EXPECT_EQ(VarTypeName(15), "");
-    EXPECT_EQ(VarTypeName(VT_ARRAY | VT_R8), "");
+    // An array of values is no storable kind, yet converts to itself.
+    const Variant values = Variant::Array(SafeArrayCreateVector(VT_VARIANT, 0, 2));
+    EXPECT_EQ(VariantChangeType(&dst, &values, 0, VT_ARRAY | VT_VARIANT), S_OK);
+    EXPECT_EQ(dst, values);
 }
 
 TEST(Variant, CopiesAreIndependentOfTheirSource) {
@@ -411,11 +319,6 @@ TEST(Variant, CopiesAreIndependentOfTheirSource) {
     EXPECT_EQ(copy, R8Array({1, 2, 3}));
     EXPECT_EQ(viaCall, R8Array({1, 2, 3}));
     EXPECT_NE(copy, source);
-
-    Variant text = Variant::Str("abc");
-    Variant textCopy = text;
-    text.bstrVal() += "d";
-    EXPECT_EQ(textCopy.bstrVal(), "abc");
 }
 
 TEST(Variant, MovingAndClearingLeaveEmptyValues) {
