@@ -363,8 +363,14 @@ std::string FormatDate(DATE value) {
     int64_t day = static_cast<int64_t>(whole);
     int64_t seconds = std::llround(std::fabs(value - whole) * kSecondsPerDay);
     if (seconds >= kSecondsPerDay) {
-        seconds -= kSecondsPerDay;
-        ++day;
+        // Rounding reached midnight, which is the next day; past the last valid day the
+        // text would not read back, so that day keeps its last second.
+        if (day + 1 > kLastDate) {
+            seconds = kSecondsPerDay - 1;
+        } else {
+            seconds -= kSecondsPerDay;
+            ++day;
+        }
     }
     std::string text;
     if (day != 0) {

@@ -185,6 +185,8 @@ std::vector<CoercionRow> CoercionRows() {
         {Variant::Date(3.34), 0, VT_BSTR, S_OK, Variant::Str("1/2/1900 8:09:36 AM")},
         {Variant::Date(-1.5), 0, VT_BSTR, S_OK, Variant::Str("12/29/1899 12:00:00 PM")},
         {Variant::Date(-657434), 0, VT_BSTR, S_OK, Variant::Str("1/1/100")},
+        {Variant::Date(1.9999999), 0, VT_BSTR, S_OK, Variant::Str("1/1/1900")},
+        {Variant::Date(2958465.9999999), 0, VT_BSTR, S_OK, Variant::Str("12/31/9999 11:59:59 PM")},
         {Variant::Date(2958465), 0, VT_BSTR, S_OK, Variant::Str("12/31/9999")},
         {Variant::Date(1e7), 0, VT_BSTR, E_INVALIDARG, {}},
         {Variant::Str("1-2-70"), 0, VT_DATE, S_OK, Variant::Date(25570)},
