@@ -18,6 +18,18 @@ enum class MemberKind : uint8_t { Property, Method };
 
 class DispatchObject;
 
+// An enumeration of the type library. A member typed by one still reads and
+// writes its integer kind; the type library lists the names, and hosts accept
+// a name where the number goes.
+struct EnumValue {
+    std::string_view name;
+    int32_t value;
+};
+struct EnumDesc {
+    std::string_view name;  // "COMPARISON_OPTIONS"
+    std::span<const EnumValue> values;
+};
+
 using GetHandler = HRESULT (*)(DispatchObject& self, std::span<Variant> params, Variant& result);
 using PutHandler = HRESULT (*)(DispatchObject& self, std::span<Variant> params, Variant& value);
 using CallHandler = HRESULT (*)(DispatchObject& self, std::span<Variant> args, Variant& result);
@@ -39,11 +51,18 @@ struct MemberDesc {
     GetHandler get = nullptr;    // null: write-only property
     PutHandler put = nullptr;    // null: read-only property
     CallHandler call = nullptr;  // methods only
+    const EnumDesc* enumeration = nullptr;  // the type's enumeration, where it has one
 
     // Marks the member hidden (type library flag; hosts list it but do not show it).
     constexpr MemberDesc Hidden() const {
         MemberDesc m = *this;
         m.hidden = true;
+        return m;
+    }
+    // Types the property's value by an enumeration.
+    constexpr MemberDesc Enum(const EnumDesc& e) const {
+        MemberDesc m = *this;
+        m.enumeration = &e;
         return m;
     }
     // Names the parameters, for the type library and the host's help.
