@@ -228,7 +228,9 @@ void COVBaseMathCtrl::ResetBlockState() {
 }
 
 int32_t COVBaseMathCtrl::GetInputIndex(DISPID dispid) {
-    return dispid == DISPID_CONTROLIN ? 1 : 0;
+    if (dispid == DISPID_CONTROLIN) return 1;
+    const MemberDesc* member = Members().Find(dispid);
+    return member != nullptr ? member->inputSlot : 0;
 }
 
 bool COVBaseMathCtrl::AllInputsValid() const {
@@ -361,6 +363,19 @@ void COVBaseMathCtrl::FireGroupEvent(DISPID dispid, int32_t group) {
 // --- persistence -----------------------------------------------------------
 
 void COVBaseMathCtrl::DoPropExchange(CPropExchange* pPX) {
+    // The base control alone persists just its own properties, without a version.
+    const bool block = &Members() != &BaseMembers();
+    if (block) {
+        if (!pPX->IsLoading()) m_nExchangedVersion = CONTROL_VERSION;
+        ExchangeVersion(pPX, m_nExchangedVersion, CONTROL_VERSION);
+    }
+    ExchangeBaseProperties(pPX);
+    for (const MemberDesc* member : Members().All()) {
+        if (member->exchange != nullptr) member->exchange(*this, pPX, *member);
+    }
+}
+
+void COVBaseMathCtrl::ExchangeBaseProperties(CPropExchange* pPX) {
     if (pPX->IsLoading()) {
         std::string tag;
         PX_String(pPX, "PlexaInfo_tag", tag, std::string());
@@ -383,4 +398,7 @@ void COVBaseMathCtrl::DoPropExchange(CPropExchange* pPX) {
 void COVBaseMathCtrl::OnResetState() {
     COleControl::OnResetState();
     ResetBlockState();
+    for (const MemberDesc* member : Members().All()) {
+        if (member->reset != nullptr) member->reset(*this, *member);
+    }
 }

@@ -80,7 +80,8 @@ class COVBaseMathCtrl : public COleControl {
   protected:
     // --- operations blocks build on ---
     virtual void ResetBlockState();
-    // Validity-table index of an input DISPID: 1 for ControlIn, 0 for no input.
+    // Validity-table index of an input DISPID: 1 for ControlIn, the member
+    // row's input slot for a block's own inputs, 0 for no input.
     virtual int32_t GetInputIndex(DISPID dispid);
     virtual void Compute() {}
     BOOL RunIfReady();
@@ -122,8 +123,15 @@ class COVBaseMathCtrl : public COleControl {
     void FireBlockEvent(DISPID dispid, std::span<Variant> args = {});
     void FireGroupEvent(DISPID dispid, int32_t group);
 
+    // A block's exchange: the control version, the base's properties, then
+    // every member whose row declares it persisted, in table order. A block
+    // overrides it only for what its rows cannot say, calling this first.
     void DoPropExchange(CPropExchange* pPX) override;
+    // The platform's reset, ResetBlockState, then every member row's reset
+    // value. A block overrides it for the rest, calling this first.
     void OnResetState() override;
+    // The control version the last exchange read or wrote.
+    uint32_t ExchangedVersion() const { return m_nExchangedVersion; }
 
     // --- fields, in the order of the block base ---
     int32_t m_nInputs = 0;
@@ -145,4 +153,7 @@ class COVBaseMathCtrl : public COleControl {
 
   private:
     bool AllInputsValid() const;
+    void ExchangeBaseProperties(CPropExchange* pPX);
+
+    uint32_t m_nExchangedVersion = CONTROL_VERSION;
 };

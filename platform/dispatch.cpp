@@ -9,6 +9,25 @@ bool NamesEqual(std::string_view a, std::string_view b) {
                                               [&](char x, char y) { return lower(x) == lower(y); });
 }
 
+Variant MakeValue(const PlainValue& plain) {
+    switch (plain.kind) {
+        case VT_BSTR:
+            return Variant::Str(std::string(plain.text));
+        case VT_BOOL:
+            return Variant::BoolRaw(static_cast<VARIANT_BOOL>(plain.number));
+        case VT_I2:
+            return Variant::I2(static_cast<int16_t>(plain.number));
+        case VT_I4:
+            return Variant::I4(static_cast<int32_t>(plain.number));
+        case VT_R4:
+            return Variant::R4(static_cast<float>(plain.number));
+        case VT_R8:
+            return Variant::R8(plain.number);
+        default:
+            return Variant();
+    }
+}
+
 DispatchTable::DispatchTable(const DispatchTable* base, std::vector<MemberDesc> own)
     : own_(std::move(own)) {
     for (const MemberDesc& m : own_)

@@ -17,6 +17,30 @@
 enum class MemberKind : uint8_t { Property, Method };
 
 class DispatchObject;
+class CPropExchange;
+struct MemberDesc;
+
+// A value a member row can name at compile time: a kind with a number (numeric
+// kinds and Booleans, whose raw value it is) or a text.
+struct PlainValue {
+    constexpr PlainValue(VARTYPE k = VT_EMPTY, double n = 0, std::string_view t = {})
+        : kind(k), number(n), text(t) {}
+    VARTYPE kind;
+    double number;
+    std::string_view text;
+};
+// The value a PlainValue names.
+Variant MakeValue(const PlainValue& plain);
+
+// Persist and reset one field of an object, as its member row says.
+using ExchangeHandler = void (*)(DispatchObject& self, CPropExchange* pPX, const MemberDesc& m);
+using ResetHandler = void (*)(DispatchObject& self, const MemberDesc& m);
+
+// Defined in platform/persisted_field.h, which every control sees.
+template <auto Field>
+void ExchangeField(DispatchObject& self, CPropExchange* pPX, const MemberDesc& m);
+template <auto Field>
+void ResetField(DispatchObject& self, const MemberDesc& m);
 
 // An enumeration of the type library. A member typed by one still reads and
 // writes its integer kind; the type library lists the names, and hosts accept
@@ -48,10 +72,23 @@ struct MemberDesc {
     uint8_t paramCount = 0;
     bool hidden = false;
     std::string_view help;
-    GetHandler get = nullptr;    // null: write-only property
-    PutHandler put = nullptr;    // null: read-only property
-    CallHandler call = nullptr;  // methods only
+    GetHandler get = nullptr;               // null: write-only property
+    PutHandler put = nullptr;               // null: read-only property
+    CallHandler call = nullptr;             // methods only
     const EnumDesc* enumeration = nullptr;  // the type's enumeration, where it has one
+
+    // Where the member is stored, for the plain parts a block need not write:
+    // its validity-table entry (inputs: 2 and up; 0 for none), its persisted
+    // name with the kind it is stored as and the value a load without it gives
+    // (PX_Variant rules for value fields, the PX_ function of the field's type
+    // otherwise), and its value after a reset.
+    int16_t inputSlot = 0;
+    const char* persistName = nullptr;
+    PlainValue persistDefault;
+    bool resets = false;
+    PlainValue resetValue;
+    ExchangeHandler exchange = nullptr;
+    ResetHandler reset = nullptr;
 
     // Marks the member hidden (type library flag; hosts list it but do not show it).
     constexpr MemberDesc Hidden() const {
@@ -63,6 +100,31 @@ struct MemberDesc {
     constexpr MemberDesc Enum(const EnumDesc& e) const {
         MemberDesc m = *this;
         m.enumeration = &e;
+        return m;
+    }
+    // The member's entry in the validity table.
+    constexpr MemberDesc Input(int16_t slot) const {
+        MemberDesc m = *this;
+        m.inputSlot = slot;
+        return m;
+    }
+    // Persists `Field` under `name`; `def` is what a load without it gives (for
+    // a value field, also its stored kind and what an unconvertible save writes).
+    template <auto Field>
+    constexpr MemberDesc Persist(const char* name, PlainValue def) const {
+        MemberDesc m = *this;
+        m.persistName = name;
+        m.persistDefault = def;
+        m.exchange = &ExchangeField<Field>;
+        return m;
+    }
+    // A reset sets `Field` to `value`.
+    template <auto Field>
+    constexpr MemberDesc Reset(PlainValue value) const {
+        MemberDesc m = *this;
+        m.resets = true;
+        m.resetValue = value;
+        m.reset = &ResetField<Field>;
         return m;
     }
     // Names the parameters, for the type library and the host's help.

@@ -7,6 +7,7 @@
 
 #include "platform/dispatch.h"
 #include "platform/events.h"
+#include "platform/persisted_field.h"
 #include "platform/property_bag.h"
 
 using LCID = uint32_t;

@@ -155,17 +155,17 @@ const DispatchTable& COVArithmeticCtrl::ArithmeticMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetInputX, &C::SetInputX>("InputX", 1, "First operand"),
-            Property<&C::GetInputY, &C::SetInputY>("InputY", 2, "Second operand"),
-            Property<&C::GetValue, &C::SetValue>("Value", 3, "Result of the last computation"),
+            Property<&C::GetInputX, &C::SetInputX>("InputX", 1, "First operand")
+                .Input(2)
+                .Reset<&C::InputX>({VT_I4, 0}),
+            Property<&C::GetInputY, &C::SetInputY>("InputY", 2, "Second operand").Input(3),
+            // The common DISPID + 1 mapping sends the output beyond the table:
+            // it is no input.
+            Property<&C::GetValue, &C::SetValue>("Value", 3, "Result of the last computation")
+                .Input(4),
             Method<&C::Operate>("Operate", 4, "Computes at once and returns Value"),
         });
     return table;
-}
-
-int32_t COVArithmeticCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1 || dispid == 2 || dispid == 3) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 void COVArithmeticCtrl::SetValue(const Variant& value) {
@@ -190,9 +190,8 @@ void COVArithmeticCtrl::Compute() {
 }
 
 void COVArithmeticCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
+    // Inputs save as zero when they do not convert, whatever their load default.
     Variant zero, defaultY = Variant::R8(kind_.defaultY);
     VariantChangeType(&zero, &zero, 0, kind_.persistedKind);
     VariantChangeType(&defaultY, &defaultY, 0, kind_.persistedKind);
@@ -204,7 +203,6 @@ void COVArithmeticCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
     Value = Variant();
     VariantChangeType(&Value, &Value, 0, kind_.valueKind);
-    InputX = Variant::I4(0);
     InputY = Variant::I4(static_cast<int32_t>(kind_.defaultY));
     m_nHelpContext = kind_.helpContext;
 }

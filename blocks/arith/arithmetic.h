@@ -50,7 +50,6 @@ class COVArithmeticCtrl : public COVBaseMathCtrl {
     Variant Operate();
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
     void DoPropExchange(CPropExchange* pPX) override;

@@ -25,7 +25,8 @@ template <size_t... N>
 void AddInputMembers(std::vector<MemberDesc>& members, std::index_sequence<N...>) {
     using C = CFormulaCtrl;
     (members.push_back(Property<&C::GetInput<N>, &C::SetInput<N>>(
-         kInputMembers[N], static_cast<DISPID>(2 + N), kInputHelp[N])),
+                           kInputMembers[N], static_cast<DISPID>(2 + N), kInputHelp[N])
+                           .Input(static_cast<int16_t>(3 + N))),
      ...);
 }
 
@@ -52,7 +53,8 @@ const DispatchTable& CFormulaCtrl::FormulaMembers() {
         constexpr auto inputs = std::make_index_sequence<kInputCount>();
         std::vector<MemberDesc> members;
         members.push_back(Property<&C::GetFormula, &C::SetFormula>(
-            "Formula", kFormulaDispid, "Mathematical formula to evaluate"));
+                              "Formula", kFormulaDispid, "Mathematical formula to evaluate")
+                              .Input(2));
         members.push_back(Property<&C::GetFormula, &C::SetFormula>(
             "_Formula", DISPID_VALUE, "Mathematical formula to evaluate"));
         AddInputMembers(members, inputs);
@@ -74,11 +76,6 @@ void CFormulaCtrl::SetFormula(const std::string& formula) {
 
 void CFormulaCtrl::SetOutput1(double value) {
     PutSetting(m_output, value);
-}
-
-int32_t CFormulaCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid >= kFormulaDispid && dispid < kFirstInputDispid + kInputCount) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 void CFormulaCtrl::BindVariables() {
@@ -129,8 +126,6 @@ void CFormulaCtrl::Compute() {
 }
 
 void CFormulaCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
     const std::string kept = m_strFormula;  // a stored block without one keeps its formula
     PX_String(pPX, "Formula", m_strFormula, kept);

@@ -49,7 +49,6 @@ class CFormulaCtrl : public COVBaseMathCtrl {
     const CMathFormula& Engine() const { return m_formula; }
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
     void DoPropExchange(CPropExchange* pPX) override;

@@ -94,17 +94,24 @@ const DispatchTable& COVAlarmCtrl::AlarmMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetInput<1>, &C::SetInput<1>>(kInputNames[0], 1, "Value to classify"),
+            Property<&C::GetInput<1>, &C::SetInput<1>>(kInputNames[0], 1, "Value to classify")
+                .Input(2),
             Property<&C::GetInput<2>, &C::SetInput<2>>(kInputNames[1], 2,
-                                                       "Lowest value of the very high zone"),
+                                                       "Lowest value of the very high zone")
+                .Input(3),
             Property<&C::GetInput<3>, &C::SetInput<3>>(kInputNames[2], 3,
-                                                       "Lowest value of the high zone"),
+                                                       "Lowest value of the high zone")
+                .Input(4),
             Property<&C::GetInput<4>, &C::SetInput<4>>(kInputNames[3], 4,
-                                                       "Highest value of the low zone"),
+                                                       "Highest value of the low zone")
+                .Input(5),
             Property<&C::GetInput<5>, &C::SetInput<5>>(kInputNames[4], 5,
-                                                       "Highest value of the very low zone"),
+                                                       "Highest value of the very low zone")
+                .Input(6),
             Property<&C::GetAlarmOptions, &C::SetAlarmOptions>("AlarmOptions", 6,
-                                                               "When the zone events fire"),
+                                                               "When the zone events fire")
+                .Persist<&C::m_lAlarmOptions>("AlarmOptions", {VT_I4, ovFireEachTransition})
+                .Reset<&C::m_lAlarmOptions>({VT_I4, ovFireEachTransition}),
             WriteOnly<&C::SetAlarmClear>("AlarmClear", 7, "Any put clears the latched zone states"),
             ReadOnly<&C::GetAlarmState<AlarmZone::VeryLow>>("VeryLowAlarmState", 8,
                                                             "True in the very low zone"),
@@ -129,11 +136,6 @@ const EventTable& COVAlarmCtrl::AlarmEvents() {
         return own;
     }());
     return table;
-}
-
-int32_t COVAlarmCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid >= 1 && dispid <= 5) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 void COVAlarmCtrl::SetAlarmOptions(int32_t value) {
@@ -187,13 +189,10 @@ void COVAlarmCtrl::Compute() {
 }
 
 void COVAlarmCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
     for (size_t i = 0; i < 5; ++i) {
         ExchangeInput(pPX, kInputNames[i], m_inputs[i], VT_R8, Variant::R8(0.0));
     }
-    PX_Long(pPX, "AlarmOptions", m_lAlarmOptions, ovFireEachTransition);
 }
 
 void COVAlarmCtrl::OnResetState() {
@@ -201,6 +200,5 @@ void COVAlarmCtrl::OnResetState() {
     for (Variant& input : m_inputs)
         input = Variant::R8(0.0);
     m_states.fill(false);
-    m_lAlarmOptions = ovFireEachTransition;
     m_nHelpContext = ALARM_HELP_CONTEXT;
 }

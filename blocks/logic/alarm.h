@@ -110,7 +110,6 @@ class COVAlarmCtrl : public COVBaseMathCtrl {
     void Operate() { Compute(); }
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // Status 0; ReadAlarmInputs (failure: ValidateGroup 4 to 8 and its status,
     // states unchanged); otherwise the zone events by the AlarmOptions rule,
     // then ValidateGroup for the quiet zones where the rule says so; FireResults.

@@ -114,24 +114,35 @@ std::optional<bool> CompareValues(ComparisonTest test, Variant& x, Variant& y,
 // --- the block --------------------------------------------------------------
 
 COVComparisonCtrl::COVComparisonCtrl(ComparisonTest test)
-    : COVBaseMathCtrl(3), kind_(kComparisonKinds[static_cast<size_t>(test)]) {}
+    : CTextTestCtrl(3, 6, 7), kind_(kComparisonKinds[static_cast<size_t>(test)]) {}
 
 const DispatchTable& COVComparisonCtrl::ComparisonMembers(ComparisonTest test) {
     using C = COVComparisonCtrl;
     static const auto tables = [] {
         std::vector<std::unique_ptr<DispatchTable>> all;
         for (const ComparisonKind& kind : kComparisonKinds) {
-            std::vector<MemberDesc> own = {
-                Property<&C::GetInputX, &C::SetInputX>("InputX", 1, "First value to compare"),
-                Property<&C::GetInputY, &C::SetInputY>("InputY", 2, "Second value to compare"),
-                Property<&C::GetOutput3, &C::SetOutput3>(kind.output3, 3, kind.help3),
-                Property<&C::GetOutput4, &C::SetOutput4>(kind.output4, 4, kind.help4),
-                Method<&C::Operate>("Operate", 5, "Compares at once"),
-                Property<&C::GetCaseSensitive, &C::SetCaseSensitive>(
-                    "CaseSensitive", 6, "True for case sensitive comparison."),
-                Property<&C::GetIgnoreWhiteSpace, &C::SetIgnoreWhiteSpace>(
-                    "IgnoreWhiteSpace", 7, "True to ignore leading and trailing whitespace."),
-            };
+            // Inputs persist as text so that any kind survives; numeric texts
+            // still compare as numbers after loading. The outputs' slots lie
+            // beyond the table: they are their group numbers.
+            std::vector<MemberDesc> own = WithTextOptions(
+                {
+                    Property<&C::GetInputX, &C::SetInputX>("InputX", 1, "First value to compare")
+                        .Input(2)
+                        .Persist<&C::InputX>("InputX", {VT_BSTR, 0, "0.0"})
+                        .Reset<&C::InputX>({VT_I4, 0}),
+                    Property<&C::GetInputY, &C::SetInputY>("InputY", 2, "Second value to compare")
+                        .Input(3)
+                        .Persist<&C::InputY>("InputY", {VT_BSTR, 0, "0.0"})
+                        .Reset<&C::InputY>({VT_I4, 0}),
+                    Property<&C::GetOutput3, &C::SetOutput3>(kind.output3, 3, kind.help3)
+                        .Input(GROUP_OUTPUT3)
+                        .Reset<&C::m_bOutput3>({VT_BOOL, 0}),
+                    Property<&C::GetOutput4, &C::SetOutput4>(kind.output4, 4, kind.help4)
+                        .Input(GROUP_OUTPUT4)
+                        .Reset<&C::m_bOutput4>({VT_BOOL, 0}),
+                    Method<&C::Operate>("Operate", 5, "Compares at once"),
+                },
+                6, 7);
             if (kind.defaultMember) {
                 own.push_back(Property<&C::GetInputX, &C::SetInputX>("_InputX", DISPID_VALUE,
                                                                      "First value to compare")
@@ -165,12 +176,6 @@ const EventTable& COVComparisonCtrl::ComparisonEvents(ComparisonTest test) {
     return *tables[static_cast<size_t>(test)];
 }
 
-int32_t COVComparisonCtrl::GetInputIndex(DISPID dispid) {
-    // The outputs map to 4 and 5, beyond the table: those are their group numbers.
-    if (dispid >= 1 && dispid <= 4) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 void COVComparisonCtrl::SetOutput3(bool value) {
     PutSetting(m_bOutput3, value);
 }
@@ -179,24 +184,12 @@ void COVComparisonCtrl::SetOutput4(bool value) {
     PutSetting(m_bOutput4, value);
 }
 
-void COVComparisonCtrl::SetCaseSensitive(bool value) {
-    PutBoundSetting(6, m_bCaseSensitive, value);
-}
-
-void COVComparisonCtrl::SetIgnoreWhiteSpace(bool value) {
-    PutBoundSetting(7, m_bIgnoreWhiteSpace, value);
-}
-
 void COVComparisonCtrl::Compute() {
     ClearStatus();
-    const TextOptions options{m_bCaseSensitive != FALSE, m_bIgnoreWhiteSpace != FALSE};
-    const std::optional<bool> holds = CompareValues(kind_.test, InputX, InputY, options);
+    const std::optional<bool> holds = CompareValues(kind_.test, InputX, InputY, Options());
     if (!holds) {
         // The outputs keep their values; both groups carry nothing new.
-        m_lStatusCode = TYPE_E_TYPEMISMATCH;
-        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_OUTPUT3);
-        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_OUTPUT4);
-        FireResultsWithoutRun(this);
+        FinishMismatch(GROUP_OUTPUT3, GROUP_OUTPUT4);
         return;
     }
     m_bOutput3 = FALSE;
@@ -204,9 +197,7 @@ void COVComparisonCtrl::Compute() {
     // The output named for a holding test, or the other one for a failing test.
     const bool setOutput4 = *holds ? kind_.holdSetsOutput4 : !kind_.holdSetsOutput4;
     (setOutput4 ? m_bOutput4 : m_bOutput3) = TRUE;
-    m_bCancelBlock = FALSE;
-    FireBlockEvent(EVENTID_RUNBLOCK);
-    if (!m_bCancelBlock) {
+    FinishDecided([&] {
         Variant value[] = {Variant::Bool(*holds)};
         FireBlockEvent(EVENTID_VALUE, value);
         if (*holds) {
@@ -214,30 +205,10 @@ void COVComparisonCtrl::Compute() {
         } else {
             FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_OUTPUT3);
         }
-    }
-    FireResultsWithoutRun(this);
-}
-
-void COVComparisonCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
-    COVBaseMathCtrl::DoPropExchange(pPX);
-    // Inputs persist as text so that any kind survives; numeric texts still
-    // compare as numbers after loading.
-    const Variant fallback = Variant::Str("0.0");
-    PX_Variant(pPX, "InputX", InputX, VT_BSTR, fallback);
-    PX_Variant(pPX, "InputY", InputY, VT_BSTR, fallback);
-    PX_Bool(pPX, "CaseSensitive", m_bCaseSensitive, FALSE);
-    PX_Bool(pPX, "IgnoreWhiteSpace", m_bIgnoreWhiteSpace, TRUE);
+    });
 }
 
 void COVComparisonCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    InputX = Variant::I4(0);
-    InputY = Variant::I4(0);
-    m_bOutput3 = FALSE;
-    m_bOutput4 = FALSE;
-    m_bCaseSensitive = FALSE;
-    m_bIgnoreWhiteSpace = TRUE;
+    CTextTestCtrl::OnResetState();
     m_nHelpContext = kind_.helpContext;
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "framework/base_math_ctrl.h"
+#include "blocks/logic/text_test_block.h"
 #include "framework/family_block.h"
 
 enum class ComparisonTest : uint8_t {
@@ -21,12 +21,6 @@ enum class ComparisonTest : uint8_t {
     LessThanEqual,
 };
 constexpr size_t kComparisonTestCount = 6;
-
-// The two options of the text comparison.
-struct TextOptions {
-    bool caseSensitive = false;
-    bool ignoreWhiteSpace = true;
-};
 
 // Prepares a text for comparison: lower-cased (byte-wise, "C" rules) unless
 // `caseSensitive`, and trimmed of leading and trailing white space when
@@ -69,7 +63,7 @@ constexpr int32_t GROUP_OUTPUT4 = 5;
 constexpr DISPID EVENTID_DATA = 6;
 constexpr DISPID EVENTID_VALUE = 7;
 
-class COVComparisonCtrl : public COVBaseMathCtrl {
+class COVComparisonCtrl : public CTextTestCtrl {
   public:
     explicit COVComparisonCtrl(ComparisonTest test);
 
@@ -89,16 +83,10 @@ class COVComparisonCtrl : public COVBaseMathCtrl {
     bool GetOutput4() const { return m_bOutput4 != FALSE; }
     void SetOutput4(bool value);
     void Operate() { Compute(); }
-    bool GetCaseSensitive() const { return m_bCaseSensitive != FALSE; }
-    void SetCaseSensitive(bool value);
-    bool GetIgnoreWhiteSpace() const { return m_bIgnoreWhiteSpace != FALSE; }
-    void SetIgnoreWhiteSpace(bool value);
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:
@@ -107,8 +95,6 @@ class COVComparisonCtrl : public COVBaseMathCtrl {
     Variant InputY;
     BOOL m_bOutput3 = FALSE;
     BOOL m_bOutput4 = FALSE;
-    BOOL m_bCaseSensitive = FALSE;
-    BOOL m_bIgnoreWhiteSpace = TRUE;
 };
 
 using COVEqualityCtrl = FamilyBlock<COVComparisonCtrl, ComparisonTest::Equal>;

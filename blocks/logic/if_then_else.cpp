@@ -96,28 +96,39 @@ Branch DecideBranch(int16_t compare, Variant& x, Variant& y, const TextOptions& 
 
 // --- the block --------------------------------------------------------------
 
-CIfThenElseCtrl::CIfThenElseCtrl() : COVBaseMathCtrl(3) {}
+CIfThenElseCtrl::CIfThenElseCtrl() : CTextTestCtrl(3, 7, 8) {}
 
 const DispatchTable& CIfThenElseCtrl::IfThenElseMembers() {
     using C = CIfThenElseCtrl;
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
-        {
-            Property<&C::GetInputX, &C::SetInputX>("InputX", 1, "First value to test"),
-            Property<&C::GetInputX, &C::SetInputX>("_InputX", DISPID_VALUE, "First value to test")
-                .Hidden(),
-            Property<&C::GetInputY, &C::SetInputY>("InputY", 2, "Second value to test"),
-            Property<&C::GetValueThen, &C::SetValueThen>("ValueThen", 3,
-                                                         "True if inputs are evaluated True."),
-            Property<&C::GetValueElse, &C::SetValueElse>("ValueElse", 4,
-                                                         "True if inputs are evaluated False."),
-            Method<&C::Operate>("Operate", 5, "Tests at once"),
-            Property<&C::GetCompare, &C::SetCompare>("Compare", 6, "Evaluation Options."),
-            Property<&C::GetCaseSensitive, &C::SetCaseSensitive>(
-                "CaseSensitive", 7, "True for case sensitive comparison."),
-            Property<&C::GetIgnoreWhiteSpace, &C::SetIgnoreWhiteSpace>(
-                "IgnoreWhiteSpace", 8, "True to ignore leading and trailing whitespace."),
-        });
+        // Inputs persist as text as the comparison blocks' do: any kind
+        // survives, numeric texts still compare as numbers after loading.
+        WithTextOptions(
+            {
+                Property<&C::GetInputX, &C::SetInputX>("InputX", 1, "First value to test")
+                    .Input(2)
+                    .Persist<&C::InputX>("InputX", {VT_BSTR, 0, "0.0"})
+                    .Reset<&C::InputX>({VT_I4, 0}),
+                Property<&C::GetInputX, &C::SetInputX>("_InputX", DISPID_VALUE,
+                                                       "First value to test")
+                    .Hidden(),
+                Property<&C::GetInputY, &C::SetInputY>("InputY", 2, "Second value to test")
+                    .Input(3)
+                    .Persist<&C::InputY>("InputY", {VT_BSTR, 0, "0.0"})
+                    .Reset<&C::InputY>({VT_I4, 0}),
+                Property<&C::GetValueThen, &C::SetValueThen>("ValueThen", 3,
+                                                             "True if inputs are evaluated True.")
+                    .Reset<&C::m_bValueThen>({VT_BOOL, 0}),
+                Property<&C::GetValueElse, &C::SetValueElse>("ValueElse", 4,
+                                                             "True if inputs are evaluated False.")
+                    .Reset<&C::m_bValueElse>({VT_BOOL, 0}),
+                Method<&C::Operate>("Operate", 5, "Tests at once"),
+                Property<&C::GetCompare, &C::SetCompare>("Compare", 6, "Evaluation Options.")
+                    .Persist<&C::m_nCompare>("Compare", {VT_I2, 0})
+                    .Reset<&C::m_nCompare>({VT_I2, 0}),
+            },
+            7, 8));
     return table;
 }
 
@@ -129,11 +140,6 @@ const EventTable& CIfThenElseCtrl::IfThenElseEvents() {
             {"Else", EVENTID_ELSE, {}, {}, "Fires when comparision is evaluated False."},
         });
     return table;
-}
-
-int32_t CIfThenElseCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1 || dispid == 2) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 void CIfThenElseCtrl::SetValueThen(bool value) {
@@ -148,60 +154,27 @@ void CIfThenElseCtrl::SetCompare(int16_t value) {
     PutBoundSetting(6, m_nCompare, value);
 }
 
-void CIfThenElseCtrl::SetCaseSensitive(bool value) {
-    PutBoundSetting(7, m_bCaseSensitive, value);
-}
-
-void CIfThenElseCtrl::SetIgnoreWhiteSpace(bool value) {
-    PutBoundSetting(8, m_bIgnoreWhiteSpace, value);
-}
-
 void CIfThenElseCtrl::Compute() {
     ClearStatus();
     m_bValueThen = FALSE;
     m_bValueElse = FALSE;
-    const TextOptions options{m_bCaseSensitive != FALSE, m_bIgnoreWhiteSpace != FALSE};
-    const Branch branch = DecideBranch(m_nCompare, InputX, InputY, options);
+    const Branch branch = DecideBranch(m_nCompare, InputX, InputY, Options());
     if (branch == Branch::Mismatch) {
-        m_lStatusCode = TYPE_E_TYPEMISMATCH;
-        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_THEN);
-        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_ELSE);
-    } else if (branch != Branch::Neither) {
-        m_bCancelBlock = FALSE;
-        FireBlockEvent(EVENTID_RUNBLOCK);
+        FinishMismatch(GROUP_THEN, GROUP_ELSE);
+    } else if (branch == Branch::Neither) {
+        FireResultsWithoutRun(this);
+    } else {
         // A cancelled run leaves both outputs FALSE: they are set only here.
-        if (!m_bCancelBlock) {
+        FinishDecided([&] {
             const bool then = branch == Branch::Then;
             (then ? m_bValueThen : m_bValueElse) = TRUE;
             FireBlockEvent(then ? EVENTID_THEN : EVENTID_ELSE);
             FireGroupEvent(EVENTID_VALIDATEGROUP, then ? GROUP_ELSE : GROUP_THEN);
-        }
+        });
     }
-    FireResultsWithoutRun(this);
-}
-
-void CIfThenElseCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
-    COVBaseMathCtrl::DoPropExchange(pPX);
-    // Inputs persist as text as the comparison blocks' do: any kind survives,
-    // numeric texts still compare as numbers after loading.
-    const Variant fallback = Variant::Str("0.0");
-    PX_Variant(pPX, "InputX", InputX, VT_BSTR, fallback);
-    PX_Variant(pPX, "InputY", InputY, VT_BSTR, fallback);
-    PX_Short(pPX, "Compare", m_nCompare, 0);
-    PX_Bool(pPX, "CaseSensitive", m_bCaseSensitive, FALSE);
-    PX_Bool(pPX, "IgnoreWhiteSpace", m_bIgnoreWhiteSpace, TRUE);
 }
 
 void CIfThenElseCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    InputX = Variant::I4(0);
-    InputY = Variant::I4(0);
-    m_bValueThen = FALSE;
-    m_bValueElse = FALSE;
-    m_nCompare = static_cast<int16_t>(COMPARISON_OPTIONS::Equal);
-    m_bCaseSensitive = FALSE;
-    m_bIgnoreWhiteSpace = TRUE;
+    CTextTestCtrl::OnResetState();
     m_nHelpContext = IFTHENELSE_HELP_CONTEXT;
 }

@@ -76,7 +76,7 @@ constexpr int32_t IFTHENELSE_HELP_CONTEXT = 13;
 
 // Unlike the other blocks it keeps the base's CanRun (always TRUE), so in
 // wired mode it also runs while its container is in design mode.
-class CIfThenElseCtrl : public COVBaseMathCtrl {
+class CIfThenElseCtrl : public CTextTestCtrl {
   public:
     CIfThenElseCtrl();
 
@@ -100,20 +100,14 @@ class CIfThenElseCtrl : public COVBaseMathCtrl {
     // complete with neither branch.
     int16_t GetCompare() const { return m_nCompare; }
     void SetCompare(int16_t value);
-    bool GetCaseSensitive() const { return m_bCaseSensitive != FALSE; }
-    void SetCaseSensitive(bool value);
-    bool GetIgnoreWhiteSpace() const { return m_bIgnoreWhiteSpace != FALSE; }
-    void SetIgnoreWhiteSpace(bool value);
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // Status 0 and both outputs FALSE, then by DecideBranch: Neither goes
     // straight to the end; Mismatch sets 0x80028CA0 and fires ValidateGroup 3
     // and 4; otherwise RunBlock (a handler may cancel), then ValueThen, Then and
     // ValidateGroup(4), or ValueElse, Else and ValidateGroup(3). Every road ends
     // with FireResultsWithoutRun.
     void Compute() override;
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:
@@ -122,6 +116,4 @@ class CIfThenElseCtrl : public COVBaseMathCtrl {
     BOOL m_bValueThen = FALSE;
     BOOL m_bValueElse = FALSE;
     int16_t m_nCompare = 0;
-    BOOL m_bCaseSensitive = FALSE;
-    BOOL m_bIgnoreWhiteSpace = TRUE;
 };

@@ -137,28 +137,28 @@ const DispatchTable& COVLogicCtrl::LogicMembers(int32_t inputCount) {
         const DISPID value = inputs + 1;
         std::vector<MemberDesc> own = {
             Property<&C::GetInputX, &C::SetInputX>(kInputNames[inputs - 1][0], 1,
-                                                   inputs == 1 ? "Operand" : "First operand"),
+                                                   inputs == 1 ? "Operand" : "First operand")
+                .Input(2),
         };
         if (inputs == 2) {
             own.push_back(
-                Property<&C::GetInputY, &C::SetInputY>(kInputNames[1][1], 2, "Second operand"));
+                Property<&C::GetInputY, &C::SetInputY>(kInputNames[1][1], 2, "Second operand")
+                    .Input(3));
         }
         own.push_back(
             Property<&C::GetValue, &C::SetValue>("Value", value, "Result of the last computation"));
         own.push_back(
             Method<&C::Operate>("Operate", value + 1, "Computes at once and returns Value"));
-        own.push_back(Property<&C::GetBooleanType, &C::SetBooleanType>(
-            "BooleanType", value + 2, "True when the initial input values are Booleans"));
+        own.push_back(
+            Property<&C::GetBooleanType, &C::SetBooleanType>(
+                "BooleanType", value + 2, "True when the initial input values are Booleans")
+                .Persist<&C::m_bBooleanType>("BooleanType", {VT_BOOL, 1})
+                .Reset<&C::m_bBooleanType>({VT_BOOL, 1}));
         return own;
     };
     static const DispatchTable unary(&COVBaseMathCtrl::BaseMembers(), build(1));
     static const DispatchTable binary(&COVBaseMathCtrl::BaseMembers(), build(2));
     return inputCount == 1 ? unary : binary;
-}
-
-int32_t COVLogicCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid >= 1 && dispid <= kind_.inputCount) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 void COVLogicCtrl::SetValue(const Variant& value) {
@@ -186,10 +186,8 @@ void COVLogicCtrl::Compute() {
 }
 
 void COVLogicCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
+    // BooleanType, exchanged by the base, decides how the inputs persist.
     COVBaseMathCtrl::DoPropExchange(pPX);
-    PX_Bool(pPX, "BooleanType", m_bBooleanType, TRUE);
     // The reset's true (raw 1) is also what a missing or unconvertible input
     // persists as.
     const VARTYPE kind = m_bBooleanType ? VT_BOOL : VT_I4;
@@ -205,6 +203,5 @@ void COVLogicCtrl::OnResetState() {
     for (Variant& input : Inputs())
         input = Variant::BoolRaw(1);
     Value = Variant::BoolRaw(kind_.initialValue ? 1 : 0);
-    m_bBooleanType = TRUE;
     m_nHelpContext = kind_.helpContext;
 }

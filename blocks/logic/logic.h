@@ -66,7 +66,6 @@ class COVLogicCtrl : public COVBaseMathCtrl {
     void SetBooleanType(bool value);
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
     void DoPropExchange(CPropExchange* pPX) override;

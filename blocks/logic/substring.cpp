@@ -29,29 +29,38 @@ std::optional<bool> TextContains(const Variant& whole, const Variant& part,
 
 // --- the block --------------------------------------------------------------
 
-CSubStringCtrl::CSubStringCtrl() : COVBaseMathCtrl(3) {}
+CSubStringCtrl::CSubStringCtrl() : CTextTestCtrl(3, 6, 7) {}
 
 const DispatchTable& CSubStringCtrl::SubStringMembers() {
     using C = CSubStringCtrl;
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
-        {
-            Property<&C::GetInputString, &C::SetInputString>("InputString", 1, "Text to search in"),
-            Property<&C::GetInputString, &C::SetInputString>("_InputString", DISPID_VALUE,
-                                                             "Text to search in")
-                .Hidden(),
-            Property<&C::GetInputSubString, &C::SetInputSubString>("InputSubString", 2,
-                                                                   "Text to search for"),
-            Property<&C::GetSubString, &C::SetSubString>("SubString", 3,
-                                                         "True if String contains SubString."),
-            Property<&C::GetNotSubString, &C::SetNotSubString>(
-                "NotSubString", 4, "True if String does not contain SubString."),
-            Method<&C::Operate>("Operate", 5, "Searches at once"),
-            Property<&C::GetCaseSensitive, &C::SetCaseSensitive>(
-                "CaseSensitive", 6, "True for case sensitive comparison."),
-            Property<&C::GetIgnoreWhiteSpace, &C::SetIgnoreWhiteSpace>(
-                "IgnoreWhiteSpace", 7, "True to ignore leading and trailing whitespace."),
-        });
+        // Inputs persist as text, so any kind survives; an input without a
+        // text form is saved as the empty text a new block starts with.
+        WithTextOptions(
+            {
+                Property<&C::GetInputString, &C::SetInputString>("InputString", 1,
+                                                                 "Text to search in")
+                    .Input(2)
+                    .Persist<&C::InputString>("InputString", {VT_BSTR, 0, ""})
+                    .Reset<&C::InputString>({VT_BSTR, 0, ""}),
+                Property<&C::GetInputString, &C::SetInputString>("_InputString", DISPID_VALUE,
+                                                                 "Text to search in")
+                    .Hidden(),
+                Property<&C::GetInputSubString, &C::SetInputSubString>("InputSubString", 2,
+                                                                       "Text to search for")
+                    .Input(3)
+                    .Persist<&C::InputSubString>("InputSubString", {VT_BSTR, 0, ""})
+                    .Reset<&C::InputSubString>({VT_BSTR, 0, ""}),
+                Property<&C::GetSubString, &C::SetSubString>("SubString", 3,
+                                                             "True if String contains SubString.")
+                    .Reset<&C::m_bSubString>({VT_BOOL, 0}),
+                Property<&C::GetNotSubString, &C::SetNotSubString>(
+                    "NotSubString", 4, "True if String does not contain SubString.")
+                    .Reset<&C::m_bNotSubString>({VT_BOOL, 0}),
+                Method<&C::Operate>("Operate", 5, "Searches at once"),
+            },
+            6, 7));
     return table;
 }
 
@@ -65,11 +74,6 @@ const EventTable& CSubStringCtrl::SubStringEvents() {
     return table;
 }
 
-int32_t CSubStringCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1 || dispid == 2) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 void CSubStringCtrl::SetSubString(bool value) {
     PutSetting(m_bSubString, value);
 }
@@ -78,31 +82,17 @@ void CSubStringCtrl::SetNotSubString(bool value) {
     PutSetting(m_bNotSubString, value);
 }
 
-void CSubStringCtrl::SetCaseSensitive(bool value) {
-    PutBoundSetting(6, m_bCaseSensitive, value);
-}
-
-void CSubStringCtrl::SetIgnoreWhiteSpace(bool value) {
-    PutBoundSetting(7, m_bIgnoreWhiteSpace, value);
-}
-
 void CSubStringCtrl::Compute() {
     ClearStatus();
     m_bSubString = FALSE;
     m_bNotSubString = FALSE;
-    const TextOptions options{m_bCaseSensitive != FALSE, m_bIgnoreWhiteSpace != FALSE};
-    const std::optional<bool> contains = TextContains(InputString, InputSubString, options);
+    const std::optional<bool> contains = TextContains(InputString, InputSubString, Options());
     if (!contains) {
-        m_lStatusCode = TYPE_E_TYPEMISMATCH;
-        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_SUBSTRING);
-        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_NOTSUBSTRING);
-        FireResultsWithoutRun(this);
+        FinishMismatch(GROUP_SUBSTRING, GROUP_NOTSUBSTRING);
         return;
     }
-    m_bCancelBlock = FALSE;
-    FireBlockEvent(EVENTID_RUNBLOCK);
     // A cancelled run leaves both outputs FALSE: they are only set after RunBlock.
-    if (!m_bCancelBlock) {
+    FinishDecided([&] {
         (*contains ? m_bSubString : m_bNotSubString) = TRUE;
         Variant value[] = {Variant::Bool(*contains)};
         FireBlockEvent(EVENTID_VALUE, value);
@@ -111,30 +101,10 @@ void CSubStringCtrl::Compute() {
         } else {
             FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_SUBSTRING);
         }
-    }
-    FireResultsWithoutRun(this);
-}
-
-void CSubStringCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
-    COVBaseMathCtrl::DoPropExchange(pPX);
-    // Inputs persist as text, so any kind survives; an input without a text
-    // form is saved as the empty text a new block starts with.
-    const Variant fallback = Variant::Str("");
-    PX_Variant(pPX, "InputString", InputString, VT_BSTR, fallback);
-    PX_Variant(pPX, "InputSubString", InputSubString, VT_BSTR, fallback);
-    PX_Bool(pPX, "CaseSensitive", m_bCaseSensitive, FALSE);
-    PX_Bool(pPX, "IgnoreWhiteSpace", m_bIgnoreWhiteSpace, TRUE);
+    });
 }
 
 void CSubStringCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    InputString = Variant::Str("");
-    InputSubString = Variant::Str("");
-    m_bSubString = FALSE;
-    m_bNotSubString = FALSE;
-    m_bCaseSensitive = FALSE;
-    m_bIgnoreWhiteSpace = TRUE;
+    CTextTestCtrl::OnResetState();
     m_nHelpContext = SUBSTRING_HELP_CONTEXT;
 }

@@ -25,7 +25,7 @@ constexpr DISPID EVENTID_TRUE = 6;
 
 constexpr int32_t SUBSTRING_HELP_CONTEXT = 14;
 
-class CSubStringCtrl : public COVBaseMathCtrl {
+class CSubStringCtrl : public CTextTestCtrl {
   public:
     CSubStringCtrl();
 
@@ -45,20 +45,14 @@ class CSubStringCtrl : public COVBaseMathCtrl {
     void SetNotSubString(bool value);
     // Runs the test at once, whatever the validity table says.
     void Operate() { Compute(); }
-    bool GetCaseSensitive() const { return m_bCaseSensitive != FALSE; }
-    void SetCaseSensitive(bool value);
-    bool GetIgnoreWhiteSpace() const { return m_bIgnoreWhiteSpace != FALSE; }
-    void SetIgnoreWhiteSpace(bool value);
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // Status 0 and both outputs FALSE; both texts read (failure: 0x80028CA0 with
     // ValidateGroup 4 and 5); RunBlock, which a handler may cancel; then
     // SubString with Value(TRUE) and True, or NotSubString with Value(FALSE) and
     // ValidateGroup(4); FireResultsWithoutRun.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:
@@ -66,6 +60,4 @@ class CSubStringCtrl : public COVBaseMathCtrl {
     Variant InputSubString;
     BOOL m_bSubString = FALSE;
     BOOL m_bNotSubString = FALSE;
-    BOOL m_bCaseSensitive = FALSE;
-    BOOL m_bIgnoreWhiteSpace = TRUE;
 };
