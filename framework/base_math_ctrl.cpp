@@ -60,32 +60,8 @@ const DispatchTable& COVBaseMathCtrl::BaseMembers() {
 
 const EventTable& COVBaseMathCtrl::BaseEvents() {
     static const EventTable table(
-        nullptr,
-        {
-            {"ControlOut", EVENTID_CONTROLOUT, {}, {}, "The run is complete"},
-            {"StatusReady", EVENTID_STATUSREADY, {}, {}, "The outputs are ready"},
-            {"RunBlock", EVENTID_RUNBLOCK, {}, {}, "A run succeeded; a handler may cancel it"},
-            {"InvalidateGroup",
-             EVENTID_INVALIDATEGROUP,
-             {VT_I4},
-             {"nGroup"},
-             "An output group carries nothing valid"},
-            {"ErrorOut",
-             EVENTID_ERROROUT,
-             {VT_DISPATCH, VT_I4, VT_BSTR},
-             {"pObject", "nErrorCode", "bstrErrorString"},
-             "Status of every run"},
-            {"ValidateGroup",
-             EVENTID_VALIDATEGROUP,
-             {VT_I4},
-             {"nGroup"},
-             "An output group got no new data"},
-            {"ErrorOccurred",
-             EVENTID_ERROROCCURRED,
-             {VT_I4, VT_BSTR},
-             {"nErrorCode", "bstrErrorString"},
-             "A run failed"},
-        });
+        nullptr, {kControlOut.Row(), kStatusReady.Row(), kRunBlock.Row(), kInvalidateGroup.Row(),
+                  kErrorOut.Row(), kValidateGroup.Row(), kErrorOccurred.Row()});
     return table;
 }
 
@@ -166,7 +142,7 @@ void COVBaseMathCtrl::SetPropertyValid(int32_t dispidProperty, bool valid) {
         if (valid) {
             RunIfReady();
         } else if (m_lBusy == 0) {
-            FireGroupEvent(EVENTID_INVALIDATEGROUP, GROUP_BLOCK);
+            Fire(kInvalidateGroup, GROUP_BLOCK);
         }
     } else {
         SetInputValid(dispidProperty, valid);
@@ -261,7 +237,7 @@ void COVBaseMathCtrl::SetInputValid(DISPID dispid, BOOL valid) {
     if (!valid) {
         if (m_lBusy != 0) return;
         if (!m_bControlInWired || dispid == DISPID_CONTROLIN) {
-            FireGroupEvent(EVENTID_INVALIDATEGROUP, GROUP_BLOCK);
+            Fire(kInvalidateGroup, GROUP_BLOCK);
         }
         return;
     }
@@ -270,7 +246,7 @@ void COVBaseMathCtrl::SetInputValid(DISPID dispid, BOOL valid) {
         return;
     }
     if (m_lBusy != 0 || !AllInputsValid() || !CanRun() || !m_bWiredMode) return;
-    FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_BLOCK);
+    Fire(kValidateGroup, GROUP_BLOCK);
 }
 
 void COVBaseMathCtrl::NotifyBoundChange(DISPID dispid) {
@@ -301,15 +277,9 @@ void COVBaseMathCtrl::ReportStatus(IDispatch* pObject) {
 }
 
 void COVBaseMathCtrl::FireStatusEvents(IDispatch* pObject) {
-    if (!HasEventSinks()) return;  // spare building arguments nobody receives
-    Variant errorOut[] = {Variant::Dispatch(ComPtr<IDispatch>(pObject)), Variant::I4(m_lStatusCode),
-                          Variant::Str(m_strErrorString)};
-    FireBlockEvent(EVENTID_ERROROUT, errorOut);
-    if (m_lStatusCode != 0) {
-        Variant occurred[] = {Variant::I4(m_lStatusCode), Variant::Str(m_strErrorString)};
-        FireBlockEvent(EVENTID_ERROROCCURRED, occurred);
-    }
-    FireBlockEvent(EVENTID_CONTROLOUT);
+    Fire(kErrorOut, pObject, m_lStatusCode, m_strErrorString);
+    if (m_lStatusCode != 0) Fire(kErrorOccurred, m_lStatusCode, m_strErrorString);
+    Fire(kControlOut);
 }
 
 void COVBaseMathCtrl::FireResults(IDispatch* pObject) {
@@ -320,15 +290,15 @@ void COVBaseMathCtrl::FireResults(IDispatch* pObject, bool run, bool ready) {
     ReportStatus(pObject);
     m_bCancelBlock = FALSE;
     if (!HasEventSinks()) return;  // the rest only fires events
-    if (run) FireBlockEvent(EVENTID_RUNBLOCK);
+    if (run) Fire(kRunBlock);
     if (m_bCancelBlock) {
-        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_BLOCK);
+        Fire(kValidateGroup, GROUP_BLOCK);
         return;
     }
     if (ready) {
-        FireBlockEvent(EVENTID_STATUSREADY);
+        Fire(kStatusReady);
     } else {
-        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_FAILED);
+        Fire(kValidateGroup, GROUP_FAILED);
     }
     FireStatusEvents(pObject);
 }
@@ -336,10 +306,10 @@ void COVBaseMathCtrl::FireResults(IDispatch* pObject, bool run, bool ready) {
 void COVBaseMathCtrl::FireResultsWithoutRun(IDispatch* pObject) {
     ReportStatus(pObject);
     if (m_bCancelBlock) {
-        FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_BLOCK);
+        Fire(kValidateGroup, GROUP_BLOCK);
         return;
     }
-    FireBlockEvent(EVENTID_STATUSREADY);
+    Fire(kStatusReady);
     FireStatusEvents(pObject);
 }
 
@@ -353,11 +323,6 @@ void COVBaseMathCtrl::FireBlockEvent(DISPID dispid, std::span<Variant> args) {
         return halted != 0;
     });
     if (runState != nullptr) runState->Release();
-}
-
-void COVBaseMathCtrl::FireGroupEvent(DISPID dispid, int32_t group) {
-    Variant args[] = {Variant::I4(group)};
-    FireBlockEvent(dispid, args);
 }
 
 // --- persistence -----------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "platform/ole_control.h"
 #include "platform/services.h"
@@ -29,6 +30,27 @@ constexpr DISPID EVENTID_INVALIDATEGROUP = 4;
 constexpr DISPID EVENTID_ERROROUT = 5;
 constexpr DISPID EVENTID_VALIDATEGROUP = 100;
 constexpr DISPID EVENTID_ERROROCCURRED = 101;
+
+// The events every block has, each declared once with its signature.
+inline constexpr EventDecl<> kControlOut{
+    "ControlOut", EVENTID_CONTROLOUT, {}, "The run is complete"};
+inline constexpr EventDecl<> kStatusReady{
+    "StatusReady", EVENTID_STATUSREADY, {}, "The outputs are ready"};
+inline constexpr EventDecl<> kRunBlock{
+    "RunBlock", EVENTID_RUNBLOCK, {}, "A run succeeded; a handler may cancel it"};
+inline constexpr EventDecl<int32_t> kInvalidateGroup{"InvalidateGroup",
+                                                     EVENTID_INVALIDATEGROUP,
+                                                     {"nGroup"},
+                                                     "An output group carries nothing valid"};
+inline constexpr EventDecl<IDispatch*, int32_t, std::string> kErrorOut{
+    "ErrorOut",
+    EVENTID_ERROROUT,
+    {"pObject", "nErrorCode", "bstrErrorString"},
+    "Status of every run"};
+inline constexpr EventDecl<int32_t> kValidateGroup{
+    "ValidateGroup", EVENTID_VALIDATEGROUP, {"nGroup"}, "An output group got no new data"};
+inline constexpr EventDecl<int32_t, std::string> kErrorOccurred{
+    "ErrorOccurred", EVENTID_ERROROCCURRED, {"nErrorCode", "bstrErrorString"}, "A run failed"};
 
 // Group numbers of InvalidateGroup and ValidateGroup.
 constexpr int32_t GROUP_BLOCK = 0;   // the block as a whole
@@ -120,8 +142,18 @@ class COVBaseMathCtrl : public COleControl {
     // Fires ErrorOut, ErrorOccurred (nonzero code) and ControlOut.
     void FireStatusEvents(IDispatch* pObject);
     // Delivers one event, asking the run-state service before each sink.
+    template <class... Args>
+    void Fire(const EventDecl<Args...>& event, std::type_identity_t<Args>... args) {
+        if (!HasEventSinks()) return;  // spare building arguments nobody receives
+        if constexpr (sizeof...(Args) == 0) {
+            FireBlockEvent(event.dispid);
+        } else {
+            Variant values[] = {dispatch_detail::Result(args)...};
+            FireBlockEvent(event.dispid, values);
+        }
+    }
+    // The untyped delivery under Fire.
     void FireBlockEvent(DISPID dispid, std::span<Variant> args = {});
-    void FireGroupEvent(DISPID dispid, int32_t group);
 
     // A block's exchange: the control version, the base's properties, then
     // every member whose row declares it persisted, in table order. A block

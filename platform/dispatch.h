@@ -187,6 +187,8 @@ constexpr VARTYPE KindOf() {
         return VT_BSTR;
     else if constexpr (std::is_same_v<U, Variant>)
         return VT_VARIANT;
+    else if constexpr (std::is_same_v<U, IDispatch*>)
+        return VT_DISPATCH;
     else
         static_assert(sizeof(U) == 0, "no automation kind for this C++ type");
 }
@@ -226,6 +228,8 @@ Variant Result(T&& value) {
         return Variant::R8(value);
     else if constexpr (std::is_same_v<U, std::string>)
         return Variant::Str(std::forward<T>(value));
+    else if constexpr (std::is_same_v<U, IDispatch*>)
+        return Variant::Dispatch(ComPtr<IDispatch>(value));
     else
         return Variant(std::forward<T>(value));
 }

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 EventTable::EventTable(const EventTable* base, std::vector<EventDesc> own) : own_(std::move(own)) {
-    if (base != nullptr) all_.assign(base->all_.begin(), base->all_.end());
     for (const EventDesc& e : own_)
         all_.push_back(&e);
+    if (base != nullptr) all_.insert(all_.end(), base->all_.begin(), base->all_.end());
 }
 
 const EventDesc* EventTable::Find(DISPID dispid) const {

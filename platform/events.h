@@ -3,6 +3,7 @@
 // connection point to ordered sinks. Delivery works on a snapshot of the sink
 // list, so a sink may connect or disconnect sinks while an event is delivered;
 // a sink disconnected during the delivery is not called after that.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -20,6 +21,32 @@ struct EventDesc {
     std::string_view help;
 };
 
+// An event declared once with its typed signature: its table row and every
+// fire call come from this one declaration, so the two cannot disagree.
+template <class... Args>
+struct EventDecl {
+    std::string_view name;
+    DISPID dispid = 0;
+    std::array<std::string_view, sizeof...(Args)> paramNames{};
+    std::string_view help;
+
+    EventDesc Row() const {
+        return {name,
+                dispid,
+                {dispatch_detail::KindOf<Args>()...},
+                std::vector<std::string_view>(paramNames.begin(), paramNames.end()),
+                help};
+    }
+    // The same event under another name, for families whose members differ
+    // only by their names.
+    EventDesc RowNamed(std::string_view otherName, std::string_view otherHelp) const {
+        EventDesc row = Row();
+        row.name = otherName;
+        row.help = otherHelp;
+        return row;
+    }
+};
+
 // An event interface: its own events plus those of a base interface.
 class EventTable {
   public:
@@ -29,7 +56,7 @@ class EventTable {
 
     const EventDesc* Find(DISPID dispid) const;
     const EventDesc* Find(std::string_view name) const;
-    // Base events first (DISPID order of declaration), then the interface's own.
+    // The interface's own events first, then the base's, as member tables list them.
     std::span<const EventDesc* const> All() const { return all_; }
 
   private:

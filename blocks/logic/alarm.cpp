@@ -6,9 +6,11 @@
 #include "platform/property_bag.h"
 
 const AlarmZoneDesc kAlarmZones[kAlarmZoneCount] = {
-    {AlarmZone::VeryHigh, "VeryHighAlarm", 6, 4}, {AlarmZone::High, "HighAlarm", 7, 5},
-    {AlarmZone::Normal, "Normal", 8, 6},          {AlarmZone::Low, "LowAlarm", 9, 7},
-    {AlarmZone::VeryLow, "VeryLowAlarm", 10, 8},
+    {AlarmZone::VeryHigh, {"VeryHighAlarm", 6, {"Value"}, "Zone state changed"}, 4},
+    {AlarmZone::High, {"HighAlarm", 7, {"Value"}, "Zone state changed"}, 5},
+    {AlarmZone::Normal, {"Normal", 8, {"Value"}, "Zone state changed"}, 6},
+    {AlarmZone::Low, {"LowAlarm", 9, {"Value"}, "Zone state changed"}, 7},
+    {AlarmZone::VeryLow, {"VeryLowAlarm", 10, {"Value"}, "Zone state changed"}, 8},
 };
 
 // Rules by (stored, current): FF, FT, TF, TT.
@@ -131,7 +133,7 @@ const EventTable& COVAlarmCtrl::AlarmEvents() {
     static const EventTable table(&COVBaseMathCtrl::BaseEvents(), [] {
         std::vector<EventDesc> own;
         for (const AlarmZoneDesc& z : kAlarmZones) {
-            own.push_back({z.event, z.eventId, {VT_VARIANT}, {"Value"}, "Zone state changed"});
+            own.push_back(z.event.Row());
         }
         return own;
     }());
@@ -152,8 +154,7 @@ void COVAlarmCtrl::SetAlarmClear(const Variant&) {
 void COVAlarmCtrl::FireZoneEvent(size_t zone) {
     // The input as it is stored when the event fires: a handler of an earlier
     // zone event may have put a new one.
-    Variant args[] = {m_inputs[0]};
-    FireBlockEvent(kAlarmZones[zone].eventId, args);
+    Fire(kAlarmZones[zone].event, m_inputs[0]);
 }
 
 void COVAlarmCtrl::Compute() {
@@ -161,7 +162,7 @@ void COVAlarmCtrl::Compute() {
     const AlarmReading reading = ReadAlarmInputs(m_inputs);
     if (reading.status != 0) {
         for (const AlarmZoneDesc& z : kAlarmZones)
-            FireGroupEvent(EVENTID_VALIDATEGROUP, z.group);
+            Fire(kValidateGroup, z.group);
         m_lStatusCode = reading.status;
         FireResults(this);
         return;
@@ -182,7 +183,7 @@ void COVAlarmCtrl::Compute() {
     }
     if (rule.reportsQuietZones) {
         for (size_t z = 0; z < kAlarmZoneCount; ++z) {
-            if (!fired[z]) FireGroupEvent(EVENTID_VALIDATEGROUP, kAlarmZones[z].group);
+            if (!fired[z]) Fire(kValidateGroup, kAlarmZones[z].group);
         }
     }
     FireResults(this);

@@ -26,9 +26,8 @@ using ZoneStates = std::array<bool, kAlarmZoneCount>;
 
 struct AlarmZoneDesc {
     AlarmZone zone;
-    std::string_view event;  // "VeryHighAlarm"
-    DISPID eventId;          // 6 to 10
-    int32_t group;           // the event's DISPID minus 2: 4 to 8
+    EventDecl<Variant> event;  // "VeryHighAlarm", DISPIDs 6 to 10, with the input
+    int32_t group;             // the event's DISPID minus 2: 4 to 8
 };
 // Indexed by AlarmZone.
 extern const AlarmZoneDesc kAlarmZones[kAlarmZoneCount];

@@ -162,14 +162,8 @@ const EventTable& COVComparisonCtrl::ComparisonEvents(ComparisonTest test) {
         for (const ComparisonKind& kind : kComparisonKinds) {
             all.push_back(std::make_unique<EventTable>(
                 &COVBaseMathCtrl::BaseEvents(),
-                std::vector<EventDesc>{
-                    {kind.dataEvent, EVENTID_DATA, {}, {}, kind.dataEventHelp},
-                    {"Value",
-                     EVENTID_VALUE,
-                     {VT_BOOL},
-                     {"bValue"},
-                     "Fires with comparison status."},
-                }));
+                std::vector<EventDesc>{kDataEvent.RowNamed(kind.dataEvent, kind.dataEventHelp),
+                                       kValueEvent.Row()}));
         }
         return all;
     }();
@@ -198,12 +192,11 @@ void COVComparisonCtrl::Compute() {
     const bool setOutput4 = *holds ? kind_.holdSetsOutput4 : !kind_.holdSetsOutput4;
     (setOutput4 ? m_bOutput4 : m_bOutput3) = TRUE;
     FinishDecided([&] {
-        Variant value[] = {Variant::Bool(*holds)};
-        FireBlockEvent(EVENTID_VALUE, value);
+        Fire(kValueEvent, *holds);
         if (*holds) {
-            FireBlockEvent(EVENTID_DATA);
+            Fire(kDataEvent);
         } else {
-            FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_OUTPUT3);
+            Fire(kValidateGroup, GROUP_OUTPUT3);
         }
     });
 }

@@ -60,8 +60,11 @@ extern const ComparisonKind kComparisonKinds[kComparisonTestCount];
 // Group numbers of the two outputs.
 constexpr int32_t GROUP_OUTPUT3 = 4;
 constexpr int32_t GROUP_OUTPUT4 = 5;
-constexpr DISPID EVENTID_DATA = 6;
-constexpr DISPID EVENTID_VALUE = 7;
+// The data event, named by each kind (ComparisonKind::dataEvent), and the
+// Value event, which SubString shares.
+inline constexpr EventDecl<> kDataEvent{"Data", 6, {}, ""};
+inline constexpr EventDecl<bool> kValueEvent{
+    "Value", 7, {"bValue"}, "Fires with comparison status."};
 
 class COVComparisonCtrl : public CTextTestCtrl {
   public:

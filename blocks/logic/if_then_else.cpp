@@ -133,12 +133,8 @@ const DispatchTable& CIfThenElseCtrl::IfThenElseMembers() {
 }
 
 const EventTable& CIfThenElseCtrl::IfThenElseEvents() {
-    static const EventTable table(
-        &COVBaseMathCtrl::BaseEvents(),
-        {
-            {"Then", EVENTID_THEN, {}, {}, "Fires when comparison is evaluated True."},
-            {"Else", EVENTID_ELSE, {}, {}, "Fires when comparision is evaluated False."},
-        });
+    static const EventTable table(&COVBaseMathCtrl::BaseEvents(),
+                                  {kThenEvent.Row(), kElseEvent.Row()});
     return table;
 }
 
@@ -168,8 +164,8 @@ void CIfThenElseCtrl::Compute() {
         FinishDecided([&] {
             const bool then = branch == Branch::Then;
             (then ? m_bValueThen : m_bValueElse) = TRUE;
-            FireBlockEvent(then ? EVENTID_THEN : EVENTID_ELSE);
-            FireGroupEvent(EVENTID_VALIDATEGROUP, then ? GROUP_ELSE : GROUP_THEN);
+            Fire(then ? kThenEvent : kElseEvent);
+            Fire(kValidateGroup, then ? GROUP_ELSE : GROUP_THEN);
         });
     }
 }

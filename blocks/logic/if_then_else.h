@@ -69,8 +69,8 @@ Branch DecideBranch(int16_t compare, Variant& x, Variant& y, const TextOptions& 
 // Group numbers of the two branches' outputs, and their events.
 constexpr int32_t GROUP_THEN = 3;
 constexpr int32_t GROUP_ELSE = 4;
-constexpr DISPID EVENTID_THEN = 6;
-constexpr DISPID EVENTID_ELSE = 7;
+inline constexpr EventDecl<> kThenEvent{"Then", 6, {}, "Fires when comparison is evaluated True."};
+inline constexpr EventDecl<> kElseEvent{"Else", 7, {}, "Fires when comparison is evaluated False."};
 
 constexpr int32_t IFTHENELSE_HELP_CONTEXT = 13;
 

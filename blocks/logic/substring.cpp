@@ -65,12 +65,8 @@ const DispatchTable& CSubStringCtrl::SubStringMembers() {
 }
 
 const EventTable& CSubStringCtrl::SubStringEvents() {
-    static const EventTable table(
-        &COVBaseMathCtrl::BaseEvents(),
-        {
-            {"True", EVENTID_TRUE, {}, {}, "Fires when String contains the SubString."},
-            {"Value", EVENTID_VALUE, {VT_BOOL}, {"bValue"}, "Fires with comparison status."},
-        });
+    static const EventTable table(&COVBaseMathCtrl::BaseEvents(),
+                                  {kTrueEvent.Row(), kValueEvent.Row()});
     return table;
 }
 
@@ -94,12 +90,11 @@ void CSubStringCtrl::Compute() {
     // A cancelled run leaves both outputs FALSE: they are only set after RunBlock.
     FinishDecided([&] {
         (*contains ? m_bSubString : m_bNotSubString) = TRUE;
-        Variant value[] = {Variant::Bool(*contains)};
-        FireBlockEvent(EVENTID_VALUE, value);
+        Fire(kValueEvent, *contains);
         if (*contains) {
-            FireBlockEvent(EVENTID_TRUE);
+            Fire(kTrueEvent);
         } else {
-            FireGroupEvent(EVENTID_VALIDATEGROUP, GROUP_SUBSTRING);
+            Fire(kValidateGroup, GROUP_SUBSTRING);
         }
     });
 }

@@ -18,10 +18,10 @@ std::optional<bool> TextContains(const Variant& whole, const Variant& part,
                                  const TextOptions& options);
 
 // Group numbers of the two outputs, and the DISPID of the True event (Value is
-// the comparison blocks' EVENTID_VALUE).
+// the comparison blocks' kValueEvent).
 constexpr int32_t GROUP_SUBSTRING = 4;
 constexpr int32_t GROUP_NOTSUBSTRING = 5;
-constexpr DISPID EVENTID_TRUE = 6;
+inline constexpr EventDecl<> kTrueEvent{"True", 6, {}, "Fires when String contains the SubString."};
 
 constexpr int32_t SUBSTRING_HELP_CONTEXT = 14;
 

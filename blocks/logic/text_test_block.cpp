@@ -34,7 +34,7 @@ void CTextTestCtrl::SetIgnoreWhiteSpace(bool value) {
 
 void CTextTestCtrl::FinishMismatch(int32_t groupA, int32_t groupB) {
     m_lStatusCode = TYPE_E_TYPEMISMATCH;
-    FireGroupEvent(EVENTID_VALIDATEGROUP, groupA);
-    FireGroupEvent(EVENTID_VALIDATEGROUP, groupB);
+    Fire(kValidateGroup, groupA);
+    Fire(kValidateGroup, groupB);
     FireResultsWithoutRun(this);
 }

@@ -43,7 +43,7 @@ class CTextTestCtrl : public COVBaseMathCtrl {
     template <class Deliver>
     void FinishDecided(Deliver&& deliver) {
         m_bCancelBlock = FALSE;
-        FireBlockEvent(EVENTID_RUNBLOCK);
+        Fire(kRunBlock);
         if (!m_bCancelBlock) deliver();
         FireResultsWithoutRun(this);
     }

@@ -97,7 +97,7 @@ TEST(Alarm, EachUpdateFiresEveryZoneAndNoGroup) {
     // Every zone is stored before the first event fires.
     std::string seen;
     b.onEvent = [&](DISPID id, std::span<const Variant>) {
-        if (id == kAlarmZones[0].eventId) seen = States(b);
+        if (id == kAlarmZones[0].event.dispid) seen = States(b);
     };
     Feed(b, 20);
     EXPECT_EQ(seen, "00010");
@@ -214,7 +214,7 @@ TEST(Alarm, TablesAreCompleteAndInOrder) {
     // Group numbers and event names are pinned by the traces above.
     for (size_t z = 0; z < kAlarmZoneCount; ++z) {
         EXPECT_EQ(static_cast<size_t>(kAlarmZones[z].zone), z);
-        EXPECT_EQ(kAlarmZones[z].eventId, static_cast<DISPID>(6 + z));
+        EXPECT_EQ(kAlarmZones[z].event.dispid, static_cast<DISPID>(6 + z));
     }
     for (size_t i = 0; i < std::size(kAlarmOptions); ++i) {
         EXPECT_EQ(static_cast<size_t>(kAlarmOptions[i].value), i);
