@@ -3,6 +3,34 @@
 // wired-mode trigger protocol decide when a block computes on its own; the
 // status code and message describe the last computation; FireResults announces
 // it through the common events in their fixed order.
+//
+// How a block is declared (SubString, blocks/logic/substring.*, is the model):
+//
+//   class CSubStringCtrl : public CTextTestCtrl {      // or COVBaseMathCtrl
+//     public:
+//       CSubStringCtrl();                              // passes its table size: 3
+//       static const DispatchTable& SubStringMembers();
+//       const DispatchTable& Members() const override { return SubStringMembers(); }
+//       Variant GetInputString() const { return InputString; }
+//       void SetInputString(const Variant& v) { PutInput(1, InputString, v); }
+//     protected:
+//       void Compute() override;                       // ClearStatus, compute, Fire...
+//       void OnResetState() override;                  // base first, then the help context
+//   };
+//
+// Everything else about a member is one row of its table:
+//
+//   Property<&C::GetInputString, &C::SetInputString>("InputString", 1, "Text to search in")
+//       .Input(2)                                      // validity-table entry
+//       .Persist<&C::InputString>("InputString", {VT_BSTR, 0, ""})  // name, kind, default
+//       .Reset<&C::InputString>({VT_BSTR, 0, ""}),     // value when new
+//
+// and every event is one EventDecl (`kTrueEvent`) whose Row() goes into the
+// event table and which Compute fires with `Fire(kTrueEvent)`. From the rows
+// the base maps DISPIDs to table entries, persists and resets the members;
+// a block overrides DoPropExchange or OnResetState only for what rows cannot
+// say (a fallback on save, a value that depends on another). Its class row in
+// module/ names it for the factory, the type library and the host.
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -20,6 +20,9 @@ set(scratch ${CMAKE_CURRENT_BINARY_DIR}/golden/${name})
 file(REMOVE_RECURSE ${scratch})
 file(MAKE_DIRECTORY ${scratch})
 file(COPY ${SCRIPT} DESTINATION ${scratch})
+# The script sees a registry and drive root of its own, never the user's.
+set(ENV{TALLYKIT_REGISTRY} ${scratch}/registry.txt)
+set(ENV{TALLYKIT_DRIVE_ROOT} ${scratch}/drives)
 
 file(STRINGS ${SCRIPT} declared REGEX "^# exit: [0-9]+$")
 set(expected_status 0)
