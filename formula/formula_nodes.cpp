@@ -290,8 +290,7 @@ void CFormulaProgram::BuildSteps() {
     if (m_steps.empty()) m_operand = stack[0].at;
 }
 
-double CFormulaProgram::Run(CEvaluationContext& context) const {
-    if (m_operand) return *m_operand;
+double CFormulaProgram::RunSteps(CEvaluationContext& context) const {
     if (m_steps.empty()) return RunPostfix(context);
     double last = 0.0;  // the result of the step before
     for (const Step& step : m_steps) {

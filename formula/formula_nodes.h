@@ -92,7 +92,9 @@ class CFormulaProgram {
     // Evaluates over the values the variables of the last Bind hold now, and returns the
     // value left on the stack. Errors go to `context`: an undefined name, a zero divisor, and
     // a stack overflow or underflow when more than kStackCapacity values are pending.
-    double Run(CEvaluationContext& context) const;
+    double Run(CEvaluationContext& context) const {
+        return m_operand ? *m_operand : RunSteps(context);  // inline: one call fewer
+    }
 
   private:
     struct NamedSlot {
@@ -112,6 +114,7 @@ class CFormulaProgram {
     };
 
     void BuildSteps();
+    double RunSteps(CEvaluationContext& context) const;
     double RunPostfix(CEvaluationContext& context) const;
 
     std::vector<FormulaInstruction> m_code;
