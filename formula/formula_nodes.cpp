@@ -28,78 +28,93 @@ bool IsZeroDivisor(double b) {
     return !(b < 0 || b > 0);
 }
 
-double DivideByZero() {
-    RecordEvaluationError(FormulaError::kDivideByZero);
+double DivideByZero(CEvaluationContext& context) {
+    context.Record(FormulaError::kDivideByZero);
     return Infinity();
 }
 
-double Abs(double x) {
-    return std::fabs(x);
+// The NaN `x` made quiet, as an arithmetic operation returns it.
+double Quieted(double x) {
+    return std::bit_cast<double>(std::bit_cast<uint64_t>(x) | 0x0008000000000000u);
 }
-double Acos(double x) {
-    return Domain(std::acos(x), x);
+
+// `result`, but the left operand's NaN when both are NaNs: the processor returns its first
+// operand's, and the compiler may swap the operands of "+" and "*".
+inline double LeftNaNFirst(double a, double result) {
+    return std::isnan(result) && std::isnan(a) ? Quieted(a) : result;
 }
-double Asin(double x) {
-    return Domain(std::asin(x), x);
-}
-double Atan(double x) {
-    return std::atan(x);
-}
-double Cos(double x) {
-    return Domain(std::cos(x), x);
-}
-double Cosh(double x) {
-    return std::cosh(x);
-}
-double Cot(double x) {
-    const double tangent = std::tan(x);
-    return IsZeroDivisor(tangent) ? DivideByZero() : 1 / tangent;
-}
-double Exp(double x) {
-    return std::exp(x);
-}
-double Ln(double x) {
-    return Domain(std::log(x), x);
-}
-double Log(double x) {
-    return Domain(std::log10(x), x);
-}
-double Sin(double x) {
-    return Domain(std::sin(x), x);
-}
-double Sinh(double x) {
-    return std::sinh(x);
-}
-double Tan(double x) {
-    return Domain(std::tan(x), x);
-}
-double Tanh(double x) {
-    return std::tanh(x);
-}
-double Sqrt(double x) {
-    return Domain(std::sqrt(x), x);
+
+// One operation of the instruction set, kNegate to kPower. Inlined into each evaluation
+// loop so that the common intrinsics cost no call through a pointer, and shared by both
+// forms of a program so that they compute alike.
+[[gnu::always_inline]] inline double Operate(FormulaOp op, double a, double b,
+                                             CEvaluationContext& context) {
+    switch (op) {
+        case FormulaOp::kNegate:
+            return -a;
+        case FormulaOp::kAbs:
+            return std::fabs(a);
+        case FormulaOp::kAcos:
+            return Domain(std::acos(a), a);
+        case FormulaOp::kAsin:
+            return Domain(std::asin(a), a);
+        case FormulaOp::kAtan:
+            return std::atan(a);
+        case FormulaOp::kCos:
+            return Domain(std::cos(a), a);
+        case FormulaOp::kCosh:
+            return std::cosh(a);
+        case FormulaOp::kCot: {
+            const double tangent = std::tan(a);
+            return IsZeroDivisor(tangent) ? DivideByZero(context) : 1 / tangent;
+        }
+        case FormulaOp::kExp:
+            return std::exp(a);
+        case FormulaOp::kLn:
+            return Domain(std::log(a), a);
+        case FormulaOp::kLog:
+            return Domain(std::log10(a), a);
+        case FormulaOp::kSin:
+            return Domain(std::sin(a), a);
+        case FormulaOp::kSinh:
+            return std::sinh(a);
+        case FormulaOp::kTan:
+            return Domain(std::tan(a), a);
+        case FormulaOp::kTanh:
+            return std::tanh(a);
+        case FormulaOp::kSqrt:
+            return a < 0 ? NotANumber() : std::sqrt(a);
+        case FormulaOp::kAdd:
+            return LeftNaNFirst(a, a + b);
+        case FormulaOp::kSubtract:
+            return a - b;
+        case FormulaOp::kMultiply:
+            return LeftNaNFirst(a, a * b);
+        case FormulaOp::kDivide:
+            return IsZeroDivisor(b) ? DivideByZero(context) : a / b;
+        case FormulaOp::kModulus:
+            return IsZeroDivisor(b) ? DivideByZero(context) : Domain(std::fmod(a, b), a, b);
+        default:  // kPower
+            return LeftNaNFirst(a, Domain(std::pow(a, b), a, b));
+    }
 }
 
 struct IntrinsicName {
     std::string_view name;
-    IntrinsicFunction function;
+    FormulaOp function;
 };
 
 constexpr IntrinsicName kIntrinsics[] = {
-    {"abs", Abs},     {"acos", Acos}, {"arccos", Acos}, {"arcsin", Asin}, {"asin", Asin},
-    {"arctan", Atan}, {"atan", Atan}, {"cos", Cos},     {"cosh", Cosh},   {"cot", Cot},
-    {"exp", Exp},     {"ln", Ln},     {"log", Log},     {"sin", Sin},     {"sinh", Sinh},
-    {"tan", Tan},     {"tanh", Tanh}, {"sqrt", Sqrt},
+    {"abs", FormulaOp::kAbs},     {"acos", FormulaOp::kAcos}, {"arccos", FormulaOp::kAcos},
+    {"arcsin", FormulaOp::kAsin}, {"asin", FormulaOp::kAsin}, {"arctan", FormulaOp::kAtan},
+    {"atan", FormulaOp::kAtan},   {"cos", FormulaOp::kCos},   {"cosh", FormulaOp::kCosh},
+    {"cot", FormulaOp::kCot},     {"exp", FormulaOp::kExp},   {"ln", FormulaOp::kLn},
+    {"log", FormulaOp::kLog},     {"sin", FormulaOp::kSin},   {"sinh", FormulaOp::kSinh},
+    {"tan", FormulaOp::kTan},     {"tanh", FormulaOp::kTanh}, {"sqrt", FormulaOp::kSqrt},
 };
 
-double Divide(double a, double b) {
-    return IsZeroDivisor(b) ? DivideByZero() : a / b;
-}
-double Modulus(double a, double b) {
-    return IsZeroDivisor(b) ? DivideByZero() : Domain(std::fmod(a, b), a, b);
-}
-double Power(double a, double b) {
-    return Domain(std::pow(a, b), a, b);
+bool IsBinary(FormulaOp op) {
+    return op >= FormulaOp::kAdd && op <= FormulaOp::kPower;
 }
 
 // Values on the stack after an instruction minus values before it.
@@ -109,11 +124,8 @@ int32_t StackEffect(FormulaOp op) {
         case FormulaOp::kVariable:
         case FormulaOp::kUndefined:
             return 1;
-        case FormulaOp::kNegate:
-        case FormulaOp::kApply:
-            return 0;
         default:
-            return -1;
+            return IsBinary(op) ? -1 : 0;
     }
 }
 
@@ -122,50 +134,36 @@ int32_t StackEffect(FormulaOp op) {
 class CEvalStack {
   public:
     // The bottom slot starts as not a number, so an underflow never reads an unset value.
-    CEvalStack() { m_values[0] = NotANumber(); }
+    explicit CEvalStack(CEvaluationContext& context) : m_context(context) {
+        m_values[0] = NotANumber();
+    }
 
     void Push(double value) {
         if (m_count < CFormulaProgram::kStackCapacity) {
             m_values[m_count++] = value;
         } else {
-            RecordEvaluationError(FormulaError::kStackOverflow);
+            m_context.Record(FormulaError::kStackOverflow);
         }
     }
     double Pop() {
         if (m_count > 0) return m_values[--m_count];
-        RecordEvaluationError(FormulaError::kStackUnderflow);
+        m_context.Record(FormulaError::kStackUnderflow);
         return m_values[0];
     }
 
   private:
+    CEvaluationContext& m_context;
     int32_t m_count = 0;
     double m_values[CFormulaProgram::kStackCapacity];
 };
 
-double Arithmetic(FormulaOp op, double a, double b) {
-    switch (op) {
-        case FormulaOp::kAdd:
-            return a + b;
-        case FormulaOp::kSubtract:
-            return a - b;
-        case FormulaOp::kMultiply:
-            return a * b;
-        case FormulaOp::kDivide:
-            return Divide(a, b);
-        case FormulaOp::kModulus:
-            return Modulus(a, b);
-        default:
-            return Power(a, b);
-    }
-}
-
 }  // namespace
 
-IntrinsicFunction FindIntrinsic(std::string_view name) {
+std::optional<FormulaOp> FindIntrinsic(std::string_view name) {
     for (const IntrinsicName& intrinsic : kIntrinsics) {
         if (FormulaNamesEqual(intrinsic.name, name)) return intrinsic.function;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -194,7 +192,8 @@ CFormulaProgram::CFormulaProgram(const CFormulaNode& root) {
     // Bind builds the register form in this storage and must not allocate.
     if (m_depth <= kStackCapacity) {
         m_steps.reserve(m_code.size());
-        m_frame.resize(m_depth);
+        m_folded.reserve(m_code.size());
+        m_frame.resize(m_depth + 1);  // the last slot takes the results no step reads
     }
 }
 
@@ -221,12 +220,14 @@ void CFormulaProgram::Bind(const CFormulaVariableTable& variables) {
         }
     }
     m_steps.clear();
+    m_operand = nullptr;
     if (defined && m_depth <= kStackCapacity) BuildSteps();
 }
 
 void CFormulaProgram::BuildSteps() {
+    m_folded.clear();
     // What the stack would hold: for each value, the step that computes it, or where a
-    // number or variable lies.
+    // number, a variable or a folded value lies.
     struct Operand {
         const double* at;
         const Step* producer;
@@ -245,90 +246,62 @@ void CFormulaProgram::BuildSteps() {
         producer.result = &m_frame[index];
         return producer.result;
     };
+    // Computes an operation whose operands are all constant now, when it records no error.
+    const auto fold = [this](FormulaOp op, const Operand& a, const Operand* b) {
+        CEvaluationContext context;
+        const double value = Operate(op, *a.at, b ? *b->at : 0.0, context);
+        if (context.Error() != FormulaError::kNone) return false;
+        m_folded.push_back(value);
+        return true;
+    };
     for (const FormulaInstruction& instruction : m_code) {
-        switch (instruction.op) {
-            case FormulaOp::kNumber:
-                stack[height++] = {&instruction.value, nullptr, true};
-                break;
-            case FormulaOp::kVariable:
-                stack[height++] = {instruction.source, nullptr, false};
-                break;
-            case FormulaOp::kNegate:
-            case FormulaOp::kApply: {
-                const double* a = source(height - 1);
-                m_steps.push_back({instruction.op, nullptr, a, nullptr, instruction.function, 0});
-                stack[height - 1] = {nullptr, &m_steps.back(), false};
-                break;
-            }
-            default: {
-                const bool constantDivisor = stack[--height].constant;
-                const double* b = source(height);
-                const double* a = source(height - 1);
-                m_steps.push_back({instruction.op, nullptr, a, b, nullptr, 0});
-                Step& step = m_steps.back();
-                // Dividing by a power of two is multiplying by its exact reciprocal: the
-                // same result bit for bit, without the slow division.
-                int exponent = 0;
-                if (step.op == FormulaOp::kDivide && constantDivisor &&
-                    std::fabs(std::frexp(*b, &exponent)) == 0.5 && std::isnormal(1 / *b)) {
-                    step.op = FormulaOp::kMultiply;
-                    step.constant = 1 / *b;
-                    step.b = &step.constant;
-                }
-                stack[height - 1] = {nullptr, &step, false};
-                break;
-            }
+        const FormulaOp op = instruction.op;
+        if (op == FormulaOp::kNumber || op == FormulaOp::kVariable) {
+            const bool constant = op == FormulaOp::kNumber;
+            stack[height++] = {constant ? &instruction.value : instruction.source, nullptr,
+                               constant};
+            continue;
         }
+        const bool binary = IsBinary(op);
+        if (binary) --height;
+        Operand& left = stack[height - 1];
+        const Operand* right = binary ? &stack[height] : nullptr;
+        if (left.constant && (!right || right->constant) && fold(op, left, right)) {
+            left = {&m_folded.back(), nullptr, true};
+            continue;
+        }
+        const double* b = binary ? source(height) : nullptr;
+        const double* a = source(height - 1);
+        m_steps.push_back({op, &m_frame.back(), a, b, 0});
+        Step& step = m_steps.back();
+        // Dividing by a power of two is multiplying by its exact reciprocal: the same result
+        // bit for bit, without the slow division.
+        int exponent = 0;
+        if (op == FormulaOp::kDivide && right->constant &&
+            std::fabs(std::frexp(*b, &exponent)) == 0.5 && std::isnormal(1 / *b)) {
+            step.op = FormulaOp::kMultiply;
+            step.constant = 1 / *b;
+            step.b = &step.constant;
+        }
+        left = {nullptr, &step, false};
     }
-    if (m_steps.empty()) {
-        // A formula that is a single number or variable.
-        m_steps.push_back({FormulaOp::kCopy, nullptr, stack[0].at, nullptr, nullptr, 0});
-    }
+    // A formula that is a single number or variable, or that folded into one, is read
+    // where it lies.
+    if (m_steps.empty()) m_operand = stack[0].at;
 }
 
-double CFormulaProgram::Run() const {
-    if (m_steps.empty()) return RunPostfix();
+double CFormulaProgram::RunSteps(CEvaluationContext& context) const {
+    if (m_steps.empty()) return RunPostfix(context);
     double last = 0.0;  // the result of the step before
     for (const Step& step : m_steps) {
-        const double a = step.a ? *step.a : last;
-        const double b = step.b ? *step.b : last;
-        switch (step.op) {
-            case FormulaOp::kCopy:
-                last = a;
-                break;
-            case FormulaOp::kNegate:
-                last = -a;
-                break;
-            case FormulaOp::kApply:
-                last = step.function(a);
-                break;
-            // Each operation spelled out: the hot loop must not call through Arithmetic.
-            case FormulaOp::kAdd:
-                last = a + b;
-                break;
-            case FormulaOp::kSubtract:
-                last = a - b;
-                break;
-            case FormulaOp::kMultiply:
-                last = a * b;
-                break;
-            case FormulaOp::kDivide:
-                last = Divide(a, b);
-                break;
-            case FormulaOp::kModulus:
-                last = Modulus(a, b);
-                break;
-            default:
-                last = Power(a, b);
-                break;
-        }
-        if (step.result) *step.result = last;
+        last = Operate(step.op, step.a ? *step.a : last, step.b ? *step.b : last, context);
+        *step.result = last;
     }
     return last;
 }
 
-double CFormulaProgram::RunPostfix() const {
-    CEvalStack stack;
+double CFormulaProgram::RunPostfix(CEvaluationContext& context) const {
+    CEvalStack stack(context);
     for (const FormulaInstruction& instruction : m_code) {
         switch (instruction.op) {
             case FormulaOp::kNumber:
@@ -338,19 +311,13 @@ double CFormulaProgram::RunPostfix() const {
                 stack.Push(*instruction.source);
                 break;
             case FormulaOp::kUndefined:
-                RecordEvaluationError(FormulaError::kUndefinedVariable);
+                context.Record(FormulaError::kUndefinedVariable);
                 stack.Push(NotANumber());
                 break;
-            case FormulaOp::kNegate:
-                stack.Push(-stack.Pop());
-                break;
-            case FormulaOp::kApply:
-                stack.Push(instruction.function(stack.Pop()));
-                break;
             default: {
-                const double b = stack.Pop();
+                const double b = IsBinary(instruction.op) ? stack.Pop() : 0.0;
                 const double a = stack.Pop();
-                stack.Push(Arithmetic(instruction.op, a, b));
+                stack.Push(Operate(instruction.op, a, b, context));
                 break;
             }
         }
@@ -400,7 +367,11 @@ void CVariableNode::Emit(CFormulaProgram& program) const {
 }
 
 void CFunctionNode::Emit(CFormulaProgram& program) const {
-    program.Append({.op = FormulaOp::kApply, .function = m_function});
+    program.Append({.op = m_function});
+}
+
+double CFunctionNode::Apply(double x, CEvaluationContext& context) const {
+    return Operate(m_function, x, 0.0, context);
 }
 
 void CNegateNode::Emit(CFormulaProgram& program) const {

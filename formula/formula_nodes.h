@@ -8,43 +8,56 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "formula/math_formula.h"
 
-// One intrinsic function: one double to one double.
-using IntrinsicFunction = double (*)(double);
-
-// The intrinsic function named `name` (any case; the aliases "acos" and "arccos", "asin"
-// and "arcsin", "atan" and "arctan" give one function each), or null for any other word.
-IntrinsicFunction FindIntrinsic(std::string_view name);
-
 enum class FormulaOp : uint8_t {
     kNumber,     // push value
     kVariable,   // push the value at source
     kUndefined,  // record an undefined name, push not a number
     kNegate,     // pop x, push x with its sign bit inverted
-    kApply,      // pop x, push function(x)
-    kAdd,        // pop b, pop a, push a + b; likewise the other binary operations
+    // The intrinsic functions: pop x, push f(x).
+    kAbs,
+    kAcos,
+    kAsin,
+    kAtan,
+    kCos,
+    kCosh,
+    kCot,
+    kExp,
+    kLn,
+    kLog,
+    kSin,
+    kSinh,
+    kTan,
+    kTanh,
+    kSqrt,
+    kAdd,  // pop b, pop a, push a + b; likewise the other binary operations
     kSubtract,
     kMultiply,
     kDivide,
     kModulus,
     kPower,
-    kCopy,  // in the register form only: the result of a formula that is a single operand
 };
+
+// The intrinsic function named `name` (any case; the aliases "acos" and "arccos", "asin"
+// and "arcsin", "atan" and "arctan" give one function each), or none for any other word.
+std::optional<FormulaOp> FindIntrinsic(std::string_view name);
 
 // An instruction of the postfix code.
 struct FormulaInstruction {
     FormulaOp op = FormulaOp::kNumber;
     double value = 0.0;
     const double* source = nullptr;
-    IntrinsicFunction function = nullptr;
 };
 
-// A compiled formula.
+// A compiled formula. Operations on two NaNs give the left one's NaN (quieted), in both
+// forms: the processor would return the first operand's, and the compiler may swap the
+// operands of "+" and "*".
 //
 // The postfix code is the tree in post-order, run on a bounded stack exactly as a walk of
 // the tree would. When the formula cannot overflow the stack and every name it reads is
@@ -52,7 +65,10 @@ struct FormulaInstruction {
 // builds a register form: every stack position becomes a fixed slot of a frame, and every
 // operand that is a number or a variable is read where it lies instead of being pushed.
 // The register form computes the same operations in the same order, so it gives the same
-// values and errors with a fraction of the instructions.
+// values and errors with a fraction of the instructions. A subtree that reads no variable
+// is computed once, when the register form is built, unless it records an error (1/0
+// must record its error at every evaluation): the same operations in the same order give
+// the same value then as at every evaluation.
 class CFormulaProgram {
   public:
     // The evaluation stack holds this many values; a formula that needs more overflows.
@@ -74,10 +90,11 @@ class CFormulaProgram {
     void Bind(const CFormulaVariableTable& variables);
 
     // Evaluates over the values the variables of the last Bind hold now, and returns the
-    // value left on the stack. Errors go to RecordEvaluationError: an undefined name, a zero
-    // divisor, and a stack overflow or underflow when more than kStackCapacity values are
-    // pending.
-    double Run() const;
+    // value left on the stack. Errors go to `context`: an undefined name, a zero divisor, and
+    // a stack overflow or underflow when more than kStackCapacity values are pending.
+    double Run(CEvaluationContext& context) const {
+        return m_operand ? *m_operand : RunSteps(context);  // inline: one call fewer
+    }
 
   private:
     struct NamedSlot {
@@ -86,26 +103,31 @@ class CFormulaProgram {
         FormulaInstruction otherwise;
     };
     // An instruction of the register form: op(*a, *b), where a null operand is the result of
-    // the step before; stored at *result when a later step reads it from there.
+    // the step before; stored at *result, a frame slot (storing unconditionally is cheaper
+    // than testing whether a later step reads it).
     struct Step {
         FormulaOp op;
         double* result;
         const double* a;
         const double* b;
-        IntrinsicFunction function;
         double constant;  // an operand the step carries itself
     };
 
     void BuildSteps();
-    double RunPostfix() const;
+    double RunSteps(CEvaluationContext& context) const;
+    double RunPostfix(CEvaluationContext& context) const;
 
     std::vector<FormulaInstruction> m_code;
     std::vector<NamedSlot> m_names;
     int32_t m_height = 0;  // values on the stack after the code so far
     int32_t m_depth = 0;   // the most values the stack holds at once
-    // The register form; empty when the postfix code must run.
+    // The register form; empty when the postfix code must run, or when the whole formula is
+    // one operand: then m_operand points at it.
     std::vector<Step> m_steps;
+    const double* m_operand = nullptr;
     std::vector<double> m_frame;
+    // The values of the subtrees that read no variable, computed once by Bind.
+    std::vector<double> m_folded;
 };
 
 // A node of the expression tree. Each node owns its operands and deletes them with itself.
@@ -161,15 +183,16 @@ class CVariableNode final : public CFormulaNode {
 // A call of an intrinsic function.
 class CFunctionNode final : public CFormulaNode {
   public:
-    CFunctionNode(IntrinsicFunction function, std::unique_ptr<CFormulaNode> argument)
+    // `function` is one of the intrinsic operations (kAbs to kSqrt).
+    CFunctionNode(FormulaOp function, std::unique_ptr<CFormulaNode> argument)
         : CFormulaNode(std::move(argument)), m_function(function) {}
     void Emit(CFormulaProgram& program) const override;
 
-    // The intrinsic function itself.
-    double Apply(double x) const { return m_function(x); }
+    // The intrinsic function itself; a zero divisor of "cot" is recorded in `context`.
+    double Apply(double x, CEvaluationContext& context) const;
 
   private:
-    IntrinsicFunction m_function;
+    FormulaOp m_function;
 };
 
 // Prefix minus.

@@ -10,10 +10,6 @@
 
 namespace {
 
-// The formula whose evaluation is running, so that instructions and intrinsic functions
-// can record their errors. Saved and restored around each evaluation.
-CMathFormula* g_evaluating = nullptr;
-
 // The constants of the language, deliberately to 13 and 12 significant digits.
 constexpr double kE = 2.718281828459;
 constexpr double kPi = 3.14159265359;
@@ -121,7 +117,7 @@ class Parser {
     Node ParseUnary();
     Node ParsePower();
     Node ParseFactor();
-    Node ParseCall(IntrinsicFunction function);
+    Node ParseCall(FormulaOp function);
     Node ParsePrimary();
     Node ParseParenthesized();
 
@@ -232,8 +228,8 @@ Parser::Node Parser::ParseFactor() {
     const size_t start = m_pos;
     const std::string_view word = ReadWord();
     Node node;
-    if (const IntrinsicFunction function = FindIntrinsic(word)) {
-        node = ParseCall(function);
+    if (const std::optional<FormulaOp> function = FindIntrinsic(word)) {
+        node = ParseCall(*function);
     } else if (FormulaNamesEqual(word, "e")) {
         node = Make<CNumberNode>(kE, "e");
     } else if (FormulaNamesEqual(word, "pi")) {
@@ -247,7 +243,7 @@ Parser::Node Parser::ParseFactor() {
     return node;
 }
 
-Parser::Node Parser::ParseCall(IntrinsicFunction function) {
+Parser::Node Parser::ParseCall(FormulaOp function) {
     SkipBlanks();
     Node argument;
     if (Peek() == '(') {
@@ -318,12 +314,6 @@ int32_t ToOffset(size_t offset) {
 bool FormulaNamesEqual(std::string_view a, std::string_view b) {
     const auto sameLetter = [](char x, char y) { return ToLower(x) == ToLower(y); };
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), sameLetter);
-}
-
-void RecordEvaluationError(FormulaError error) {
-    // Outside an evaluation (an intrinsic applied directly) there is nothing to record into.
-    if (g_evaluating == nullptr || g_evaluating->m_evaluationError != FormulaError::kNone) return;
-    g_evaluating->m_evaluationError = error;
 }
 
 int32_t CFormulaVariableTable::Set(std::string_view name, double value) {
@@ -413,10 +403,8 @@ double CMathFormula::Evaluate() {
         m_program->Bind(m_variables);
         m_bound = true;
     }
-    CMathFormula* const outer = g_evaluating;
-    g_evaluating = this;
-    m_evaluationError = FormulaError::kNone;
-    const double result = m_program->Run();
-    g_evaluating = outer;
+    CEvaluationContext context;
+    const double result = m_program->Run(context);
+    m_evaluationError = context.Error();
     return result;
 }

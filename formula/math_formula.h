@@ -114,10 +114,20 @@ inline constexpr uint64_t kFormulaInfinityBits = 0x7FF0000000000000u;
 // letter case. Other bytes (UTF-8 included) compare exactly.
 bool FormulaNamesEqual(std::string_view a, std::string_view b);
 
-// Records `error` as the evaluation error of the formula being evaluated now, unless one
-// is already recorded; does nothing outside an evaluation. For the engine's instructions
-// and intrinsic functions.
-void RecordEvaluationError(FormulaError error);
+// What one evaluation records as it runs: its first error. Each evaluation has its own,
+// passed down to every instruction and intrinsic function, so an evaluation started from
+// inside another leaves the outer one's error as it was.
+class CEvaluationContext {
+  public:
+    // Records `error` unless an error is already recorded: the first one wins.
+    void Record(FormulaError error) {
+        if (m_error == FormulaError::kNone) m_error = error;
+    }
+    FormulaError Error() const { return m_error; }
+
+  private:
+    FormulaError m_error = FormulaError::kNone;
+};
 
 struct CFormulaVariable {
     std::string name;  // as given when the variable was created
@@ -219,13 +229,11 @@ class CMathFormula {
     // 256 pending operands). Domain errors of functions and overflows are not errors: they
     // give not a number or an infinity silently.
     //
-    // Not reentrant across threads: evaluations of all formulas share one current
-    // context and must run on one thread at a time.
+    // Evaluations of different formulas may run at once; one formula evaluates on one
+    // thread at a time.
     double Evaluate();
 
   private:
-    friend void RecordEvaluationError(FormulaError error);
-
     // The parse error when there is one, otherwise the evaluation error.
     FormulaError ReportedError() const;
 

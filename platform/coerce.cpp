@@ -11,36 +11,16 @@
 #include <string>
 
 #include "platform/safearray.h"
+#include "platform/text_scan.h"
 
 namespace {
+
+using namespace text_scan;
 
 using Int = __int128;
 using UInt = unsigned __int128;
 
 constexpr UInt kUIntMax = ~static_cast<UInt>(0);
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        return lower(x) == lower(y);
-    });
-}
 
 // ---------------------------------------------------------------------------
 // Decimal digit strings: value = ±digits × 10^exponent. Leading zeros are never
@@ -195,6 +175,56 @@ HRESULT ExactToBinary(const Exact& x, T* out) {
 
 constexpr uint64_t kDefaultNaNBits = 0xFFF8000000000000ull;
 
+// Below this decimal exponent of the first digit a number prints in exponent form: the
+// platform writes 5.6789E-11 as "0.000000000056789" but 5.6789E-12 as "5.6789E-12".
+constexpr int kLeastPlainExponent = -11;
+
+// The digits of |x| cut to `precision` significant digits, a half rounded away from zero
+// as the platform does (to_chars would round it to even), without trailing zeros; and the
+// decimal exponent of the first digit.
+struct SignificantDigits {
+    std::string digits;
+    int exponent = 0;
+};
+
+SignificantDigits RoundSignificant(double magnitude, int precision) {
+    // Thirty digits settle the rounding unless the digits after the cut read as a half;
+    // only then is the exact expansion (at most 767 significant digits) needed.
+    char buffer[1024];
+    SignificantDigits out;
+    const auto expand = [&](int digits) {
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                          std::chars_format::scientific, digits - 1);
+        const std::string_view text(buffer, result.ptr);
+        const size_t e = text.find('e');
+        out.digits = std::string(1, text[0]) + std::string(text.substr(2, e - 2));
+        std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(),
+                        out.exponent);
+    };
+    expand(30);
+    const auto tail = [&] { return std::string_view(out.digits).substr(precision); };
+    const bool nearHalf =
+        (tail()[0] == '5' && tail().find_first_not_of('0', 1) == std::string::npos) ||
+        (tail()[0] == '4' && tail().find_first_not_of('9', 1) == std::string::npos);
+    if (nearHalf) expand(768);
+    const bool up = tail()[0] >= '5';
+    out.digits.resize(precision);
+    if (up) {
+        size_t i = out.digits.size();
+        while (i > 0 && out.digits[i - 1] == '9')
+            out.digits[--i] = '0';
+        if (i == 0) {
+            out.digits.insert(out.digits.begin(), '1');
+            out.digits.pop_back();
+            ++out.exponent;
+        } else {
+            ++out.digits[i - 1];
+        }
+    }
+    out.digits.erase(std::max<size_t>(1, out.digits.find_last_not_of('0') + 1));
+    return out;
+}
+
 std::string FormatBinary(double x, int precision) {
     if (std::isnan(x)) {
         if (std::bit_cast<uint64_t>(x) == kDefaultNaNBits) return "-1.#IND";
@@ -202,11 +232,20 @@ std::string FormatBinary(double x, int precision) {
     }
     if (std::isinf(x)) return x > 0 ? "1.#INF" : "-1.#INF";
     if (x == 0) return "0";
-    char buffer[64];
-    auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, precision);
-    std::string text(buffer, result.ptr);
-    std::replace(text.begin(), text.end(), 'e', 'E');
+    const auto [digits, exponent] = RoundSignificant(std::fabs(x), precision);
+    std::string text = x < 0 ? "-" : "";
+    if (exponent < kLeastPlainExponent || exponent >= precision) {
+        text += digits.substr(0, 1);
+        if (digits.size() > 1) text += "." + digits.substr(1);
+        const std::string power = std::to_string(std::abs(exponent));
+        text += (exponent < 0 ? "E-" : "E+") + std::string(power.size() < 2 ? 1 : 0, '0') + power;
+    } else if (exponent < 0) {
+        text += "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+    } else {
+        const size_t whole = static_cast<size_t>(exponent) + 1;
+        text += digits.substr(0, whole) + std::string(whole - std::min(whole, digits.size()), '0');
+        if (digits.size() > whole) text += "." + digits.substr(whole);
+    }
     return text;
 }
 
@@ -219,175 +258,6 @@ bool RoundBinary(double x, Int* out) {
     if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0)) whole += 1;
     *out = static_cast<Int>(whole);
     return true;
-}
-
-// ---------------------------------------------------------------------------
-// Dates: days since 12/30/1899; for negative values the fraction still counts
-// forward from midnight of the (earlier) day.
-
-constexpr int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yearOfEra = y - era * 400;
-    const int64_t dayOfYear = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-struct Civil {
-    int64_t year, month, day;
-};
-
-Civil CivilFromDays(int64_t z) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t dayOfEra = z - era * 146097;
-    const int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t mp = (5 * dayOfYear + 2) / 153;
-    const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
-    const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    return {yearOfEra + era * 400 + (month <= 2), month, day};
-}
-
-constexpr int64_t kDayZero = DaysFromCivil(1899, 12, 30);
-constexpr double kFirstDate = -657434.0;  // 1/1/100
-constexpr double kLastDate = 2958465.0;   // 12/31/9999
-constexpr int64_t kSecondsPerDay = 86400;
-
-bool InDateRange(double d) {
-    return d > kFirstDate - 1 && d < kLastDate + 1;
-}
-
-DATE ComposeDate(int64_t day, int64_t seconds) {
-    const double time = static_cast<double>(seconds) / kSecondsPerDay;
-    return day >= 0 ? static_cast<double>(day) + time : static_cast<double>(day) - time;
-}
-
-// A small cursor over date text; each reader consumes only what it accepts.
-struct DateCursor {
-    std::string_view s;
-    size_t i = 0;
-
-    bool AtEnd() const { return i == s.size(); }
-    bool Take(char c) {
-        if (i >= s.size() || s[i] != c) return false;
-        ++i;
-        return true;
-    }
-    size_t SkipBlanks() {
-        const size_t from = i;
-        while (i < s.size() && IsBlank(s[i]))
-            ++i;
-        return i - from;
-    }
-    // 1 to maxDigits digits; *count receives how many.
-    bool Number(int maxDigits, int64_t* value, int* count) {
-        *value = 0;
-        *count = 0;
-        while (i < s.size() && IsDigit(s[i]) && *count < maxDigits) {
-            *value = *value * 10 + (s[i++] - '0');
-            ++*count;
-        }
-        return *count > 0 && (i == s.size() || !IsDigit(s[i]));
-    }
-};
-
-bool ReadDatePart(DateCursor& c, int64_t firstNumber, int64_t* day) {
-    const char separator = c.s[c.i];
-    if (separator != '/' && separator != '-') return false;
-    int64_t dayOfMonth, year;
-    int count;
-    ++c.i;
-    if (!c.Number(2, &dayOfMonth, &count)) return false;
-    if (!c.Take('/') && !c.Take('-')) return false;
-    if (!c.Number(4, &year, &count)) return false;
-    if (count <= 2) year += year < 30 ? 2000 : 1900;
-    const int64_t month = firstNumber;
-    if (year < 100 || year > 9999 || month < 1 || month > 12 || dayOfMonth < 1) return false;
-    const int64_t first = DaysFromCivil(year, month, 1);
-    const int64_t next =
-        month == 12 ? DaysFromCivil(year + 1, 1, 1) : DaysFromCivil(year, month + 1, 1);
-    if (dayOfMonth > next - first) return false;
-    *day = first + dayOfMonth - 1 - kDayZero;
-    return true;
-}
-
-bool ReadTimePart(DateCursor& c, int64_t hour, int64_t* seconds) {
-    int64_t minute = 0, second = 0;
-    int count;
-    const bool hasMinutes = c.Take(':');
-    if (hasMinutes) {
-        if (!c.Number(2, &minute, &count)) return false;
-        if (c.Take(':') && !c.Number(2, &second, &count)) return false;
-    }
-    c.SkipBlanks();
-    bool pm = false, marker = false;
-    if (!c.AtEnd()) {
-        const char m = static_cast<char>(c.s[c.i] | 0x20);
-        if (m != 'a' && m != 'p') return false;
-        pm = m == 'p';
-        marker = true;
-        ++c.i;
-        if (!c.AtEnd() && (c.s[c.i] | 0x20) == 'm') ++c.i;
-        c.SkipBlanks();
-    }
-    if (!c.AtEnd() || (!hasMinutes && !marker)) return false;
-    if (hour > 23 || minute > 59 || second > 59) return false;
-    if (marker && hour <= 12) hour = hour % 12 + (pm ? 12 : 0);
-    *seconds = hour * 3600 + minute * 60 + second;
-    return true;
-}
-
-bool ParseDate(std::string_view text, DATE* out) {
-    DateCursor c{Trim(text)};
-    int64_t first, day = 0, seconds = 0;
-    int count;
-    if (!c.Number(2, &first, &count) || c.AtEnd()) return false;
-    if (c.s[c.i] == '/' || c.s[c.i] == '-') {
-        if (!ReadDatePart(c, first, &day)) return false;
-        if (!c.AtEnd()) {
-            if (c.SkipBlanks() == 0 || !c.Number(2, &first, &count)) return false;
-            if (!ReadTimePart(c, first, &seconds)) return false;
-        }
-    } else if (!ReadTimePart(c, first, &seconds)) {
-        return false;
-    }
-    *out = ComposeDate(day, seconds);
-    return true;
-}
-
-std::string FormatDate(DATE value) {
-    const double whole = std::trunc(value);
-    int64_t day = static_cast<int64_t>(whole);
-    int64_t seconds = std::llround(std::fabs(value - whole) * kSecondsPerDay);
-    if (seconds >= kSecondsPerDay) {
-        // Rounding reached midnight, which is the next day; past the last valid day the
-        // text would not read back, so that day keeps its last second.
-        if (day + 1 > kLastDate) {
-            seconds = kSecondsPerDay - 1;
-        } else {
-            seconds -= kSecondsPerDay;
-            ++day;
-        }
-    }
-    std::string text;
-    if (day != 0) {
-        const Civil civil = CivilFromDays(day + kDayZero);
-        text = std::to_string(civil.month) + "/" + std::to_string(civil.day) + "/" +
-               std::to_string(civil.year);
-    }
-    if (day == 0 || seconds != 0) {
-        const int64_t hour = seconds / 3600;
-        const int64_t minute = seconds / 60 % 60;
-        const int64_t second = seconds % 60;
-        auto two = [](int64_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
-        if (!text.empty()) text += " ";
-        text += std::to_string(hour % 12 == 0 ? 12 : hour % 12) + ":" + two(minute) + ":" +
-                two(second) + (hour < 12 ? " AM" : " PM");
-    }
-    return text;
 }
 
 // ---------------------------------------------------------------------------
@@ -606,7 +476,7 @@ HRESULT ToDate(const Variant& src, VARTYPE, uint16_t, Variant* out) {
         Number n;
         if (HRESULT hr = NumberOf(src, &n); FAILED(hr)) return hr;
         if (HRESULT hr = BinaryOf(n, &value); FAILED(hr)) return hr;
-        if (!InDateRange(value)) return DISP_E_OVERFLOW;
+        if (!IsDateInRange(value)) return DISP_E_OVERFLOW;
     }
     *out = Variant::Date(value);
     return S_OK;
@@ -617,6 +487,12 @@ HRESULT ToBool(const Variant& src, VARTYPE, uint16_t, Variant* out) {
         const std::string_view word = Trim(src.bstrVal());
         if (EqualsIgnoringCase(word, "true") || EqualsIgnoringCase(word, "false")) {
             *out = Variant::Bool(EqualsIgnoringCase(word, "true"));
+            return S_OK;
+        }
+        // The platform's own spelling of a Boolean literal, in every locale, letter case
+        // exact.
+        if (word == "#TRUE#" || word == "#FALSE#") {
+            *out = Variant::Bool(word == "#TRUE#");
             return S_OK;
         }
     }
@@ -643,6 +519,8 @@ HRESULT ToCy(const Variant& src, VARTYPE, uint16_t, Variant* out) {
 HRESULT ToDecimal(const Variant& src, VARTYPE, uint16_t, Variant* out) {
     Exact x;
     if (HRESULT hr = ExactOfSource(src, &x); FAILED(hr)) return hr;
+    // A Boolean holding another number than 0 or -1 becomes 1 with its sign.
+    if (src.vt() == VT_BOOL && !x.digits.empty()) x.digits = "1";
     // Keep as many fraction digits as 96 bits and a scale of 28 allow.
     constexpr UInt kLimit = static_cast<UInt>(1) << 96;
     for (int scale = static_cast<int>(std::clamp<int64_t>(-x.exponent, 0, 28)); scale >= 0;
@@ -764,14 +642,4 @@ std::string VarBstrFromR8(double value) {
 
 std::string VarBstrFromR4(float value) {
     return FormatBinary(value, 7);
-}
-
-HRESULT VarDateFromStr(std::string_view text, DATE* out) {
-    return ParseDate(text, out) ? S_OK : DISP_E_TYPEMISMATCH;
-}
-
-HRESULT VarBstrFromDate(DATE value, std::string* out) {
-    if (!InDateRange(value)) return E_INVALIDARG;
-    *out = FormatDate(value);
-    return S_OK;
 }

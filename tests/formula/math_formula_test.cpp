@@ -258,6 +258,10 @@ TEST(FormulaEvaluate, ValuesAndErrors) {
         {"1/0+y", {}, kNaN, FormulaError::kDivideByZero},  // the first error wins
         {"y+1/0", {}, kNaN, FormulaError::kUndefinedVariable},
         {"x", {{"x", nan}}, nan},  // a variable's NaN passes through as it is
+        // Two NaNs combine to the left one's.
+        {"sqrt(x)*-sqrt(x)", {{"x", -1}}, kNaN},
+        {"-sqrt(x)+sqrt(x)", {{"x", -1}}, -kNaN},
+        {"(-sqrt(x))^sqrt(x)", {{"x", -1}}, -kNaN},
     };
     for (const EvalCase& c : cases)
         ExpectEvaluate(c);
@@ -332,6 +336,20 @@ TEST(FormulaVariables, EvaluationFollowsEveryChangeOfTheTable) {
     EXPECT_EQ(formula.Evaluate(), 1.5);
 }
 
+TEST(FormulaVariables, ConstantsFoldOnlyWhileNoVariableNamesThem) {
+    CMathFormula formula;
+    formula.Parse("x + 2*pi + 1/0");
+    formula.SetVariable("x", 1);
+    for (int evaluation = 0; evaluation < 2; ++evaluation) {
+        EXPECT_EQ(Bits(formula.Evaluate()), kFormulaInfinityBits);
+        EXPECT_EQ(formula.GetErrorCode(), FormulaCode(0x8D000012));  // at every evaluation
+    }
+    formula.Parse("x + 2*pi");
+    EXPECT_EQ(formula.Evaluate(), 1 + 2 * 3.14159265359);
+    formula.SetVariable("PI", 3);
+    EXPECT_EQ(formula.Evaluate(), 7);
+}
+
 TEST(FormulaVariables, EachFormulaKeepsItsOwnErrors) {
     CMathFormula failing;
     CMathFormula working;
@@ -345,11 +363,13 @@ TEST(FormulaVariables, EachFormulaKeepsItsOwnErrors) {
 
 TEST(FormulaNodes, IntrinsicNamesAreWholeWords) {
     for (const char* word : {"", "si", "sine", "cotan", "e", "pi", "mod", "pow"}) {
-        EXPECT_EQ(FindIntrinsic(word), nullptr) << word;
+        EXPECT_FALSE(FindIntrinsic(word).has_value()) << word;
     }
-    // Applied outside an evaluation, "cot" has nowhere to record its error, and must not try.
-    const CFunctionNode cot(FindIntrinsic("cot"), std::make_unique<CNumberNode>(0.0, ""));
-    EXPECT_EQ(Bits(cot.Apply(0)), kFormulaInfinityBits);
+    // Applied on its own, "cot" records its error in the context it is given.
+    const CFunctionNode cot(*FindIntrinsic("cot"), std::make_unique<CNumberNode>(0.0, ""));
+    CEvaluationContext context;
+    EXPECT_EQ(Bits(cot.Apply(0, context)), kFormulaInfinityBits);
+    EXPECT_EQ(context.Error(), FormulaError::kDivideByZero);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -416,6 +436,46 @@ TEST(FormulaEvaluate, RandomFormulasMatchTheirOracle) {
         formula.Parse("(" + text + ")+y^0");
         EXPECT_EQ(Bits(formula.Evaluate()), Bits(value + 1)) << text;
         EXPECT_EQ(formula.GetErrorCode(), FormulaCode(0x8D000013)) << text;
+    }
+}
+
+// Formulas rich in NaNs of both signs, infinities, zero divisors and constant subtrees.
+std::string RandomAwkwardFormula(std::mt19937& random, int depth) {
+    auto pick = [&random](size_t count) { return random() % count; };
+    if (depth == 0 || pick(4) == 0) {
+        const char* leaves[] = {"u", "v", "w", "pi", "0", "2.5", "(-1)"};
+        return leaves[pick(std::size(leaves))];
+    }
+    const std::string x = "(" + RandomAwkwardFormula(random, depth - 1) + ")";
+    switch (pick(6)) {
+        case 0: {
+            const char* functions[] = {"sqrt", "ln", "asin", "cot", "exp", "tan", "abs"};
+            return functions[pick(std::size(functions))] + x;
+        }
+        case 1:
+            return "-" + x;
+    }
+    const char operators[] = {'+', '-', '*', '/', '%', '^'};
+    return x + operators[pick(std::size(operators))] + "(" +
+           RandomAwkwardFormula(random, depth - 1) + ")";
+}
+
+TEST(FormulaEvaluate, RegisterAndStackFormsAgreeBitForBit) {
+    std::mt19937 random(7);
+    for (int i = 0; i < 3000; ++i) {
+        const std::string text = RandomAwkwardFormula(random, 1 + i % 6);
+        CMathFormula formula;
+        for (const auto& [name, value] : kRandomVariables)
+            formula.SetVariable(name, value);
+        formula.Parse(text);
+        ASSERT_EQ(formula.GetErrorCode(), 0) << text;
+        const double value = formula.Evaluate();
+        const int32_t code = formula.GetErrorCode();
+        // The undefined y forces the stack form; y^0 is 1 whatever its NaN, and x+1 keeps
+        // the NaN of x.
+        formula.Parse("(" + text + ")+y^0");
+        EXPECT_EQ(Bits(formula.Evaluate()), Bits(value + 1)) << text;
+        EXPECT_EQ(formula.GetErrorCode(), code != 0 ? code : FormulaCode(0x8D000013)) << text;
     }
 }
 
