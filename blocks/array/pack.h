@@ -1,0 +1,92 @@
+#pragma once
+// OVPack stacks one-dimensional arrays (or single values) arriving one at a
+// time into the rows of a two-dimensional array: each becomes the row at the
+// current row number, which then moves on. OVUnpack takes one row back out.
+// Rows are the first index (the array number), a row's elements the second.
+#include <cstdint>
+
+#include "blocks/array/array_block.h"
+
+// Stores `row` (a one-dimensional array keeping its own index range, or a
+// single value at index 0) as row `currentRow` of the two-dimensional array in
+// `packed`, then moves `currentRow` on. Without a two-dimensional array one of
+// the row's type is created with rows 0 .. currentRow. A row that does not fit
+// enlarges the array to cover both the old rows and index range and the new
+// ones, every old element keeping its (row, index). Dropped silently (S_OK,
+// nothing changes): an empty or null `row`, a negative `currentRow`, an array
+// that is not one-dimensional, a row type that does not convert to the packed
+// type (tested on its zero); single elements that do not convert are skipped.
+// E_OUTOFMEMORY when the array cannot be created or enlarged.
+HRESULT PackRow(Variant& packed, const Variant& row, int32_t& currentRow);
+
+// *out := row `number` of the two-dimensional `packed`, keeping the row's index
+// range. TYPE_E_TYPEMISMATCH when `packed` is not an array of two dimensions,
+// ERROR_INVALID_DATA_HR when `number` is outside its rows (*out unchanged),
+// E_OUTOFMEMORY when the row cannot be created (*out then empty).
+HRESULT UnpackRow(const Variant& packed, int32_t number, Variant* out);
+
+constexpr int32_t PACK_HELP_CONTEXT = 62;
+constexpr int32_t UNPACK_HELP_CONTEXT = 68;
+
+class COVPackCtrl : public CArrayBlock {
+  public:
+    COVPackCtrl();
+
+    static const DispatchTable& PackMembers();
+    const DispatchTable& Members() const override { return PackMembers(); }
+
+    Variant GetInputArray() const { return InputArray; }
+    // Packs the value at once, then marks InputArray valid (which may run the block).
+    void SetInputArray(const Variant& value);
+    // Reads the current row; a put moves both the current and the start row.
+    int32_t GetArrayNumber() const { return m_lCurrentRow; }
+    void SetArrayNumber(int32_t row);
+    Variant GetArray() const { return Array; }
+    void SetArray(const Variant& value) { PutSetting(Array, value); }
+    void SetClearArray(const Variant& any);
+    bool GetClearOnOutput() const { return m_bClearOnOutput != FALSE; }
+    void SetClearOnOutput(bool value) { PutBoundSetting(5, m_bClearOnOutput, BOOL{value}); }
+    Variant Operate();
+
+  protected:
+    int32_t GetInputIndex(DISPID dispid) override;
+    // Hands the array out; with ClearOnOutput the next input starts a new one.
+    void Compute() override;
+    void DoPropExchange(CPropExchange* pPX) override;
+    void OnResetState() override;
+
+  private:
+    Variant InputArray;
+    int32_t m_lCurrentRow = 0;
+    int32_t m_lStartRow = 0;
+    Variant Array;
+    BOOL m_bClearOnOutput = TRUE;
+    BOOL m_bClearPending = FALSE;
+};
+
+class COVUnpackCtrl : public CArrayBlock {
+  public:
+    COVUnpackCtrl();
+
+    static const DispatchTable& UnpackMembers();
+    const DispatchTable& Members() const override { return UnpackMembers(); }
+
+    Variant GetInputArray() const { return InputArray; }
+    void SetInputArray(const Variant& value) { PutInput(1, InputArray, value); }
+    int32_t GetArrayNumber() const { return m_lArrayNumber; }
+    void SetArrayNumber(int32_t value) { PutInputField(2, m_lArrayNumber, value); }
+    Variant GetOutputArray() const { return OutputArray; }
+    void SetOutputArray(const Variant& value) { PutSetting(OutputArray, value); }
+    Variant Operate();
+
+  protected:
+    int32_t GetInputIndex(DISPID dispid) override;
+    void Compute() override;
+    void DoPropExchange(CPropExchange* pPX) override;
+    void OnResetState() override;
+
+  private:
+    Variant InputArray;
+    int32_t m_lArrayNumber = 0;
+    Variant OutputArray;
+};
