@@ -58,6 +58,16 @@ SafeArrayPtr CreateBlockArray(VARTYPE vt, std::initializer_list<ArrayExtent> ext
 // The one-dimensional case.
 SafeArrayPtr CreateBlockVector(VARTYPE vt, int64_t lowerBound, int64_t count);
 
+// CreateBlockVector for an output a block rebuilds on every run. When
+// `previous` holds an array of exactly this type and shape, its storage is
+// taken over instead of being freed and allocated anew (which hands large
+// arrays back to the system, to be faulted in again page by page); it is
+// zero-filled unless the caller will overwrite every element. `previous` is
+// left empty either way.
+enum class Reuse { ZeroFill, WillOverwrite };
+SafeArrayPtr RecreateBlockVector(Variant& previous, VARTYPE vt, int64_t lowerBound, int64_t count,
+                                 Reuse reuse);
+
 // Gives the last dimension a new lower bound and count with the platform's
 // resize rules (storage order kept, a lowered lower bound renumbers, added
 // elements zero). E_INVALIDARG for a negative count or bounds outside 32 bits,

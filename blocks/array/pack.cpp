@@ -23,46 +23,57 @@ struct RowRange {
     int64_t Upper() const { return lower + count - 1; }
 };
 
-bool Covers(const SafeArray& packed, int32_t row, const RowRange& range) {
-    const SAFEARRAYBOUND& index = packed.Bound(1);
-    return InBounds(packed.Bound(0), row) &&
-           (range.count == 0 ||
-            (range.lower >= index.lLbound && range.Upper() <= UpperIndex(index)));
+bool RangeInside(const SAFEARRAYBOUND& index, const RowRange& range) {
+    return range.count == 0 || (range.lower >= index.lLbound && range.Upper() <= UpperIndex(index));
 }
 
-// A larger copy of `packed` that holds row `row` over `range`: rows from 0,
-// indices spanning both the old and the new range, every old element at its
-// (row, index). Rows below 0 (only in an array a host put) are not kept.
-SafeArrayPtr Enlarged(const SafeArray& packed, int32_t row, const RowRange& range) {
-    const SAFEARRAYBOUND rows = packed.Bound(0), index = packed.Bound(1);
-    const int64_t rowCount = std::max<int64_t>(int64_t{row} + 1, rows.cElements);
+// Swaps the two dimensions of `array`: (a, b) becomes (b, a). Null when memory
+// runs out.
+SafeArrayPtr Transposed(const SafeArray& array) {
+    const SAFEARRAYBOUND first = array.Bound(0), second = array.Bound(1);
+    SafeArrayPtr swapped =
+        CreateBlockArray(array.ElementType(),
+                         {{second.lLbound, second.cElements}, {first.lLbound, first.cElements}});
+    if (swapped) {
+        CopyElements(array, {.step = first.cElements, .runStep = 1}, *swapped,
+                     {.step = 1, .runStep = second.cElements}, second.cElements, first.cElements);
+    }
+    return swapped;
+}
+
+// A larger copy of the (index, row) storage `rows` that holds row `row` over
+// `range`: rows from 0, indices spanning the old and the new range, every old
+// element at its (row, index). Rows below 0 (only in an array a host put) are
+// not kept.
+SafeArrayPtr Enlarged(const SafeArray& rows, int32_t row, const RowRange& range) {
+    const SAFEARRAYBOUND index = rows.Bound(0), rowBound = rows.Bound(1);
+    const int64_t rowCount = std::max<int64_t>(int64_t{row} + 1, rowBound.cElements);
     int64_t lower = index.lLbound, upper = UpperIndex(index);
     if (range.count > 0) {
         lower = std::min(lower, range.lower);
         upper = std::max(upper, range.Upper());
     }
-    SafeArrayPtr larger =
-        CreateBlockArray(packed.ElementType(), {{0, rowCount}, {lower, upper - lower + 1}});
+    const int64_t count = upper - lower + 1;
+    SafeArrayPtr larger = CreateBlockArray(rows.ElementType(), {{lower, count}, {0, rowCount}});
     if (!larger) return nullptr;
-    // The first index runs fastest, so the old rows of one index are one
-    // contiguous run in both arrays.
-    const int64_t firstRow = std::max<int64_t>(rows.lLbound, 0);
-    const int64_t lastRow = std::min<int64_t>(UpperIndex(rows), rowCount - 1);
+    const int64_t firstRow = std::max<int64_t>(rowBound.lLbound, 0);
+    const int64_t lastRow = std::min<int64_t>(UpperIndex(rowBound), rowCount - 1);
     if (firstRow <= lastRow) {
-        const ElementWalk from{.offset = static_cast<size_t>(firstRow - rows.lLbound),
-                               .runStep = rows.cElements};
+        const ElementWalk from{
+            .offset = static_cast<size_t>((firstRow - rowBound.lLbound) * index.cElements),
+            .runStep = index.cElements};
         const ElementWalk to{
-            .offset = static_cast<size_t>(firstRow + (index.lLbound - lower) * rowCount),
-            .runStep = static_cast<size_t>(rowCount)};
-        CopyElements(packed, from, *larger, to, static_cast<size_t>(lastRow - firstRow + 1),
-                     index.cElements);
+            .offset = static_cast<size_t>(index.lLbound - lower + firstRow * count),
+            .runStep = static_cast<size_t>(count)};
+        CopyElements(rows, from, *larger, to, index.cElements,
+                     static_cast<size_t>(lastRow - firstRow + 1));
     }
     return larger;
 }
 
 }  // namespace
 
-HRESULT PackRow(Variant& packed, const Variant& row, int32_t& currentRow) {
+HRESULT PackedRows::Pack(const Variant& row, int32_t& currentRow) {
     if (IsNothing(row) || currentRow < 0) return S_OK;
     const SafeArray* source = nullptr;
     if (row.IsArray()) {
@@ -72,32 +83,33 @@ HRESULT PackRow(Variant& packed, const Variant& row, int32_t& currentRow) {
     const RowRange range =
         source ? RowRange{source->Bound(0).lLbound, source->Bound(0).cElements} : RowRange{};
     const VARTYPE rowType = source ? source->ElementType() : row.vt();
-    SafeArray* target = ArrayOf(packed);
-    if (!target || target->Dims() != 2) {
-        SafeArrayPtr created =
-            CreateBlockArray(rowType, {{0, int64_t{currentRow} + 1}, {range.lower, range.count}});
-        if (!created) return E_OUTOFMEMORY;
-        packed = Variant::Array(std::move(created));
-        target = ArrayOf(packed);
+    if (!rows_) {
+        rows_ =
+            CreateBlockArray(rowType, {{range.lower, range.count}, {0, int64_t{currentRow} + 1}});
+        if (!rows_) return E_OUTOFMEMORY;
+        other_.Clear();
     }
-    const VARTYPE packedType = target->ElementType();
+    const VARTYPE packedType = rows_->ElementType();
     if (rowType != packedType && !PairConverts(rowType, packedType)) return S_OK;
-    if (!Covers(*target, currentRow, range)) {
-        SafeArrayPtr larger = Enlarged(*target, currentRow, range);
-        if (!larger) return E_OUTOFMEMORY;
-        packed = Variant::Array(std::move(larger));
-        target = ArrayOf(packed);
+    const SAFEARRAYBOUND rowBound = rows_->Bound(1);
+    if (!RangeInside(rows_->Bound(0), range) || !InBounds(rowBound, currentRow)) {
+        if (RangeInside(rows_->Bound(0), range) && rowBound.lLbound == 0) {
+            // Only rows are added: the last dimension grows in place.
+            if (FAILED(ResizeBlockArray(*rows_, 0, int64_t{currentRow} + 1))) return E_OUTOFMEMORY;
+        } else {
+            SafeArrayPtr larger = Enlarged(*rows_, currentRow, range);
+            if (!larger) return E_OUTOFMEMORY;
+            rows_ = std::move(larger);
+        }
     }
     if (range.count > 0) {
-        const int64_t first = ElementOffset(*target, currentRow, static_cast<int32_t>(range.lower));
-        const ElementWalk to{.offset = static_cast<size_t>(first),
-                             .step = target->Bound(0).cElements};
+        const int32_t indices[] = {static_cast<int32_t>(range.lower), currentRow};
+        const size_t first = static_cast<size_t>(rows_->Offset(indices));
         if (source) {
-            CopyElements(*source, {}, *target, to, static_cast<size_t>(range.count));
+            CopyElements(*source, {}, *rows_, {.offset = first}, static_cast<size_t>(range.count));
         } else {
             Variant value = row;
-            if (SUCCEEDED(ConvertToElement(value, packedType)))
-                target->SetElementAt(to.offset, value);
+            if (SUCCEEDED(ConvertToElement(value, packedType))) rows_->SetElementAt(first, value);
         }
     }
     // Past INT32_MAX the row wraps negative, and a negative row packs nothing.
@@ -105,13 +117,33 @@ HRESULT PackRow(Variant& packed, const Variant& row, int32_t& currentRow) {
     return S_OK;
 }
 
+void PackedRows::Assign(const Variant& value) {
+    const SafeArray* array = ArrayOf(value);
+    rows_ = array && array->Dims() == 2 ? Transposed(*array) : nullptr;
+    other_ = rows_ ? Variant() : value;
+}
+
+void PackedRows::Clear() {
+    rows_.reset();
+    other_.Clear();
+}
+
+void PackedRows::DropNonArray() {
+    if (!ArrayOf(other_)) other_.Clear();
+}
+
+Variant PackedRows::Value() const {
+    if (!rows_) return other_;
+    return Variant::Array(Transposed(*rows_));
+}
+
 HRESULT UnpackRow(const Variant& packed, int32_t number, Variant* out) {
     const SafeArray* array = ArrayOf(packed);
     if (!array || array->Dims() < 2) return TYPE_E_TYPEMISMATCH;
     if (!InBounds(array->Bound(0), number)) return ERROR_INVALID_DATA_HR;
     const SAFEARRAYBOUND& index = array->Bound(1);
-    out->Clear();
-    SafeArrayPtr row = CreateBlockVector(array->ElementType(), index.lLbound, index.cElements);
+    SafeArrayPtr row = RecreateBlockVector(*out, array->ElementType(), index.lLbound,
+                                           index.cElements, Reuse::WillOverwrite);
     if (!row) return E_OUTOFMEMORY;
     const ElementWalk from{.offset = static_cast<size_t>(int64_t{number} - array->Bound(0).lLbound),
                            .step = array->Bound(0).cElements};
@@ -151,11 +183,11 @@ void COVPackCtrl::SetInputArray(const Variant& value) {
     BeginCollect(1, InputArray, value);
     if (!IsNothing(InputArray)) {
         if (m_bClearPending) {
-            Array.Clear();
+            m_packed.Clear();
             m_lCurrentRow = m_lStartRow;
             m_bClearPending = FALSE;
         }
-        const HRESULT status = PackRow(Array, InputArray, m_lCurrentRow);
+        const HRESULT status = m_packed.Pack(InputArray, m_lCurrentRow);
         if (FAILED(status)) ReportNow(status);
     }
     SetInputValid(1, TRUE);
@@ -166,18 +198,25 @@ void COVPackCtrl::SetArrayNumber(int32_t row) {
     PutInputField(2, m_lCurrentRow, row);
 }
 
+void COVPackCtrl::SetArray(const Variant& value) {
+    m_packed.Assign(value);
+    SetModifiedFlag();
+}
+
 void COVPackCtrl::SetClearArray(const Variant&) {
     m_lCurrentRow = m_lStartRow;
-    ClearAndReport(Array);
+    m_packed.Clear();
+    ClearStatus();
+    FireResults(this);
 }
 
 Variant COVPackCtrl::Operate() {
     Compute();
-    return Array;
+    return m_packed.Value();
 }
 
 void COVPackCtrl::Compute() {
-    if (!ArrayOf(Array)) Array.Clear();
+    m_packed.DropNonArray();
     // The row is rewound only when the next input arrives.
     if (m_bClearOnOutput) m_bClearPending = TRUE;
     FireResults(this);
@@ -195,7 +234,7 @@ void COVPackCtrl::DoPropExchange(CPropExchange* pPX) {
 void COVPackCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
     InputArray.Clear();
-    Array.Clear();
+    m_packed.Clear();
     m_lCurrentRow = 0;
     m_lStartRow = 0;
     m_bClearOnOutput = TRUE;

@@ -7,17 +7,38 @@
 
 #include "blocks/array/array_block.h"
 
-// Stores `row` (a one-dimensional array keeping its own index range, or a
-// single value at index 0) as row `currentRow` of the two-dimensional array in
-// `packed`, then moves `currentRow` on. Without a two-dimensional array one of
-// the row's type is created with rows 0 .. currentRow. A row that does not fit
-// enlarges the array to cover both the old rows and index range and the new
-// ones, every old element keeping its (row, index). Dropped silently (S_OK,
-// nothing changes): an empty or null `row`, a negative `currentRow`, an array
-// that is not one-dimensional, a row type that does not convert to the packed
-// type (tested on its zero); single elements that do not convert are skipped.
-// E_OUTOFMEMORY when the array cannot be created or enlarged.
-HRESULT PackRow(Variant& packed, const Variant& row, int32_t& currentRow);
+// The rows an OVPack has packed. They are kept row by row (each row's
+// elements contiguous, the row number as the last dimension), so that adding
+// a row grows the storage in place, amortised O(1), where the packed layout
+// (first index fastest) would have to be rebuilt for every new row; the packed
+// array is made when it is read.
+class PackedRows {
+  public:
+    // Stores `row` (a one-dimensional array keeping its own index range, or a
+    // single value at index 0) as row `currentRow`, then moves `currentRow` on.
+    // Without packed rows an array of the row's type is begun with rows
+    // 0 .. currentRow. A row that does not fit enlarges the array to cover both
+    // the old rows and index range and the new ones, every old element keeping
+    // its (row, index). Dropped silently (S_OK, nothing changes): an empty or
+    // null `row`, a negative `currentRow`, an array that is not
+    // one-dimensional, a row type that does not convert to the packed type
+    // (tested on its zero); single elements that do not convert are skipped.
+    // E_OUTOFMEMORY when the array cannot be created or enlarged.
+    HRESULT Pack(const Variant& row, int32_t& currentRow);
+    // Takes what a host put: a two-dimensional array becomes the packed rows;
+    // anything else is kept to be read back, and the next row begins anew.
+    void Assign(const Variant& value);
+    void Clear();
+    // Forgets a kept value that is not an array.
+    void DropNonArray();
+    // The packed two-dimensional array (a new copy), or the value a host put;
+    // empty when the copy cannot be made.
+    Variant Value() const;
+
+  private:
+    SafeArrayPtr rows_;  // dimensions (index, row)
+    Variant other_;
+};
 
 // *out := row `number` of the two-dimensional `packed`, keeping the row's index
 // range. TYPE_E_TYPEMISMATCH when `packed` is not an array of two dimensions,
@@ -41,8 +62,8 @@ class COVPackCtrl : public CArrayBlock {
     // Reads the current row; a put moves both the current and the start row.
     int32_t GetArrayNumber() const { return m_lCurrentRow; }
     void SetArrayNumber(int32_t row);
-    Variant GetArray() const { return Array; }
-    void SetArray(const Variant& value) { PutSetting(Array, value); }
+    Variant GetArray() const { return m_packed.Value(); }
+    void SetArray(const Variant& value);
     void SetClearArray(const Variant& any);
     bool GetClearOnOutput() const { return m_bClearOnOutput != FALSE; }
     void SetClearOnOutput(bool value) { PutBoundSetting(5, m_bClearOnOutput, BOOL{value}); }
@@ -59,7 +80,7 @@ class COVPackCtrl : public CArrayBlock {
     Variant InputArray;
     int32_t m_lCurrentRow = 0;
     int32_t m_lStartRow = 0;
-    Variant Array;
+    PackedRows m_packed;  // Array
     BOOL m_bClearOnOutput = TRUE;
     BOOL m_bClearPending = FALSE;
 };

@@ -54,9 +54,11 @@ HRESULT ConcatArrays(const Variant& first, const Variant& second, Variant* out) 
     if (!a || !b) return TYPE_E_TYPEMISMATCH;
     const VARTYPE type = ConcatElementType(a->ElementType(), b->ElementType());
     if (type == VT_EMPTY) return TYPE_E_TYPEMISMATCH;
-    out->Clear();
     const size_t n1 = a->Count(), n2 = b->Count();
-    SafeArrayPtr joined = CreateBlockVector(type, 0, static_cast<int64_t>(n1 + n2));
+    // Elements that need no conversion overwrite every position.
+    const Reuse reuse = a->ElementType() == type && b->ElementType() == type ? Reuse::WillOverwrite
+                                                                             : Reuse::ZeroFill;
+    SafeArrayPtr joined = RecreateBlockVector(*out, type, 0, static_cast<int64_t>(n1 + n2), reuse);
     if (!joined) return E_OUTOFMEMORY;
     CopyElements(*a, {}, *joined, {}, n1);
     CopyElements(*b, {}, *joined, {.offset = n1}, n2);
@@ -77,9 +79,8 @@ HRESULT ExtractRange(const Variant& input, int32_t number, int32_t& start, int32
     // Both limits fit 32 bits: the platform keeps every index of a dimension there.
     if (start < last.lLbound) start = last.lLbound;
     if (end > UpperIndex(last)) end = static_cast<int32_t>(UpperIndex(last));
-    out->Clear();
-    SafeArrayPtr range =
-        CreateBlockVector(array->ElementType(), 0, int64_t{end} - int64_t{start} + 1);
+    SafeArrayPtr range = RecreateBlockVector(
+        *out, array->ElementType(), 0, int64_t{end} - int64_t{start} + 1, Reuse::WillOverwrite);
     if (!range) return E_OUTOFMEMORY;
     if (range->Count() > 0) {
         const size_t stride = rows ? array->Bound(0).cElements : 1;

@@ -317,6 +317,13 @@ TEST(Packing, StacksRowsAndTakesThemBackOut) {
          {{"InputArray", "i4[1]"}, {"Operate"}, {"InputArray", "i4[2]"}},
          "Array",
          "i4[[2]]"},
+        // An array a host put: two dimensions are packed into, others read back.
+        {"OVPack",
+         {{"Array", "i4@1,0[[1, 2]]"}, {"ArrayNumber", "2"}, {"InputArray", "i4[3]"}},
+         "Array",
+         "i4[[0, 0], [1, 2], [3, 0]]"},
+        {"OVPack", {{"Array", "i4[1, 2]"}, {"Operate"}}, "Array", "i4[1, 2]"},
+        {"OVPack", {{"Array", "i4[1, 2]"}, {"InputArray", "r8[3]"}}, "Array", "r8[[3]]"},
         // Dropped without a status.
         {"OVPack", {{"InputArray", "i4[1]"}, {"InputArray", "\"x\""}}, "Array", "i4[[1]]"},
         {"OVPack",

@@ -89,6 +89,17 @@ TEST(BlockArray, ResizeKeepsStorageOrderAndRefusesWhatCannotBeHeld) {
     EXPECT_EQ(v, V("i4@-2[1, 2, 0, 0]"));
 }
 
+TEST(BlockArray, RebuiltOutputsStartFromZeros) {
+    Variant previous = V("r8[1, 2]");
+    EXPECT_EQ(Variant::Array(RecreateBlockVector(previous, VT_R8, 0, 2, Reuse::ZeroFill)),
+              V("r8[0, 0]"));
+    EXPECT_EQ(previous, Variant());
+    previous = V("r8[1, 2]");
+    EXPECT_EQ(Variant::Array(RecreateBlockVector(previous, VT_R8, 1, 2, Reuse::ZeroFill)),
+              V("r8@1[0, 0]"));
+    EXPECT_EQ(RecreateBlockVector(previous, VT_R8, 0, -1, Reuse::ZeroFill), nullptr);
+}
+
 TEST(BlockArray, IndexChecksAreSignedAndExact) {
     const SAFEARRAYBOUND b{3, 5};
     EXPECT_FALSE(InBounds(b, 4));
