@@ -6,13 +6,26 @@
 
 #include "framework/base_math_ctrl.h"
 #include "framework/block_array.h"
+#include "platform/property_bag.h"
 
 class CArrayBlock : public COVBaseMathCtrl {
   public:
-    using COVBaseMathCtrl::COVBaseMathCtrl;
+    // `inputCount` counts the validity table's entries, ControlIn included;
+    // the inputs are DISPIDs 1 .. inputCount - 1, in table order.
+    explicit CArrayBlock(int32_t inputCount) : COVBaseMathCtrl(inputCount) {}
 
   protected:
     BOOL CanRun() override { return AmbientUserMode(); }
+    int32_t GetInputIndex(DISPID dispid) override {
+        if (dispid >= 1 && dispid < m_nInputs) return dispid + 1;
+        return COVBaseMathCtrl::GetInputIndex(dispid);
+    }
+    // The control version and the base's properties, before a block's own.
+    void ExchangeCommon(CPropExchange* pPX) {
+        uint32_t version = CONTROL_VERSION;
+        ExchangeVersion(pPX, version, CONTROL_VERSION);
+        COVBaseMathCtrl::DoPropExchange(pPX);
+    }
 
     // The input put steps for a field of any kind: store, mark modified, give
     // the bound-change notice, note the change and mark the input valid (which

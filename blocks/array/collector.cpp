@@ -1,7 +1,6 @@
 #include "blocks/array/collector.h"
 
 #include "framework/block_value.h"
-#include "platform/property_bag.h"
 
 HRESULT CollectValue(Variant& array, Variant& value, int32_t& current, int32_t& start) {
     if (SafeArray* held = ArrayOf(array)) {
@@ -46,11 +45,6 @@ const DispatchTable& COVCollectorCtrl::CollectorMembers() {
     return table;
 }
 
-int32_t COVCollectorCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1 || dispid == 2) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 void COVCollectorCtrl::SetNew(const Variant& value) {
     BeginCollect(1, New, value);
     if (m_bClearPending && m_lCurrentIndex == m_lStartIndex && ArrayOf(Array)) {
@@ -89,9 +83,7 @@ void COVCollectorCtrl::Compute() {
 }
 
 void COVCollectorCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
-    COVBaseMathCtrl::DoPropExchange(pPX);
+    ExchangeCommon(pPX);
     ExchangeInput(pPX, "New", New, VT_R8, Variant::R8(0.0));
     // Only the current index persists; the start index follows it when the
     // next array is created.

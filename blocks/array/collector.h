@@ -41,7 +41,6 @@ class COVCollectorCtrl : public CArrayBlock {
     Variant Operate();
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // Hands the array out; with ClearOnOutput the next value starts a new one.
     void Compute() override;
     void DoPropExchange(CPropExchange* pPX) override;

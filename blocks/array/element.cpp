@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/property_bag.h"
-
 HRESULT FetchElement(const Variant& array, int32_t number, int32_t index, Variant* element) {
     const SafeArray* held = ArrayOf(array);
     if (!held) return TYPE_E_TYPEMISMATCH;
@@ -74,9 +72,7 @@ void COVGetElementCtrl::Compute() {
 }
 
 void COVGetElementCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
-    COVBaseMathCtrl::DoPropExchange(pPX);
+    ExchangeCommon(pPX);
     PX_Long(pPX, "ArrayIndex", m_lArrayIndex, 0);
     PX_Long(pPX, "ArrayNumber", m_lArrayNumber, 0);
 }
@@ -110,11 +106,6 @@ const DispatchTable& COVSetElementCtrl::SetElementMembers() {
     return table;
 }
 
-int32_t COVSetElementCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid >= 1 && dispid <= 4) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 Variant COVSetElementCtrl::Operate() {
     Compute();
     return Array;
@@ -127,9 +118,7 @@ void COVSetElementCtrl::Compute() {
 }
 
 void COVSetElementCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
-    COVBaseMathCtrl::DoPropExchange(pPX);
+    ExchangeCommon(pPX);
     PX_Long(pPX, "ArrayIndex", m_lArrayIndex, 0);
     PX_Bool(pPX, "GrowArray", m_bGrowArray, TRUE);
 }

@@ -45,6 +45,7 @@ class COVGetElementCtrl : public CArrayBlock {
     Variant Operate();
 
   protected:
+    // ArrayNumber (DISPID 4) follows Element (DISPID 3, an output).
     int32_t GetInputIndex(DISPID dispid) override;
     void Compute() override;
     void DoPropExchange(CPropExchange* pPX) override;
@@ -76,7 +77,6 @@ class COVSetElementCtrl : public CArrayBlock {
     Variant Operate();
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // Stores into the array held in Array, so a run without a new Array
     // writes into the result of the previous one.
     void Compute() override;

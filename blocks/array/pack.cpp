@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/property_bag.h"
-
 namespace {
 
 bool IsNothing(const Variant& v) {
@@ -174,11 +172,6 @@ const DispatchTable& COVPackCtrl::PackMembers() {
     return table;
 }
 
-int32_t COVPackCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1 || dispid == 2) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 void COVPackCtrl::SetInputArray(const Variant& value) {
     BeginCollect(1, InputArray, value);
     if (!IsNothing(InputArray)) {
@@ -223,9 +216,7 @@ void COVPackCtrl::Compute() {
 }
 
 void COVPackCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
-    COVBaseMathCtrl::DoPropExchange(pPX);
+    ExchangeCommon(pPX);
     PX_Long(pPX, "ArrayNumber", m_lCurrentRow, 0);
     if (pPX->IsLoading()) m_lStartRow = m_lCurrentRow;
     PX_Bool(pPX, "ClearOnOutput", m_bClearOnOutput, TRUE);
@@ -260,11 +251,6 @@ const DispatchTable& COVUnpackCtrl::UnpackMembers() {
     return table;
 }
 
-int32_t COVUnpackCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1 || dispid == 2) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 Variant COVUnpackCtrl::Operate() {
     Compute();
     return OutputArray;
@@ -277,9 +263,7 @@ void COVUnpackCtrl::Compute() {
 }
 
 void COVUnpackCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
-    COVBaseMathCtrl::DoPropExchange(pPX);
+    ExchangeCommon(pPX);
     PX_Long(pPX, "ArrayNumber", m_lArrayNumber, 0);
 }
 

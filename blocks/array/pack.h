@@ -70,7 +70,6 @@ class COVPackCtrl : public CArrayBlock {
     Variant Operate();
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // Hands the array out; with ClearOnOutput the next input starts a new one.
     void Compute() override;
     void DoPropExchange(CPropExchange* pPX) override;
@@ -101,7 +100,6 @@ class COVUnpackCtrl : public CArrayBlock {
     Variant Operate();
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     void Compute() override;
     void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;

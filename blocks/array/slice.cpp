@@ -1,7 +1,5 @@
 #include "blocks/array/slice.h"
 
-#include "platform/property_bag.h"
-
 namespace {
 
 // Step of a type on the numeric ladder; -1 off the ladder.
@@ -110,11 +108,6 @@ const DispatchTable& COVConcatArrayCtrl::ConcatArrayMembers() {
     return table;
 }
 
-int32_t COVConcatArrayCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1 || dispid == 2) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 Variant COVConcatArrayCtrl::Operate() {
     Compute();
     return OutputArray;
@@ -127,9 +120,7 @@ void COVConcatArrayCtrl::Compute() {
 }
 
 void COVConcatArrayCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
-    COVBaseMathCtrl::DoPropExchange(pPX);
+    ExchangeCommon(pPX);
 }
 
 void COVConcatArrayCtrl::OnResetState() {
@@ -162,11 +153,6 @@ const DispatchTable& COVSubArrayCtrl::SubArrayMembers() {
     return table;
 }
 
-int32_t COVSubArrayCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid >= 1 && dispid <= 4) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 Variant COVSubArrayCtrl::Operate() {
     Compute();
     return OutputArray;
@@ -180,9 +166,7 @@ void COVSubArrayCtrl::Compute() {
 }
 
 void COVSubArrayCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
-    COVBaseMathCtrl::DoPropExchange(pPX);
+    ExchangeCommon(pPX);
     PX_Long(pPX, "StartIndex", m_lStartIndex, 0);
     PX_Long(pPX, "EndIndex", m_lEndIndex, 1);
     PX_Long(pPX, "ArrayNumber", m_lArrayNumber, 0);

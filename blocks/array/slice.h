@@ -53,7 +53,6 @@ class COVConcatArrayCtrl : public CArrayBlock {
     Variant Operate();
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     void Compute() override;
     void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
@@ -84,7 +83,6 @@ class COVSubArrayCtrl : public CArrayBlock {
     Variant Operate();
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     void Compute() override;
     void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
