@@ -63,3 +63,26 @@ class CArrayBlock : public COVBaseMathCtrl {
         FireResults(this);
     }
 };
+
+// A block whose result is a new array on OutputArray (concatenation,
+// sub-array, unpack): a put of OutputArray stores a copy without a run, and
+// Operate runs the block and returns a copy of the result.
+class CArrayOutputBlock : public CArrayBlock {
+  public:
+    using CArrayBlock::CArrayBlock;
+
+    Variant GetOutputArray() const { return OutputArray; }
+    void SetOutputArray(const Variant& value) { PutSetting(OutputArray, value); }
+    Variant Operate() {
+        Compute();
+        return OutputArray;
+    }
+
+  protected:
+    void OnResetState() override {
+        COVBaseMathCtrl::OnResetState();
+        OutputArray.Clear();
+    }
+
+    Variant OutputArray;
+};

@@ -235,7 +235,7 @@ void COVPackCtrl::OnResetState() {
 
 // --- OVUnpack -----------------------------------------------------------------
 
-COVUnpackCtrl::COVUnpackCtrl() : CArrayBlock(3) {}
+COVUnpackCtrl::COVUnpackCtrl() : CArrayOutputBlock(3) {}
 
 const DispatchTable& COVUnpackCtrl::UnpackMembers() {
     using C = COVUnpackCtrl;
@@ -251,11 +251,6 @@ const DispatchTable& COVUnpackCtrl::UnpackMembers() {
     return table;
 }
 
-Variant COVUnpackCtrl::Operate() {
-    Compute();
-    return OutputArray;
-}
-
 void COVUnpackCtrl::Compute() {
     ClearStatus();
     m_lStatusCode = UnpackRow(InputArray, m_lArrayNumber, &OutputArray);
@@ -268,9 +263,8 @@ void COVUnpackCtrl::DoPropExchange(CPropExchange* pPX) {
 }
 
 void COVUnpackCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
+    CArrayOutputBlock::OnResetState();
     InputArray.Clear();
-    OutputArray.Clear();
     m_lArrayNumber = 0;
     m_nHelpContext = UNPACK_HELP_CONTEXT;
 }

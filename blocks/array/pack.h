@@ -84,7 +84,7 @@ class COVPackCtrl : public CArrayBlock {
     BOOL m_bClearPending = FALSE;
 };
 
-class COVUnpackCtrl : public CArrayBlock {
+class COVUnpackCtrl : public CArrayOutputBlock {
   public:
     COVUnpackCtrl();
 
@@ -95,9 +95,6 @@ class COVUnpackCtrl : public CArrayBlock {
     void SetInputArray(const Variant& value) { PutInput(1, InputArray, value); }
     int32_t GetArrayNumber() const { return m_lArrayNumber; }
     void SetArrayNumber(int32_t value) { PutInputField(2, m_lArrayNumber, value); }
-    Variant GetOutputArray() const { return OutputArray; }
-    void SetOutputArray(const Variant& value) { PutSetting(OutputArray, value); }
-    Variant Operate();
 
   protected:
     void Compute() override;
@@ -107,5 +104,4 @@ class COVUnpackCtrl : public CArrayBlock {
   private:
     Variant InputArray;
     int32_t m_lArrayNumber = 0;
-    Variant OutputArray;
 };

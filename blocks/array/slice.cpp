@@ -92,7 +92,7 @@ HRESULT ExtractRange(const Variant& input, int32_t number, int32_t& start, int32
 
 // --- OVConcatArray ------------------------------------------------------------
 
-COVConcatArrayCtrl::COVConcatArrayCtrl() : CArrayBlock(3) {}
+COVConcatArrayCtrl::COVConcatArrayCtrl() : CArrayOutputBlock(3) {}
 
 const DispatchTable& COVConcatArrayCtrl::ConcatArrayMembers() {
     using C = COVConcatArrayCtrl;
@@ -108,11 +108,6 @@ const DispatchTable& COVConcatArrayCtrl::ConcatArrayMembers() {
     return table;
 }
 
-Variant COVConcatArrayCtrl::Operate() {
-    Compute();
-    return OutputArray;
-}
-
 void COVConcatArrayCtrl::Compute() {
     ClearStatus();
     m_lStatusCode = ConcatArrays(InputArray1, InputArray2, &OutputArray);
@@ -124,16 +119,15 @@ void COVConcatArrayCtrl::DoPropExchange(CPropExchange* pPX) {
 }
 
 void COVConcatArrayCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
+    CArrayOutputBlock::OnResetState();
     InputArray1.Clear();
     InputArray2.Clear();
-    OutputArray.Clear();
     m_nHelpContext = CONCATARRAY_HELP_CONTEXT;
 }
 
 // --- OVSubArray ---------------------------------------------------------------
 
-COVSubArrayCtrl::COVSubArrayCtrl() : CArrayBlock(5) {}
+COVSubArrayCtrl::COVSubArrayCtrl() : CArrayOutputBlock(5) {}
 
 const DispatchTable& COVSubArrayCtrl::SubArrayMembers() {
     using C = COVSubArrayCtrl;
@@ -153,11 +147,6 @@ const DispatchTable& COVSubArrayCtrl::SubArrayMembers() {
     return table;
 }
 
-Variant COVSubArrayCtrl::Operate() {
-    Compute();
-    return OutputArray;
-}
-
 void COVSubArrayCtrl::Compute() {
     ClearStatus();
     m_lStatusCode =
@@ -173,9 +162,8 @@ void COVSubArrayCtrl::DoPropExchange(CPropExchange* pPX) {
 }
 
 void COVSubArrayCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
+    CArrayOutputBlock::OnResetState();
     InputArray.Clear();
-    OutputArray.Clear();
     m_lStartIndex = 0;
     m_lEndIndex = 1;
     m_lArrayNumber = 0;

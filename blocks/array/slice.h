@@ -37,7 +37,7 @@ HRESULT ExtractRange(const Variant& input, int32_t number, int32_t& start, int32
 constexpr int32_t CONCATARRAY_HELP_CONTEXT = 54;
 constexpr int32_t SUBARRAY_HELP_CONTEXT = 65;
 
-class COVConcatArrayCtrl : public CArrayBlock {
+class COVConcatArrayCtrl : public CArrayOutputBlock {
   public:
     COVConcatArrayCtrl();
 
@@ -48,9 +48,6 @@ class COVConcatArrayCtrl : public CArrayBlock {
     void SetInputArray1(const Variant& value) { PutInput(1, InputArray1, value); }
     Variant GetInputArray2() const { return InputArray2; }
     void SetInputArray2(const Variant& value) { PutInput(2, InputArray2, value); }
-    Variant GetOutputArray() const { return OutputArray; }
-    void SetOutputArray(const Variant& value) { PutSetting(OutputArray, value); }
-    Variant Operate();
 
   protected:
     void Compute() override;
@@ -60,10 +57,9 @@ class COVConcatArrayCtrl : public CArrayBlock {
   private:
     Variant InputArray1;
     Variant InputArray2;
-    Variant OutputArray;
 };
 
-class COVSubArrayCtrl : public CArrayBlock {
+class COVSubArrayCtrl : public CArrayOutputBlock {
   public:
     COVSubArrayCtrl();
 
@@ -78,9 +74,6 @@ class COVSubArrayCtrl : public CArrayBlock {
     void SetEndIndex(int32_t value) { PutInputField(3, m_lEndIndex, value); }
     int32_t GetArrayNumber() const { return m_lArrayNumber; }
     void SetArrayNumber(int32_t value) { PutInputField(4, m_lArrayNumber, value); }
-    Variant GetOutputArray() const { return OutputArray; }
-    void SetOutputArray(const Variant& value) { PutSetting(OutputArray, value); }
-    Variant Operate();
 
   protected:
     void Compute() override;
@@ -92,5 +85,4 @@ class COVSubArrayCtrl : public CArrayBlock {
     int32_t m_lStartIndex = 0;
     int32_t m_lEndIndex = 1;
     int32_t m_lArrayNumber = 0;
-    Variant OutputArray;
 };
