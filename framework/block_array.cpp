@@ -170,7 +170,7 @@ HRESULT ResizeBlockArray(SafeArray& array, int64_t lowerBound, int64_t count) {
 }
 
 HRESULT ConvertToElement(Variant& value, VARTYPE elementType) {
-    if (elementType == VT_VARIANT || value.vt() == elementType) return S_OK;
+    if (value.vt() == elementType) return S_OK;
     return VariantChangeType(&value, &value, 0, elementType);
 }
 

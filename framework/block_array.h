@@ -76,8 +76,8 @@ SafeArrayPtr RecreateBlockVector(Variant& previous, VARTYPE vt, int64_t lowerBou
 HRESULT ResizeBlockArray(SafeArray& array, int64_t lowerBound, int64_t count);
 
 // Converts `value` in place into an array's element type (VariantChangeType,
-// flags 0). Into an array of variants any value goes as it is. Returns the
-// conversion's result; on failure `value` is unchanged.
+// flags 0). Returns the conversion's result; on failure `value` is unchanged.
+// Nothing converts into an array of variants: variants are not storable.
 HRESULT ConvertToElement(Variant& value, VARTYPE elementType);
 
 // Storage offset of (row, index) in a two-dimensional array, or of (index) in a

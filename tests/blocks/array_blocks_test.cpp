@@ -105,6 +105,7 @@ TEST(Elements, FetchAndStoreWithinTheBounds) {
          "i4@-1[5, 2]"},
         {"OVSetElement", "Array=i4[1]; Element=\"abc\"; Operate", "Array", "i4[1]", kMismatch},
         {"OVSetElement", "Operate", "Array", "empty", kMismatch},
+        {"OVSetElement", "Array=variant[1]; Element=2; Operate", "Array", "variant[1]", kMismatch},
         {"OVSetElement", "Array=r8[[1, 2], [3, 4]]; Element=1.0; Operate", "Array",
          "r8[[1, 2], [3, 4]]", kMismatch},
         {"OVSetElement", "ArrayIndex=-1; Element=1.0; Operate", "Array", "r8@-1[1]"},

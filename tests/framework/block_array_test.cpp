@@ -129,7 +129,7 @@ TEST(BlockArray, ElementsEnterInTheArraysType) {
         {"3e9", VT_I4, DISP_E_OVERFLOW, "3e9"},
         {"300", VT_UI1, DISP_E_OVERFLOW, "300"},
         {"1", VT_BSTR, S_OK, "\"1\""},
-        {"\"x\"", VT_VARIANT, S_OK, "\"x\""},
+        {"\"x\"", VT_VARIANT, DISP_E_TYPEMISMATCH, "\"x\""},
         {"r8[1]", VT_R8, DISP_E_TYPEMISMATCH, "r8[1]"},
     };
     for (const ConvertCase& c : cases) {
