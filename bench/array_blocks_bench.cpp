@@ -72,8 +72,8 @@ void BM_CollectorPuts(benchmark::State& state) {
     for (auto _ : state)
         PutOneAtATime<COVCollectorCtrl>();
     state.SetItemsProcessed(state.iterations() * kPuts);
-    state.counters["x_reference"] =
-        TimeRatio<ThreadCpuClock>(PutOneAtATime<COVCollectorCtrl>, PutOneAtATime<PushBackBlock>, 1, 5);
+    state.counters["x_reference"] = TimeRatio<ThreadCpuClock>(PutOneAtATime<COVCollectorCtrl>,
+                                                              PutOneAtATime<PushBackBlock>, 1, 5);
 }
 BENCHMARK(BM_CollectorPuts)->Unit(benchmark::kMillisecond);
 

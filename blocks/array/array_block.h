@@ -86,3 +86,34 @@ class CArrayOutputBlock : public CArrayBlock {
 
     Variant OutputArray;
 };
+
+// A block that gathers what arrives on its first input into a growing array
+// (collector, pack): a position (index or row) where the next arrival goes,
+// the start position a new array begins at, and ClearOnOutput, after which the
+// next arrival begins a new array.
+class CCollectingBlock : public CArrayBlock {
+  public:
+    using CArrayBlock::CArrayBlock;
+
+    bool GetClearOnOutput() const { return m_bClearOnOutput != FALSE; }
+    void SetClearOnOutput(bool value) { PutBoundSetting(5, m_bClearOnOutput, BOOL{value}); }
+
+  protected:
+    // A put of the position input (DISPID 2) moves both positions.
+    void MoveTo(int32_t position) {
+        m_lStart = position;
+        PutInputField(2, m_lCurrent, position);
+    }
+    void OnResetState() override {
+        COVBaseMathCtrl::OnResetState();
+        m_lCurrent = 0;
+        m_lStart = 0;
+        m_bClearOnOutput = TRUE;
+        m_bClearPending = FALSE;
+    }
+
+    int32_t m_lCurrent = 0;  // where the next arrival goes
+    int32_t m_lStart = 0;    // where a new array begins
+    BOOL m_bClearOnOutput = TRUE;
+    BOOL m_bClearPending = FALSE;  // set by an output with ClearOnOutput
+};

@@ -26,7 +26,7 @@ HRESULT CollectValue(Variant& array, Variant& value, int32_t& current, int32_t& 
 
 // --- the block --------------------------------------------------------------
 
-COVCollectorCtrl::COVCollectorCtrl() : CArrayBlock(3) {}
+COVCollectorCtrl::COVCollectorCtrl() : CCollectingBlock(3) {}
 
 const DispatchTable& COVCollectorCtrl::CollectorMembers() {
     using C = COVCollectorCtrl;
@@ -47,22 +47,21 @@ const DispatchTable& COVCollectorCtrl::CollectorMembers() {
 
 void COVCollectorCtrl::SetNew(const Variant& value) {
     BeginCollect(1, New, value);
-    if (m_bClearPending && m_lCurrentIndex == m_lStartIndex && ArrayOf(Array)) {
+    if (m_bClearPending && m_lCurrent == m_lStart && ArrayOf(Array)) {
         Array.Clear();
         m_bClearPending = FALSE;
     }
-    const HRESULT status = CollectValue(Array, New, m_lCurrentIndex, m_lStartIndex);
+    const HRESULT status = CollectValue(Array, New, m_lCurrent, m_lStart);
     if (FAILED(status)) ReportNow(status);
     SetInputValid(1, TRUE);
 }
 
 void COVCollectorCtrl::SetArrayIndex(int32_t index) {
-    m_lStartIndex = index;
-    PutInputField(2, m_lCurrentIndex, index);
+    MoveTo(index);
 }
 
 void COVCollectorCtrl::SetClearArray(const Variant&) {
-    m_lCurrentIndex = m_lStartIndex;
+    m_lCurrent = m_lStart;
     ClearAndReport(Array);
 }
 
@@ -76,7 +75,7 @@ void COVCollectorCtrl::Compute() {
     if (m_bClearOnOutput) {
         // The array stays readable until the next value starts a new one.
         m_bClearPending = TRUE;
-        m_lCurrentIndex = m_lStartIndex;
+        m_lCurrent = m_lStart;
     }
     // A failure of the last put (a resize, out of memory) is what this run reports.
     FireResults(this);
@@ -87,17 +86,13 @@ void COVCollectorCtrl::DoPropExchange(CPropExchange* pPX) {
     ExchangeInput(pPX, "New", New, VT_R8, Variant::R8(0.0));
     // Only the current index persists; the start index follows it when the
     // next array is created.
-    PX_Long(pPX, "ArrayIndex", m_lCurrentIndex, -1);
+    PX_Long(pPX, "ArrayIndex", m_lCurrent, -1);
     PX_Bool(pPX, "ClearOnOutput", m_bClearOnOutput, TRUE);
 }
 
 void COVCollectorCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
+    CCollectingBlock::OnResetState();
     New = Variant::R8(0.0);
     Array.Clear();
-    m_lCurrentIndex = 0;
-    m_lStartIndex = 0;
-    m_bClearOnOutput = TRUE;
-    m_bClearPending = FALSE;
     m_nHelpContext = COLLECTOR_HELP_CONTEXT;
 }

@@ -20,7 +20,7 @@ HRESULT CollectValue(Variant& array, Variant& value, int32_t& current, int32_t& 
 
 constexpr int32_t COLLECTOR_HELP_CONTEXT = 53;
 
-class COVCollectorCtrl : public CArrayBlock {
+class COVCollectorCtrl : public CCollectingBlock {
   public:
     COVCollectorCtrl();
 
@@ -31,13 +31,11 @@ class COVCollectorCtrl : public CArrayBlock {
     // Collects the value at once, then marks New valid (which may run the block).
     void SetNew(const Variant& value);
     // Reads the current index; a put moves both the current and the start index.
-    int32_t GetArrayIndex() const { return m_lCurrentIndex; }
+    int32_t GetArrayIndex() const { return m_lCurrent; }
     void SetArrayIndex(int32_t index);
     Variant GetArray() const { return Array; }
     void SetArray(const Variant& value) { PutSetting(Array, value); }
     void SetClearArray(const Variant& any);
-    bool GetClearOnOutput() const { return m_bClearOnOutput != FALSE; }
-    void SetClearOnOutput(bool value) { PutBoundSetting(5, m_bClearOnOutput, BOOL{value}); }
     Variant Operate();
 
   protected:
@@ -49,8 +47,4 @@ class COVCollectorCtrl : public CArrayBlock {
   private:
     Variant New;
     Variant Array;
-    int32_t m_lCurrentIndex = 0;
-    int32_t m_lStartIndex = 0;
-    BOOL m_bClearOnOutput = TRUE;
-    BOOL m_bClearPending = FALSE;
 };

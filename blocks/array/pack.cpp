@@ -152,7 +152,7 @@ HRESULT UnpackRow(const Variant& packed, int32_t number, Variant* out) {
 
 // --- OVPack -------------------------------------------------------------------
 
-COVPackCtrl::COVPackCtrl() : CArrayBlock(3) {}
+COVPackCtrl::COVPackCtrl() : CCollectingBlock(3) {}
 
 const DispatchTable& COVPackCtrl::PackMembers() {
     using C = COVPackCtrl;
@@ -177,18 +177,17 @@ void COVPackCtrl::SetInputArray(const Variant& value) {
     if (!IsNothing(InputArray)) {
         if (m_bClearPending) {
             m_packed.Clear();
-            m_lCurrentRow = m_lStartRow;
+            m_lCurrent = m_lStart;
             m_bClearPending = FALSE;
         }
-        const HRESULT status = m_packed.Pack(InputArray, m_lCurrentRow);
+        const HRESULT status = m_packed.Pack(InputArray, m_lCurrent);
         if (FAILED(status)) ReportNow(status);
     }
     SetInputValid(1, TRUE);
 }
 
 void COVPackCtrl::SetArrayNumber(int32_t row) {
-    m_lStartRow = row;
-    PutInputField(2, m_lCurrentRow, row);
+    MoveTo(row);
 }
 
 void COVPackCtrl::SetArray(const Variant& value) {
@@ -197,7 +196,7 @@ void COVPackCtrl::SetArray(const Variant& value) {
 }
 
 void COVPackCtrl::SetClearArray(const Variant&) {
-    m_lCurrentRow = m_lStartRow;
+    m_lCurrent = m_lStart;
     m_packed.Clear();
     ClearStatus();
     FireResults(this);
@@ -217,19 +216,15 @@ void COVPackCtrl::Compute() {
 
 void COVPackCtrl::DoPropExchange(CPropExchange* pPX) {
     ExchangeCommon(pPX);
-    PX_Long(pPX, "ArrayNumber", m_lCurrentRow, 0);
-    if (pPX->IsLoading()) m_lStartRow = m_lCurrentRow;
+    PX_Long(pPX, "ArrayNumber", m_lCurrent, 0);
+    if (pPX->IsLoading()) m_lStart = m_lCurrent;
     PX_Bool(pPX, "ClearOnOutput", m_bClearOnOutput, TRUE);
 }
 
 void COVPackCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
+    CCollectingBlock::OnResetState();
     InputArray.Clear();
     m_packed.Clear();
-    m_lCurrentRow = 0;
-    m_lStartRow = 0;
-    m_bClearOnOutput = TRUE;
-    m_bClearPending = FALSE;
     m_nHelpContext = PACK_HELP_CONTEXT;
 }
 

@@ -49,7 +49,7 @@ HRESULT UnpackRow(const Variant& packed, int32_t number, Variant* out);
 constexpr int32_t PACK_HELP_CONTEXT = 62;
 constexpr int32_t UNPACK_HELP_CONTEXT = 68;
 
-class COVPackCtrl : public CArrayBlock {
+class COVPackCtrl : public CCollectingBlock {
   public:
     COVPackCtrl();
 
@@ -60,13 +60,11 @@ class COVPackCtrl : public CArrayBlock {
     // Packs the value at once, then marks InputArray valid (which may run the block).
     void SetInputArray(const Variant& value);
     // Reads the current row; a put moves both the current and the start row.
-    int32_t GetArrayNumber() const { return m_lCurrentRow; }
+    int32_t GetArrayNumber() const { return m_lCurrent; }
     void SetArrayNumber(int32_t row);
     Variant GetArray() const { return m_packed.Value(); }
     void SetArray(const Variant& value);
     void SetClearArray(const Variant& any);
-    bool GetClearOnOutput() const { return m_bClearOnOutput != FALSE; }
-    void SetClearOnOutput(bool value) { PutBoundSetting(5, m_bClearOnOutput, BOOL{value}); }
     Variant Operate();
 
   protected:
@@ -77,11 +75,7 @@ class COVPackCtrl : public CArrayBlock {
 
   private:
     Variant InputArray;
-    int32_t m_lCurrentRow = 0;
-    int32_t m_lStartRow = 0;
     PackedRows m_packed;  // Array
-    BOOL m_bClearOnOutput = TRUE;
-    BOOL m_bClearPending = FALSE;
 };
 
 class COVUnpackCtrl : public CArrayOutputBlock {
