@@ -1,0 +1,131 @@
+#pragma once
+// The array rules every block that reads or builds arrays shares (the array
+// blocks and the signal blocks), over the platform's SafeArray:
+//
+// - An array value is a Variant holding a SafeArray of one element type with
+//   one or two dimensions; each dimension has a signed 32-bit lower bound and a
+//   count, valid indices run from the lower bound to lower bound + count - 1,
+//   and the first index runs fastest in storage. In a two-dimensional array the
+//   first index is the array number (the row), the second the array index.
+// - Elements are stored and fetched only in the sixteen storable element types
+//   (IsStorableElementType); a value enters an array converted to the array's
+//   element type by VariantChangeType, and a failed conversion is the caller's
+//   type mismatch (TYPE_E_TYPEMISMATCH).
+// - Index arithmetic is done in 64 bits, so bounds and counts at the limits of
+//   32 bits (INT32_MIN, INT32_MAX) are refused or reported, never wrapped.
+// - Every array a block creates or grows goes through CreateBlockArray or
+//   ResizeBlockArray, which refuse a request larger than the memory budget
+//   (half of the machine's memory by default): zero-filling such an array would
+//   take the host down before the block could report anything.
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <vector>
+
+#include "platform/safearray.h"
+
+// The array a value holds, when it holds one with at least one dimension; null
+// for scalars, empty values and dimensionless arrays.
+const SafeArray* ArrayOf(const Variant& value);
+SafeArray* ArrayOf(Variant& value);
+
+// Highest valid index of a dimension; lower bound - 1 for an empty one.
+int64_t UpperIndex(const SAFEARRAYBOUND& bound);
+// Whether `index` names an element of the dimension (signed comparison).
+bool InBounds(const SAFEARRAYBOUND& bound, int64_t index);
+
+// One dimension of an array to create, in 64 bits so that callers can pass
+// arithmetic on 32-bit indices without overflow checks of their own.
+struct ArrayExtent {
+    int64_t lowerBound = 0;
+    int64_t count = 0;
+};
+
+// Bytes one element of `vt` takes in storage (strings: the string object alone).
+size_t ElementBytes(VARTYPE vt);
+// The memory budget for one array, in bytes. Tests lower it to reach the
+// out-of-memory roads without using the memory; 0 restores the default.
+size_t ArrayByteLimit();
+void SetArrayByteLimitForTesting(size_t bytes);
+
+// Creates a zero-filled array of `vt` with one or two dimensions. Null when the
+// type cannot form an array (only the storable types and VT_VARIANT can), a
+// count is negative or above 32 bits, a lower bound or upper index is not a
+// 32-bit integer, the array would exceed the memory budget, or memory runs out.
+// Blocks report a null result as E_OUTOFMEMORY.
+SafeArrayPtr CreateBlockArray(VARTYPE vt, std::initializer_list<ArrayExtent> extents);
+// The one-dimensional case.
+SafeArrayPtr CreateBlockVector(VARTYPE vt, int64_t lowerBound, int64_t count);
+
+// CreateBlockVector for an output a block rebuilds on every run. When
+// `previous` holds an array of exactly this type and shape, its storage is
+// taken over instead of being freed and allocated anew (which hands large
+// arrays back to the system, to be faulted in again page by page); it is
+// zero-filled unless the caller will overwrite every element. `previous` is
+// left empty either way.
+enum class Reuse { ZeroFill, WillOverwrite };
+SafeArrayPtr RecreateBlockVector(Variant& previous, VARTYPE vt, int64_t lowerBound, int64_t count,
+                                 Reuse reuse);
+
+// Gives the last dimension a new lower bound and count with the platform's
+// resize rules (storage order kept, a lowered lower bound renumbers, added
+// elements zero). E_INVALIDARG for a negative count or bounds outside 32 bits,
+// E_OUTOFMEMORY over the memory budget or when growth fails; the array is then
+// unchanged. Growth one element at a time is amortised O(1).
+HRESULT ResizeBlockArray(SafeArray& array, int64_t lowerBound, int64_t count);
+
+// Converts `value` in place into an array's element type (VariantChangeType,
+// flags 0). Returns the conversion's result; on failure `value` is unchanged.
+// Nothing converts into an array of variants: variants are not storable.
+HRESULT ConvertToElement(Variant& value, VARTYPE elementType);
+
+// Storage offset of (row, index) in a two-dimensional array, or of (index) in a
+// one-dimensional one (`row` ignored); -1 outside the bounds.
+int64_t ElementOffset(const SafeArray& array, int32_t row, int32_t index);
+
+// Where a copy reads or writes: element i of run r is at storage offset
+// offset + r * runStep + i * step.
+struct ElementWalk {
+    size_t offset = 0;
+    size_t step = 1;
+    size_t runStep = 0;
+};
+
+// Copies `runs` runs of `count` elements from `src` to `dst`. Equal element
+// types copy directly (strings deep); otherwise each element is converted into
+// dst's type and one that does not convert is skipped, leaving its target as
+// it was. Returns the number of elements stored. Every offset walked must lie
+// inside its array (callers derive them from the bounds).
+size_t CopyElements(const SafeArray& src, ElementWalk from, SafeArray& dst, ElementWalk to,
+                    size_t count, size_t runs = 1);
+
+// --- bulk numeric access for the analysis blocks ----------------------------
+
+// Element types that read as numbers: the integer types, 4- and 8-byte floats.
+bool IsNumericElementType(VARTYPE vt);
+bool IsFloatElementType(VARTYPE vt);  // VT_R4, VT_R8
+
+// What a bulk read does with an element that does not convert (a string that is
+// not wholly a number, a number out of range).
+enum class BadElement { Fail, Skip };
+
+// Reads every element of `array` in storage order as T (float or double) into
+// *out (replacing it). `accepts` decides which element types may be read at
+// all; strings are accepted by passing a predicate that admits VT_BSTR.
+// TYPE_E_TYPEMISMATCH for an element type `accepts` refuses, or (BadElement::Fail)
+// an element that does not convert; E_OUTOFMEMORY when *out cannot grow. On a
+// failure *out holds the elements read before it.
+template <class T>
+HRESULT ReadNumbers(const SafeArray& array, bool (*accepts)(VARTYPE), BadElement onBad,
+                    std::vector<T>* out);
+// The common case: `value` must be a one-dimensional array of a numeric element
+// type or of strings, every element converting; TYPE_E_TYPEMISMATCH otherwise.
+template <class T>
+HRESULT ReadNumericVector(const Variant& value, std::vector<T>* out);
+
+// Makes *out a one-dimensional array of 4-byte floats (float) or 8-byte floats
+// (double) with the given lower bound holding `values`. E_OUTOFMEMORY (and
+// *out unchanged) when it cannot be created.
+template <class T>
+HRESULT MakeNumericVector(std::span<const T> values, int32_t lowerBound, Variant* out);

@@ -1,0 +1,89 @@
+// Random typed arrays and indexes into every member of the array blocks, run by
+// Operate, by wired triggers and by ClearArray, with saves and loads between.
+// Every run must report a status these blocks name, and the block must stay
+// usable. Arrays are limited to 1 MB so that huge requests take the
+// out-of-memory road instead of the machine's memory.
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <span>
+#include <string_view>
+
+#include "framework/block_array.h"
+#include "fuzz/random_array.h"
+#include "module/class_table.h"
+#include "platform/events.h"
+#include "platform/property_bag.h"
+
+namespace {
+
+constexpr std::string_view kBlocks[] = {"OVCollector",   "OVSetElement", "OVGetElement",
+                                        "OVConcatArray", "OVSubArray",   "OVPack",
+                                        "OVUnpack"};
+
+bool NamedStatus(int32_t status) {
+    switch (status) {
+        case S_OK:
+        case TYPE_E_TYPEMISMATCH:
+        case TYPE_E_OUTOFBOUNDS:
+        case ERROR_INVALID_DATA_HR:
+        case E_OUTOFMEMORY:
+        case E_INVALIDARG:  // a collection whose index ran past INT32_MAX
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool limited = (SetArrayByteLimitForTesting(1 << 20), true);
+    (void)limited;
+    FuzzBytes in(data, size);
+    ComPtr<COleControl> block = FindClass(kBlocks[in.Byte() % std::size(kBlocks)])->create();
+    block->InitNew();
+    block->Advise(
+        ComPtr<IDispatch>(MakeCom<EventSink>([](DISPID id, std::span<const Variant> args) {
+            if (id == 5) Require(NamedStatus(args[1].lVal()));  // ErrorOut ends every run
+        })));
+    auto put = [&](DISPID id, Variant value) {
+        Variant args[] = {std::move(value)};
+        return block->Invoke(id, DISPATCH_PROPERTYPUT, args, nullptr);
+    };
+    DISPID operate = DISPID_UNKNOWN;
+    Require(block->GetIDsOfNames("Operate", &operate) == S_OK);
+    for (int steps = 0; !in.Empty() && steps < 48; ++steps) {
+        switch (in.Byte() % 8) {
+            case 0:
+            case 1:  // a member before Operate: arrays, indexes, flags, ClearArray
+                put(1 + in.Byte() % (operate - 1), random_array::Value(in));
+                break;
+            case 2:
+                put(1 + in.Byte() % (operate - 1), Variant::I4(random_array::Index(in)));
+                break;
+            case 3:
+            case 4: {
+                Variant result;
+                Require(block->Invoke(operate, DISPATCH_METHOD, {}, &result) == S_OK);
+                Variant status;
+                Require(block->Invoke(0x10002, DISPATCH_PROPERTYGET, {}, &status) == S_OK);
+                Require(NamedStatus(status.lVal()));
+                break;
+            }
+            case 5:  // wired mode: invalidate an input or the trigger
+                put(0x10003, Variant::I4(in.Byte() % 2 ? 0x10001 : 1 + in.Byte() % 4));
+                break;
+            case 6:
+                put(0x10001, Variant::Bool(true));
+                break;
+            default: {
+                PropertyBag bag;
+                block->Save(bag);
+                block->Load(bag);
+                break;
+            }
+        }
+    }
+    return 0;
+}
