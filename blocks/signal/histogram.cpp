@@ -73,6 +73,10 @@ HistogramResult ComputeHistogram(std::span<const double> data, const HistogramSe
         return Failure(ERROR_INVALID_DATA_HR);
     }
 
+    // A layout far beyond the limit fails before any edge is made; one near
+    // it fails when the limit is reached.
+    const double limit = static_cast<double>(kMaxSignalElements);
+    if (nb > limit && (hi - lo) / inc > 2 * limit) return Failure(E_OUTOFMEMORY);
     HistogramResult r;
     for (double e = lo, i = 0; i < nb && e <= hi; e += inc, i += 1) {
         if (r.edges.size() == kMaxSignalElements) return Failure(E_OUTOFMEMORY);
