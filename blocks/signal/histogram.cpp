@@ -127,36 +127,42 @@ HistogramResult ComputeHistogram(std::span<const double> data, const HistogramSe
     return r;
 }
 
-std::vector<double> SortHistogramData(std::span<const double> data) {
-    std::vector<double> sorted(data.begin(), data.end());
-    if (sorted.size() > std::numeric_limits<uint32_t>::max()) {
-        std::stable_sort(sorted.begin(), sorted.end(),
+void SortHistogramData(std::span<const double> data, std::span<double> out) {
+    const size_t n = data.size();
+    std::copy(data.begin(), data.end(), out.begin());
+    if (n < 2) return;
+    if (n > std::numeric_limits<uint32_t>::max()) {
+        std::stable_sort(out.begin(), out.end(),
                          [](double a, double b) { return SortKey(a) < SortKey(b); });
-        return sorted;
+        return;
     }
-    // Least significant digit first, 16 bits per pass: each pass is stable,
-    // so the whole is. A pass whose digit is the same for every value is skipped.
-    constexpr int kDigitBits = 16, kPasses = 4;
+    // Least significant digit first, 11 bits per pass (few enough buckets to
+    // stay in cache): each pass is stable, so the whole is. A pass whose digit
+    // is the same for every value is skipped.
+    constexpr int kDigitBits = 11, kPasses = 6;
     constexpr size_t kBuckets = size_t{1} << kDigitBits;
+    auto digit = [](double x, int pass) {
+        return (SortKey(x) >> (pass * kDigitBits)) & (kBuckets - 1);
+    };
     std::vector<uint32_t> counts(kBuckets * kPasses, 0);
-    for (double x : sorted) {
-        const uint64_t k = SortKey(x);
+    for (double x : data) {
         for (int p = 0; p < kPasses; ++p)
-            ++counts[p * kBuckets + ((k >> (p * kDigitBits)) & (kBuckets - 1))];
+            ++counts[p * kBuckets + digit(x, p)];
     }
-    std::vector<double> scratch(sorted.size());
+    std::unique_ptr<double[]> scratch(new double[n]);  // no need to zero it
+    double* from = out.data();
+    double* to = scratch.get();
     for (int p = 0; p < kPasses; ++p) {
         uint32_t* c = &counts[p * kBuckets];
-        const uint64_t first = (SortKey(sorted.front()) >> (p * kDigitBits)) & (kBuckets - 1);
-        if (c[first] == sorted.size()) continue;
+        if (c[digit(from[0], p)] == n) continue;
         uint32_t sum = 0;
         for (size_t b = 0; b < kBuckets; ++b)
             sum += std::exchange(c[b], sum);
-        for (double x : sorted)
-            scratch[c[(SortKey(x) >> (p * kDigitBits)) & (kBuckets - 1)]++] = x;
-        sorted.swap(scratch);
+        for (size_t i = 0; i < n; ++i)
+            to[c[digit(from[i], p)]++] = from[i];
+        std::swap(from, to);
     }
-    return sorted;
+    if (from != out.data()) std::copy(from, from + n, out.data());
 }
 
 // --- the block --------------------------------------------------------------
@@ -260,7 +266,15 @@ void COVHistogramCtrl::SetHistogamArray(const Variant& value) {
 
 Variant COVHistogramCtrl::GetDataArray() {
     if (m_unsortedData) {
-        m_dataArray = MakeDoubleArray(SortHistogramData(*m_unsortedData));
+        const size_t n = m_unsortedData->size();
+        SafeArrayPtr sorted;
+        if (n <= kMaxSignalElements)
+            sorted = SafeArrayCreateVector(VT_R8, 0, static_cast<uint32_t>(n));
+        // Without memory for it the sorted data stays as it was.
+        if (sorted) {
+            SortHistogramData(*m_unsortedData, sorted->Data<double>());
+            m_dataArray = Variant::Array(std::move(sorted));
+        }
         m_unsortedData.reset();
     }
     return m_dataArray;

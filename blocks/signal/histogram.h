@@ -53,9 +53,10 @@ struct HistogramResult {
 // the counts equal those of a walk over the sorted data.
 HistogramResult ComputeHistogram(std::span<const double> data, const HistogramSettings& s);
 
-// `data` sorted ascending by a stable sort: equal values (-0 and +0 among
-// them) keep their arrival order, NaNs come last in arrival order.
-std::vector<double> SortHistogramData(std::span<const double> data);
+// Writes `data` into `out` (of the same size) sorted ascending by a stable
+// sort: equal values (-0 and +0 among them) keep their arrival order, NaNs
+// come last in arrival order.
+void SortHistogramData(std::span<const double> data, std::span<double> out);
 
 constexpr int32_t HISTOGRAM_HELP_CONTEXT = 574;
 

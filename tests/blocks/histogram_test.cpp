@@ -165,7 +165,8 @@ TEST(Histogram, SortIsStableWithSignedZerosAndNaNsLast) {
     std::vector<double> expected = data;
     std::stable_sort(expected.begin(), expected.end(),
                      [](double a, double b) { return !std::isnan(a) && (std::isnan(b) || a < b); });
-    const std::vector<double> sorted = SortHistogramData(data);
+    std::vector<double> sorted(data.size());
+    SortHistogramData(data, sorted);
     ASSERT_EQ(sorted.size(), expected.size());
     for (size_t i = 0; i < sorted.size(); ++i)
         ASSERT_EQ(std::bit_cast<uint64_t>(sorted[i]), std::bit_cast<uint64_t>(expected[i])) << i;
