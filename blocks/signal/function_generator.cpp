@@ -226,8 +226,9 @@ void COVFuncGenCtrl::DoPropExchange(CPropExchange* pPX) {
     double degrees = GetPhase();
     PX_Double(pPX, "Phase", degrees, 0.0);
     if (pPX->IsLoading()) p_.phase = degrees * kTwoPiSingle * kDegreesToTurns;
-    // Loading restores the running time; the start time stays until Time is put.
+    // Loading restores the running time; the start time is 0 until Time is put.
     PX_Double(pPX, "Time", m_dTime, 0.0);
+    if (pPX->IsLoading()) m_dStartTime = 0.0;
     PX_Double(pPX, "DampingFactor", p_.damping, 1.0);
     PX_Double(pPX, "Period", p_.period, 1.0);
     PX_Long(pPX, "ArraySize", m_lArraySize, 1);

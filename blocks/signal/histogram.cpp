@@ -116,13 +116,16 @@ HistogramResult ComputeHistogram(std::span<const double> data, const HistogramSe
     uint64_t total = 0;
     for (uint64_t c : counts)
         total += c;
+    // Any other Normalize value leaves the counts as they are.
     const double factor = s.normalize == lxNormalizeTo100     ? 100.0
                           : s.normalize == lxNormalizeToScale ? s.scale
                                                               : 0.0;
+    const bool normalize =
+        (s.normalize == lxNormalizeTo100 || s.normalize == lxNormalizeToScale) && total > 0;
     r.counts.resize(bins);
     for (size_t u = 0; u < bins; ++u) {
         const double c = static_cast<double>(counts[u]);
-        r.counts[u] = s.normalize == lxNone || total == 0 ? c : c / total * factor;
+        r.counts[u] = normalize ? c / static_cast<double>(total) * factor : c;
     }
     return r;
 }

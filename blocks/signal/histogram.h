@@ -48,7 +48,7 @@ struct HistogramResult {
 //     a set range, x + ε < min is below and x > max + ε above it: status
 //     DISP_E_OVERFLOW, and with lxCountOutlyingData they go to the end bins.
 //  5. Counts become count/total·100 or count/total·scale when asked; with a
-//     total of 0 they stay 0.
+//     total of 0, or another Normalize value, they stay as counted.
 // Each value's bin is found by arithmetic and corrected against the edges, so
 // the counts equal those of a walk over the sorted data.
 HistogramResult ComputeHistogram(std::span<const double> data, const HistogramSettings& s);
