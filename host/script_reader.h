@@ -145,7 +145,7 @@ struct QuitCommand {};
 using CommandBody =
     std::variant<NewCommand, SetCommand, GetCommand, CallCommand, InvalidateCommand, EventsCommand,
                  ReportsCommand, HaltCommand, OnCommand, SaveCommand, LoadCommand, ExpectCommand,
-                 RepeatCommand, EchoCommand, PlotCommand, ClassesCommand, HelpCommand, QuitCommand>;
+                 RepeatCommand, EchoCommand, ClassesCommand, HelpCommand, QuitCommand, PlotCommand>;
 
 struct Command {
     int line = 0;      // line number in its script (handler bodies: the `on` line)

@@ -271,7 +271,7 @@ Variant COVHistogramCtrl::GetDataArray() {
     if (m_unsortedData) {
         const size_t n = m_unsortedData->size();
         SafeArrayPtr sorted;
-        if (n <= kMaxSignalElements)
+        if (n <= std::numeric_limits<uint32_t>::max())
             sorted = SafeArrayCreateVector(VT_R8, 0, static_cast<uint32_t>(n));
         // Without memory for it the sorted data stays as it was.
         if (sorted) {

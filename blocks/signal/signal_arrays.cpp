@@ -8,11 +8,10 @@
 namespace {
 
 template <class T>
-bool ConvertAll(const SafeArray& a, std::vector<float>& out) {
+void ConvertAll(const SafeArray& a, std::vector<float>& out) {
     std::span<const T> in = a.Data<T>();
     for (size_t i = 0; i < in.size(); ++i)
         out[i] = static_cast<float>(in[i]);
-    return true;
 }
 
 // The whole text must be a number; leading blanks are allowed, trailing
@@ -146,15 +145,6 @@ bool AppendDoubles(const Variant& value, std::vector<double>& out) {
             break;
     }
     return true;
-}
-
-Variant MakeDoubleArray(std::span<const double> values) {
-    if (values.size() > kMaxSignalElements) return Variant();
-    SafeArrayPtr a = SafeArrayCreateVector(VT_R8, 0, static_cast<uint32_t>(values.size()));
-    if (!a) return Variant();
-    std::span<double> data = a->Data<double>();
-    std::copy(values.begin(), values.end(), data.begin());
-    return Variant::Array(std::move(a));
 }
 
 SafeArrayPtr MakeDoubleMatrix(uint32_t rows, uint32_t columns, std::span<double>* data) {

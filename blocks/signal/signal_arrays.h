@@ -37,10 +37,6 @@ FloatReading ReadFloatArray(const Variant& value, std::vector<float>& out);
 // false, appending nothing, for an array of two or more dimensions.
 bool AppendDoubles(const Variant& value, std::vector<double>& out);
 
-// A new one-dimensional array of 8-byte floats with lower bound 0 holding
-// `values`; an empty value when it cannot be created.
-Variant MakeDoubleArray(std::span<const double> values);
-
 // A new two-dimensional array of 8-byte floats with bounds (0..rows-1,
 // 0..columns-1), zero-filled; null when it cannot be created or would exceed
 // kMaxSignalElements. `data` points at its storage (first index fastest).
