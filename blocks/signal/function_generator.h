@@ -88,7 +88,8 @@ class COVFuncGenCtrl : public COVBaseMathCtrl {
     int32_t GetInputIndex(DISPID dispid) override;
     // ERROR_INVALID_DATA_HR when F or P is 0 for a periodic waveform (Value
     // kept) or the waveform is outside 0..6 (Value emptied); E_OUTOFMEMORY
-    // when the samples cannot be allocated (Value emptied).
+    // when the samples cannot be allocated or would be more than
+    // kMaxSignalElements (Value emptied).
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
     void DoPropExchange(CPropExchange* pPX) override;

@@ -93,14 +93,13 @@ HistogramResult ComputeHistogram(std::span<const double> data, const HistogramSe
     uint64_t below = 0, above = 0;
     const double perBin = 1 / inc;
     for (double x : data) {
+        // An outlier still goes through the bin test below, which keeps it
+        // out of every bin.
         if (setRange) {
             if (x + eps < lo) {
                 ++below;
-                continue;  // below the first edge: in no bin
-            }
-            if (x > top) {
+            } else if (x > top) {
                 ++above;
-                continue;  // above the last bin's top
             }
         }
         if (x != x) continue;
