@@ -289,6 +289,8 @@ void COVHistogramCtrl::SetDataArray(const Variant& value) {
 }
 
 void COVHistogramCtrl::SetClear(const Variant&) {
+    SetModifiedFlag();
+    NotifyBoundChange(14);
     m_inputValues.Clear();
     m_data = std::make_shared<std::vector<double>>();
     ClearStatus();
