@@ -73,13 +73,14 @@ HistogramResult ComputeHistogram(std::span<const double> data, const HistogramSe
         return Failure(ERROR_INVALID_DATA_HR);
     }
 
-    // A layout far beyond the limit fails before any edge is made; one near
-    // it fails when the limit is reached.
-    const double limit = static_cast<double>(kMaxSignalElements);
+    // The output holds two cells per bin. A layout far beyond the limit fails
+    // before any edge is made; one near it fails when the limit is reached.
+    constexpr size_t kMaxBins = kMaxSignalElements / 2;
+    const double limit = static_cast<double>(kMaxBins);
     if (nb > limit && (hi - lo) / inc > 2 * limit) return Failure(E_OUTOFMEMORY);
     HistogramResult r;
     for (double e = lo, i = 0; i < nb && e <= hi; e += inc, i += 1) {
-        if (r.edges.size() == kMaxSignalElements) return Failure(E_OUTOFMEMORY);
+        if (r.edges.size() == kMaxBins) return Failure(E_OUTOFMEMORY);
         r.edges.push_back(e);
     }
     const size_t bins = r.edges.size();

@@ -42,7 +42,8 @@ struct HistogramResult {
 //  2. Without width > 0, bins > 0 and min < max, all finite: ERROR_INVALID_DATA_HR
 //     (also for an empty list with a derived range).
 //  3. Edges from min by repeated addition of the width while fewer than `bins`
-//     and not above max (⌈bins⌉ at most); more than kMaxSignalElements: E_OUTOFMEMORY.
+//     and not above max (⌈bins⌉ at most); more than kMaxSignalElements/2
+//     (the output's two cells per bin): E_OUTOFMEMORY.
 //  4. With ε = width·1e-5, bin u < B-1 counts x when edge[u] - ε <= x < edge[u+1] - ε;
 //     the last bin when edge[B-1] - ε <= x <= max + ε. NaNs count nowhere. With
 //     a set range, x + ε < min is below and x > max + ε above it: status
