@@ -11,8 +11,8 @@ namespace {
 
 Variant Doubles(uint32_t rows, uint32_t columns, std::initializer_list<double> cells) {
     const SAFEARRAYBOUND bounds[2] = {{rows, 0}, {columns, 0}};
-    SafeArrayPtr a = rows == 1 ? SafeArrayCreateVector(VT_R8, 3, columns)
-                               : SafeArrayCreate(VT_R8, 2, bounds);
+    SafeArrayPtr a =
+        rows == 1 ? SafeArrayCreateVector(VT_R8, 3, columns) : SafeArrayCreate(VT_R8, 2, bounds);
     std::copy(cells.begin(), cells.end(), a->Data<double>().begin());
     return Variant::Array(std::move(a));
 }
