@@ -227,23 +227,4 @@ TEST(Histogram, StoredStateAndItsDefaults) {
     EXPECT_EQ(loaded.Get("BinMaxValue"), Variant::R8(0));
 }
 
-TEST(Histogram, OutOfRangeRunStillFiresItsResults) {
-    Block h("TALLYKIT.LXHistogramCtrl.1");
-    h.Put("Range", Variant::I2(lxSetRange));
-    h.Put("BinMaxValue", Variant::R8(10));
-    h.Put("NumberOfBins", Variant::I4(5));
-    h.Put("InputValues", Doubles({-1, 5}));
-    h.onEvent = [&](DISPID id, std::span<const Variant>) {
-        if (id == EVENTID_RUNBLOCK) h.Put("CancelBlock", Variant::I4(1));  // not asked
-    };
-    h.Take();
-    h.Call("Operate");
-    const harness::Trace fired = h.Take();
-    ASSERT_EQ(fired.size(), 5u);
-    EXPECT_EQ(fired[0], "RunBlock");
-    EXPECT_EQ(fired[1], "StatusReady");
-    EXPECT_EQ(fired[3].rfind("ErrorOccurred(-2147352566", 0), 0u) << fired[3];
-    EXPECT_EQ(fired[4], "ControlOut");
-}
-
 }  // namespace
