@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "framework/status.h"
+#include "host/plot.h"
 #include "module/class_table.h"
 #include "platform/property_bag.h"
 #include "platform/services.h"
@@ -524,6 +525,15 @@ void ScriptHost::Run(const EchoCommand& c, const Command& cmd, const Frame& fram
         }
     }
     out_ << text << '\n';
+}
+
+void ScriptHost::Run(const PlotCommand& c, const Command& cmd, const Frame& frame) {
+    if (!options_.fileAccess) return Diagnose(cmd, "file access is off");
+    Variant value;
+    if (!Access(c.target, DISPATCH_PROPERTYGET, nullptr, &value, cmd, frame)) return;
+    std::string why;
+    if (!WritePlotFile(value, Describe(c.target), c.path, &why))
+        Diagnose(cmd, "cannot plot " + why);
 }
 
 void ScriptHost::Run(const ClassesCommand&, const Command&, const Frame&) {

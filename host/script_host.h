@@ -99,6 +99,7 @@ class ScriptHost {
     void Run(const ExpectCommand& c, const Command& cmd, const Frame& frame);
     void Run(const RepeatCommand& c, const Command& cmd, const Frame& frame);
     void Run(const EchoCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const PlotCommand& c, const Command& cmd, const Frame& frame);
     void Run(const ClassesCommand& c, const Command& cmd, const Frame& frame);
     void Run(const HelpCommand& c, const Command& cmd, const Frame& frame);
     void Run(const QuitCommand& c, const Command& cmd, const Frame& frame);

@@ -304,6 +304,13 @@ bool ParseSave(ParseState& s) {
     return true;
 }
 
+bool ParsePlot(ParseState& s) {
+    PlotCommand c;
+    if (!s.Member(&c.target) || !s.Path(&c.path)) return false;
+    s.body = std::move(c);
+    return true;
+}
+
 bool ParseLoad(ParseState& s) {
     LoadCommand c;
     c.object = s.Identifier();
@@ -421,6 +428,8 @@ constexpr CommandSyntax kCommands[] = {
      &ParseExpect},
     {"repeat", "repeat N do COMMAND", "run COMMAND N times", &ParseRepeat},
     {"echo", "echo TEXT", "print TEXT", &ParseEcho},
+    {"plot", "plot OBJ.MEMBER FILE", "draw an array-valued member as an SVG chart into FILE",
+     &ParsePlot},
     {"classes", "classes", "list the creatable classes", &ParseClasses},
     {"help", "help [CLASS|OBJ]", "list the commands, or a class's members and events", &ParseHelp},
     {"quit", "quit", "stop the script", &ParseQuit},

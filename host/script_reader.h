@@ -17,6 +17,7 @@
 //   load OBJ CLASS FILE               expect OBJ.MEMBER[(ARG, ...)] == VALUE
 //   expect OBJ.MEMBER ~= VALUE TOL    repeat N do COMMAND
 //   echo TEXT                         classes
+//   plot OBJ.MEMBER FILE
 //   help [CLASS|OBJ]                  quit
 //
 // A VALUE (and an ARG or TOL) is a typed value literal (ParseValue), `$N` (the
@@ -130,6 +131,11 @@ struct EchoPiece {
 struct EchoCommand {
     std::vector<EchoPiece> pieces;
 };
+// Draws an array-valued member as an SVG chart into `path`.
+struct PlotCommand {
+    MemberRef target;
+    std::string path;
+};
 struct ClassesCommand {};
 struct HelpCommand {
     std::string topic;  // empty: the command list
@@ -139,7 +145,7 @@ struct QuitCommand {};
 using CommandBody =
     std::variant<NewCommand, SetCommand, GetCommand, CallCommand, InvalidateCommand, EventsCommand,
                  ReportsCommand, HaltCommand, OnCommand, SaveCommand, LoadCommand, ExpectCommand,
-                 RepeatCommand, EchoCommand, ClassesCommand, HelpCommand, QuitCommand>;
+                 RepeatCommand, EchoCommand, ClassesCommand, HelpCommand, QuitCommand, PlotCommand>;
 
 struct Command {
     int line = 0;      // line number in its script (handler bodies: the `on` line)

@@ -9,7 +9,8 @@ std::span<const ClassEntry> ClassTable() {
     static const std::vector<ClassEntry> table = [] {
         std::vector<ClassEntry> rows;
         for (auto family : {BaseClasses(), ArithmeticClasses(), ComparisonClasses(), LogicClasses(),
-                            DecisionClasses(), FormulaClasses(), ArrayClasses()}) {
+                            DecisionClasses(), FormulaClasses(), ArrayClasses(),
+                            SignalSourceClasses()}) {
             rows.insert(rows.end(), family.begin(), family.end());
         }
         return rows;

@@ -21,11 +21,7 @@ class CArrayBlock : public COVBaseMathCtrl {
         return COVBaseMathCtrl::GetInputIndex(dispid);
     }
     // The control version and the base's properties, before a block's own.
-    void ExchangeCommon(CPropExchange* pPX) {
-        uint32_t version = CONTROL_VERSION;
-        ExchangeVersion(pPX, version, CONTROL_VERSION);
-        COVBaseMathCtrl::DoPropExchange(pPX);
-    }
+    void ExchangeCommon(CPropExchange* pPX) { COVBaseMathCtrl::DoPropExchange(pPX); }
 
     // The input put steps for a field of any kind: store, mark modified, give
     // the bound-change notice, note the change and mark the input valid (which

@@ -79,6 +79,7 @@ TEST(ScriptReader, EveryCommandParses) {
         {"classes", 14, "classes"},
         {"help OVAdd", 15, "help"},
         {"quit", 16, "quit"},
+        {"plot a.Value \"a b.svg\"", 17, "plot"},
     };
     std::set<std::string_view> covered;
     for (const Case& c : cases) {

@@ -1,0 +1,245 @@
+#include "blocks/signal/function_generator.h"
+
+#include <cmath>
+
+#include "blocks/arith/random.h"
+#include "blocks/signal/signal_arrays.h"
+
+namespace {
+
+constexpr EnumValue kWaveformValues[] = {
+    {"ovConstantWaveform", ovConstantWaveform}, {"ovSquareWaveform", ovSquareWaveform},
+    {"ovSineWaveform", ovSineWaveform},         {"ovSawToothWaveform", ovSawToothWaveform},
+    {"ovRandomWaveform", ovRandomWaveform},     {"ovDampedSineWaveform", ovDampedSineWaveform},
+    {"ovRampWaveform", ovRampWaveform},
+};
+
+// 2/32767: scales a draw onto 0 ... 2.
+constexpr double kNoiseScale = 6.103701895199438e-05;
+
+// Member DISPIDs; all but Value (10) are inputs.
+constexpr DISPID kWaveform = 1, kFrequency = 2, kAmplitude = 3, kPhase = 4, kTime = 5, kDamping = 6,
+                 kPeriod = 7, kArraySize = 8, kSampleRate = 9, kValue = 10, kOffset = 11;
+
+template <class Sample>
+double Fill(double t, double step, std::span<double> out, Sample sample) {
+    for (double& y : out) {
+        const double s = sample(t);
+        t += step;
+        y = s;
+    }
+    return t;
+}
+
+// Position within the period of the triangle and the ramp, the phase turned
+// into a time shift.
+double PeriodPosition(const WaveformParams& p, double t) {
+    const double u = p.phase * p.period * kInverseTwoPiSingle + t;
+    double n = std::trunc(u / p.period);
+    if (u < 0) n -= 1;
+    return u - n * p.period;
+}
+
+}  // namespace
+
+const EnumDesc kWaveformEnum{"WAVEFORM_TYPE", kWaveformValues};
+
+double GenerateWaveform(const WaveformParams& p, double t, std::span<double> out) {
+    const double step = std::fabs(1.0 / p.sampleRate);
+    const double A = p.amplitude, O = p.offset, P = p.period;
+    const double w = kTwoPiSingle * p.frequency;
+    switch (p.waveform) {
+        case ovConstantWaveform:
+            return Fill(t, step, out, [&](double) { return A + O; });
+        case ovSquareWaveform:
+            return Fill(t, step, out, [&](double x) {
+                return A * std::sin(w * x + p.phase) >= 0 ? O + A : O - A;
+            });
+        case ovSineWaveform:
+            return Fill(t, step, out, [&](double x) { return A * std::sin(w * x + p.phase) + O; });
+        case ovSawToothWaveform:
+            return Fill(t, step, out, [&](double x) {
+                const double r = PeriodPosition(p, x);
+                return r <= P / 2 ? 4 * A * r / P - A + O : A - 4 * A * (r - P / 2) / P + O;
+            });
+        case ovRandomWaveform:
+            return Fill(t, step, out,
+                        [&](double) { return NextBlockRandom() * A * kNoiseScale - A + O; });
+        case ovDampedSineWaveform:
+            return Fill(t, step, out, [&](double x) {
+                if (x < 0) return A + O;
+                return A * std::sin(w * x + p.phase) * std::exp(-std::fabs(p.damping * x)) + O;
+            });
+        case ovRampWaveform:
+            return Fill(t, step, out, [&](double x) {
+                const double r = PeriodPosition(p, x);
+                return r <= P - 1 / (2 * p.sampleRate) ? 2 * A * r / P - A + O : O - A;
+            });
+        default:
+            return t;
+    }
+}
+
+// --- the block --------------------------------------------------------------
+
+COVFuncGenCtrl::COVFuncGenCtrl() : COVBaseMathCtrl(11) {}
+
+const DispatchTable& COVFuncGenCtrl::FuncGenMembers() {
+    using C = COVFuncGenCtrl;
+    static const DispatchTable table(
+        &COVBaseMathCtrl::BaseMembers(),
+        {
+            Property<&C::GetWaveform, &C::SetWaveform>("Waveform", kWaveform, "Waveform to make")
+                .Enum(kWaveformEnum),
+            Property<&C::GetFrequency, &C::SetFrequency>("Frequency", kFrequency,
+                                                         "Frequency in Hz"),
+            Property<&C::GetAmplitude, &C::SetAmplitude>("Amplitude", kAmplitude, "Amplitude"),
+            Property<&C::GetPhase, &C::SetPhase>("Phase", kPhase, "Phase in degrees"),
+            Property<&C::GetTime, &C::SetTime>("Time", kTime,
+                                               "Running time in seconds; a put sets the start"),
+            Property<&C::GetDampingFactor, &C::SetDampingFactor>("DampingFactor", kDamping,
+                                                                 "Decay rate of the damped sine"),
+            Property<&C::GetPeriod, &C::SetPeriod>("Period", kPeriod, "Period in seconds"),
+            Property<&C::GetArraySize, &C::SetArraySize>("ArraySize", kArraySize,
+                                                         "Samples per run"),
+            Property<&C::GetSampleRate, &C::SetSampleRate>("SampleRate", kSampleRate,
+                                                           "Samples per second"),
+            Property<&C::GetValue, &C::SetValue>("Value", kValue, "Samples of the last run"),
+            Property<&C::GetAmplitudeOffset, &C::SetAmplitudeOffset>(
+                "AmplitudeOffset", kOffset, "Offset added to every sample"),
+            Method<&C::Operate>("Operate", 12, "Makes one block of samples and returns Value"),
+        });
+    return table;
+}
+
+int32_t COVFuncGenCtrl::GetInputIndex(DISPID dispid) {
+    if (dispid >= kWaveform && dispid <= kSampleRate) return dispid + 1;
+    if (dispid == kOffset) return 11;
+    return COVBaseMathCtrl::GetInputIndex(dispid);
+}
+
+void COVFuncGenCtrl::InputArrived(DISPID dispid, bool rewind) {
+    if (rewind) m_dTime = m_dStartTime;
+    SetModifiedFlag();
+    NotifyBoundChange(dispid);
+    m_bInputChanged = TRUE;
+    SetInputValid(dispid, TRUE);
+}
+
+void COVFuncGenCtrl::SetWaveform(int32_t value) {
+    p_.waveform = value;
+    InputArrived(kWaveform, true);
+}
+
+void COVFuncGenCtrl::SetFrequency(double value) {
+    if (value != 0) {
+        p_.frequency = value;
+        p_.period = 1 / std::fabs(value);
+    }
+    InputArrived(kFrequency, true);
+}
+
+void COVFuncGenCtrl::SetAmplitude(double value) {
+    p_.amplitude = value;
+    InputArrived(kAmplitude, true);
+}
+
+void COVFuncGenCtrl::SetPhase(double degrees) {
+    p_.phase = degrees * kTwoPiSingle * kDegreesToTurns;
+    InputArrived(kPhase, true);
+}
+
+void COVFuncGenCtrl::SetTime(double value) {
+    m_dTime = m_dStartTime = value;
+    InputArrived(kTime, false);
+}
+
+void COVFuncGenCtrl::SetDampingFactor(double value) {
+    p_.damping = value;
+    InputArrived(kDamping, true);
+}
+
+void COVFuncGenCtrl::SetPeriod(double value) {
+    if (value != 0) {
+        p_.period = value;
+        p_.frequency = 1 / std::fabs(value);
+    }
+    InputArrived(kPeriod, true);
+}
+
+void COVFuncGenCtrl::SetArraySize(int32_t value) {
+    if (value > 0) m_lArraySize = value;
+    InputArrived(kArraySize, false);
+}
+
+void COVFuncGenCtrl::SetSampleRate(double value) {
+    if (value > 0) p_.sampleRate = value;
+    InputArrived(kSampleRate, true);
+}
+
+void COVFuncGenCtrl::SetAmplitudeOffset(double value) {
+    p_.offset = value;
+    InputArrived(kOffset, true);
+}
+
+Variant COVFuncGenCtrl::Operate() {
+    Compute();
+    return m_value;
+}
+
+void COVFuncGenCtrl::Compute() {
+    ClearStatus();
+    const bool periodic = p_.waveform != ovConstantWaveform && p_.waveform != ovRandomWaveform;
+    if (periodic && (p_.frequency == 0 || p_.period == 0)) {
+        m_lStatusCode = ERROR_INVALID_DATA_HR;
+        FireResults(this);
+        return;
+    }
+    m_value.Clear();
+    if (p_.waveform < ovConstantWaveform || p_.waveform > ovRampWaveform) {
+        m_lStatusCode = ERROR_INVALID_DATA_HR;
+        FireResults(this);
+        return;
+    }
+    if (m_lArraySize < 1) m_lArraySize = 1;
+    const uint32_t count = static_cast<uint32_t>(m_lArraySize);
+    SafeArrayPtr samples;
+    if (count <= kMaxSignalElements) samples = SafeArrayCreateVector(VT_R8, 0, count);
+    if (!samples) {
+        m_lStatusCode = E_OUTOFMEMORY;
+    } else {
+        m_dTime = GenerateWaveform(p_, m_dTime, samples->Data<double>());
+        m_value = Variant::Array(std::move(samples));
+    }
+    if (p_.waveform == ovDampedSineWaveform) m_dTime = m_dStartTime;
+    FireResults(this);
+}
+
+void COVFuncGenCtrl::DoPropExchange(CPropExchange* pPX) {
+    uint32_t version = CONTROL_VERSION;
+    ExchangeVersion(pPX, version, CONTROL_VERSION);
+    COVBaseMathCtrl::DoPropExchange(pPX);
+    PX_Long(pPX, "Waveform", p_.waveform, ovSineWaveform);
+    PX_Double(pPX, "Frequency", p_.frequency, 1.0);
+    PX_Double(pPX, "Amplitude", p_.amplitude, 1.0);
+    PX_Double(pPX, "AmplitudeOffset", p_.offset, 0.0);
+    double degrees = GetPhase();
+    PX_Double(pPX, "Phase", degrees, 0.0);
+    if (pPX->IsLoading()) p_.phase = degrees * kTwoPiSingle * kDegreesToTurns;
+    // Loading restores the running time; the start time is 0 until Time is put.
+    PX_Double(pPX, "Time", m_dTime, 0.0);
+    if (pPX->IsLoading()) m_dStartTime = 0.0;
+    PX_Double(pPX, "DampingFactor", p_.damping, 1.0);
+    PX_Double(pPX, "Period", p_.period, 1.0);
+    PX_Long(pPX, "ArraySize", m_lArraySize, 1);
+    PX_Double(pPX, "SampleRate", p_.sampleRate, 10.0);
+}
+
+void COVFuncGenCtrl::OnResetState() {
+    COVBaseMathCtrl::OnResetState();
+    p_ = WaveformParams{};
+    m_dTime = m_dStartTime = 0.0;
+    m_lArraySize = 1000;
+    m_value.Clear();
+    m_nHelpContext = FUNCGEN_HELP_CONTEXT;
+}

@@ -1,0 +1,99 @@
+#include "blocks/signal/statistics.h"
+
+#include "blocks/signal/analysis.h"
+#include "blocks/signal/signal_arrays.h"
+
+StatisticsResult ComputeStatistics(const Variant& value, std::vector<float>& buffer) {
+    StatisticsResult r;
+    const FloatReading reading = ReadFloatArray(value, buffer);
+    r.status = reading.status;
+    if (reading.read > 0) {
+        r.hasRange = true;
+        float lo = buffer[0], hi = buffer[0];
+        for (size_t i = 1; i < reading.read; ++i) {
+            const float x = buffer[i];
+            if (x < lo) lo = x;
+            if (x >= hi) hi = x;
+        }
+        r.minValue = lo;
+        r.maxValue = hi;
+    }
+    if (r.status != 0) return r;
+    if (buffer.empty()) {
+        r.status = ERROR_INVALID_DATA_HR;
+        return r;
+    }
+    ovmStatistics(static_cast<int32_t>(buffer.size()), buffer.data(), &r.mean, &r.variance,
+                  &r.stdDeviation, &r.avgDeviation);
+    return r;
+}
+
+CStatisticsCtrl::CStatisticsCtrl() : COVBaseMathCtrl(2) {}
+
+const DispatchTable& CStatisticsCtrl::StatisticsMembers() {
+    using C = CStatisticsCtrl;
+    static const DispatchTable table(
+        &COVBaseMathCtrl::BaseMembers(),
+        {
+            Property<&C::GetValue, &C::SetValue>("Value", 1, "Array of numbers to describe"),
+            Property<&C::GetOutput<&C::m_fMean>, &C::SetOutput<&C::m_fMean>>("Mean", 2,
+                                                                             "Mean of the values"),
+            Property<&C::GetOutput<&C::m_fVariance>, &C::SetOutput<&C::m_fVariance>>(
+                "Variance", 3, "Sample variance (divisor n - 1)"),
+            Property<&C::GetOutput<&C::m_fStdDeviation>, &C::SetOutput<&C::m_fStdDeviation>>(
+                "StdDeviation", 4, "Sample standard deviation"),
+            Property<&C::GetOutput<&C::m_fAvgDeviation>, &C::SetOutput<&C::m_fAvgDeviation>>(
+                "AvgDeviation", 5, "Mean absolute deviation about the mean"),
+            Property<&C::GetOutput<&C::m_fMinValue>, &C::SetOutput<&C::m_fMinValue>>(
+                "MinValue", 6, "Smallest value"),
+            Property<&C::GetOutput<&C::m_fMaxValue>, &C::SetOutput<&C::m_fMaxValue>>(
+                "MaxValue", 7, "Largest value"),
+            Method<&C::Operate>("Operate", 8, "Computes at once"),
+        });
+    return table;
+}
+
+int32_t CStatisticsCtrl::GetInputIndex(DISPID dispid) {
+    if (dispid == 1) return 2;
+    return COVBaseMathCtrl::GetInputIndex(dispid);
+}
+
+void CStatisticsCtrl::SetValue(const Variant& value) {
+    m_value = value;
+    SetModifiedFlag();
+    if (!m_bWiredMode) return;
+    m_bInputChanged = TRUE;
+    SetInputValid(1, TRUE);
+}
+
+void CStatisticsCtrl::Compute() {
+    ClearStatus();
+    const StatisticsResult r = ComputeStatistics(m_value, m_buffer);
+    if (r.hasRange) {
+        m_fMinValue = r.minValue;
+        m_fMaxValue = r.maxValue;
+    }
+    m_lStatusCode = r.status;
+    if (r.status == 0) {
+        m_fMean = r.mean;
+        m_fVariance = r.variance;
+        m_fStdDeviation = r.stdDeviation;
+        m_fAvgDeviation = r.avgDeviation;
+    }
+    FireResults(this);
+}
+
+// Nothing of its own persists; the outputs are results.
+void CStatisticsCtrl::DoPropExchange(CPropExchange* pPX) {
+    uint32_t version = CONTROL_VERSION;
+    ExchangeVersion(pPX, version, CONTROL_VERSION);
+    COVBaseMathCtrl::DoPropExchange(pPX);
+}
+
+void CStatisticsCtrl::OnResetState() {
+    COVBaseMathCtrl::OnResetState();
+    m_value.Clear();
+    m_fMean = m_fVariance = m_fStdDeviation = m_fAvgDeviation = 0;
+    m_fMinValue = m_fMaxValue = 0;
+    m_nHelpContext = STATISTICS_HELP_CONTEXT;
+}

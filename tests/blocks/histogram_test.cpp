@@ -1,0 +1,230 @@
+#include "blocks/signal/histogram.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <random>
+
+#include "platform/safearray.h"
+#include "tests/support/block_harness.h"
+
+namespace {
+
+using harness::Block;
+
+const double kNaN = std::nan("");
+
+// The counts by the described walk over the sorted data, independent of the
+// block's arithmetic: edges by repeated addition, the current bin advanced
+// while the next edge - ε <= x.
+std::vector<double> WalkCounts(std::vector<double> data, double lo, double hi, double inc,
+                               double nb, bool setRange, bool countOutliers) {
+    std::stable_sort(data.begin(), data.end(),
+                     [](double a, double b) { return !std::isnan(a) && (std::isnan(b) || a < b); });
+    std::vector<double> edges;
+    for (double e = lo, i = 0; i < nb && e <= hi; e += inc, i += 1)
+        edges.push_back(e);
+    const size_t B = edges.size();
+    const double eps = inc * 1e-05;
+    std::vector<double> counts(B, 0);
+    double below = 0, above = 0;
+    size_t cur = 0;
+    for (double x : data) {
+        if (setRange && x + eps < lo)
+            ++below;
+        else if (setRange && x > hi + eps)
+            ++above;
+        while (cur + 1 < B && edges[cur + 1] - eps <= x)
+            ++cur;
+        if (cur + 1 < B ? edges[cur] - eps <= x && x < edges[cur + 1] - eps
+                        : edges[cur] - eps <= x && x <= hi + eps)
+            ++counts[cur];
+    }
+    if (countOutliers) {
+        counts.front() += below;
+        counts.back() += above;
+    }
+    return counts;
+}
+
+struct HistCase {
+    const char* what;
+    std::vector<double> data;
+    HistogramSettings s;
+    int32_t status;
+    std::vector<double> edges, counts;
+};
+
+TEST(Histogram, LayoutsAndCounts) {
+    const std::vector<double> five = {4, 2, 1, 3, 2};
+    HistogramSettings set010{0, 5, 0, 10, lxSetRange};
+    HistogramSettings counted = set010;
+    counted.outlying = lxCountOutlyingData;
+    HistogramSettings percent{0, 2, 0, 0, lxDeriveRange, lxNormalizeTo100};
+    HistogramSettings scaled = percent;
+    scaled.normalize = lxNormalizeToScale;
+    scaled.scale = 2;
+    const HistCase cases[] = {
+        {"three bins", five, {0, 3}, 0, {1, 2, 3}, {1, 2, 2}},
+        {"increment 1.5", five, {1.5, 0}, 0, {1, 2.5}, {3, 2}},
+        {"fractional bins", five, {1.2, 0}, 0, {1, 2.2, 3.4}, {3, 1, 1}},
+        {"discarded outliers",
+         {-1, 5, 11},
+         set010,
+         DISP_E_OVERFLOW,
+         {0, 2, 4, 6, 8},
+         {0, 0, 1, 0, 0}},
+        {"counted outliers",
+         {-1, 5, 11},
+         counted,
+         DISP_E_OVERFLOW,
+         {0, 2, 4, 6, 8},
+         {1, 0, 1, 0, 1}},
+        {"within ε of the ends", {-1e-6, 10 + 1e-6}, set010, 0, {0, 2, 4, 6, 8}, {1, 0, 0, 0, 1}},
+        {"edge and just below it",
+         {2, 2 - 1e-6, 2 - 1e-3},
+         set010,
+         0,
+         {0, 2, 4, 6, 8},
+         {1, 2, 0, 0, 0}},
+        {"to 100", {0, 1, 1, 1}, percent, 0, {0, 0.5}, {25, 75}},
+        {"to scale", {0, 1, 1, 1}, scaled, 0, {0, 0.5}, {0.5, 1.5}},
+        {"nothing to normalise",
+         {-5, 20},
+         {0, 2, 0, 10, lxSetRange, lxNormalizeTo100},
+         DISP_E_OVERFLOW,
+         {0, 5},
+         {0, 0}},
+        {"NaN and ±0", {kNaN, -0.0, 1, 0.0}, {0, 2}, 0, {0, 0.5}, {2, 1}},
+        {"one value", {3}, {0, 3}, ERROR_INVALID_DATA_HR, {}, {}},
+        {"no values", {}, {0, 3}, ERROR_INVALID_DATA_HR, {}, {}},
+        {"infinite range", {0, INFINITY}, {0, 3}, ERROR_INVALID_DATA_HR, {}, {}},
+        {"no bins", five, {0, 0}, ERROR_INVALID_DATA_HR, {}, {}},
+        {"negative bins", five, {0, -3}, ERROR_INVALID_DATA_HR, {}, {}},
+        {"min above max", five, {0, 3, 5, 1, lxSetRange}, ERROR_INVALID_DATA_HR, {}, {}},
+        {"a billion bins", five, {0, 1e9}, E_OUTOFMEMORY, {}, {}},
+    };
+    for (const HistCase& c : cases) {
+        const HistogramResult r = ComputeHistogram(c.data, c.s);
+        EXPECT_EQ(r.status, c.status) << c.what;
+        ASSERT_EQ(r.edges.size(), c.edges.size()) << c.what;
+        for (size_t u = 0; u < c.edges.size(); ++u)
+            EXPECT_NEAR(r.edges[u], c.edges[u], 1e-12) << c.what;
+        EXPECT_EQ(r.counts, c.counts) << c.what;
+    }
+}
+
+// The arithmetic bin finding agrees with the walk on data full of edges,
+// near-edges, outliers, NaNs and signed zeros.
+TEST(Histogram, CountsMatchTheSortedWalk) {
+    std::mt19937 gen(11);
+    std::uniform_real_distribution<double> uniform(-2, 12);
+    std::uniform_int_distribution<int> pick(0, 9);
+    for (int trial = 0; trial < 40; ++trial) {
+        std::vector<double> data;
+        for (int i = 0; i < 500; ++i) {
+            const int k = pick(gen);
+            data.push_back(k == 0   ? kNaN
+                           : k == 1 ? -0.0
+                           : k < 5  ? std::round(uniform(gen))
+                                    : uniform(gen));
+        }
+        HistogramSettings s;
+        s.range = trial % 2 ? lxSetRange : lxDeriveRange;
+        s.minValue = 0;
+        s.maxValue = 10;
+        s.outlying = trial % 4 < 2 ? lxCountOutlyingData : lxDiscardOutlyingData;
+        if (trial % 3 == 0) {
+            s.bins = 0;
+            s.increment = 0.7 + trial * 0.01;
+        } else {
+            s.bins = 3 + trial;
+        }
+        const HistogramResult r = ComputeHistogram(data, s);
+        ASSERT_TRUE(r.status == 0 || r.status == DISP_E_OVERFLOW) << trial;
+        double lo = s.minValue, hi = s.maxValue;
+        if (s.range == lxDeriveRange) {
+            lo = INFINITY;
+            hi = -INFINITY;
+            for (double x : data) {
+                if (x < lo) lo = x;
+                if (x > hi) hi = x;
+            }
+        }
+        const double inc = s.increment != 0 ? s.increment : (hi - lo) / s.bins;
+        const double nb = s.bins != 0 ? s.bins : (hi - lo) / inc;
+        EXPECT_EQ(r.counts, WalkCounts(data, lo, hi, inc, nb, s.range == lxSetRange,
+                                       s.outlying == lxCountOutlyingData))
+            << trial;
+    }
+}
+
+TEST(Histogram, SortIsStableWithSignedZerosAndNaNsLast) {
+    const double nan2 = -kNaN;
+    std::vector<double> data = {3, kNaN, -0.0, 1e300, 0.0, -INFINITY, nan2, -0.0, -2.5, INFINITY};
+    std::mt19937 gen(3);
+    std::uniform_real_distribution<double> uniform(-1e6, 1e6);
+    for (int i = 0; i < 70000; ++i)
+        data.push_back(i % 7 ? uniform(gen) : static_cast<double>(i % 13) - 6);
+    std::vector<double> expected = data;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](double a, double b) { return !std::isnan(a) && (std::isnan(b) || a < b); });
+    std::vector<double> sorted(data.size());
+    SortHistogramData(data, sorted);
+    ASSERT_EQ(sorted.size(), expected.size());
+    for (size_t i = 0; i < sorted.size(); ++i)
+        ASSERT_EQ(std::bit_cast<uint64_t>(sorted[i]), std::bit_cast<uint64_t>(expected[i])) << i;
+}
+
+Variant Doubles(std::initializer_list<double> items) {
+    SafeArrayPtr a = SafeArrayCreateVector(VT_R8, 0, static_cast<uint32_t>(items.size()));
+    std::copy(items.begin(), items.end(), a->Data<double>().begin());
+    return Variant::Array(std::move(a));
+}
+
+TEST(Histogram, BlockCollectsAccumulatesAndClears) {
+    Block h("TALLYKIT.LXHistogramCtrl.1");
+    h.Put("NumberOfBins", Variant::I4(2));
+    h.Put("InputValues", Doubles({5, 6}));
+    h.Put("InputValues", Doubles({1, 2}));  // replaces
+    h.Put("Accumulate", Variant::Bool(true));
+    h.Put("InputValues", Variant::Str("3.5"));
+    h.Put("InputValues", Variant::Str("x"));  // skipped
+    h.Call("Operate");
+    EXPECT_EQ(h.Get("DataArray"), Doubles({1, 2, 3.5}));
+    h.Put("BinIncrement", Variant::R8(1));
+    EXPECT_EQ(h.Get("NumberOfBins"), Variant::I4(0));
+    h.Take();
+    h.Put("Clear", Variant::I4(1));
+    EXPECT_EQ(h.Take(), (harness::Trace{"RunBlock", "StatusReady",
+                                        "ErrorOut(self, 0, \"No Errors\")", "ControlOut"}));
+    h.Call("Operate");  // nothing left to derive a range from
+    EXPECT_EQ(h.Get("StatusCode"), Variant::I4(ERROR_INVALID_DATA_HR));
+    EXPECT_EQ(h.Get("DataArray"), Doubles({1, 2, 3.5}));  // outputs kept
+
+    const SAFEARRAYBOUND square[2] = {{2, 0}, {2, 0}};
+    h.Put("InputValues", Variant::Array(SafeArrayCreate(VT_R8, 2, square)));
+    EXPECT_EQ(h.Get("StatusCode"), Variant::I4(TYPE_E_TYPEMISMATCH));
+    EXPECT_EQ(static_cast<COVBaseMathCtrl&>(*h.control).StatusMessage(), "Type Mismatch");
+}
+
+TEST(Histogram, StoredStateAndItsDefaults) {
+    Block h("TALLYKIT.LXHistogramCtrl.1");
+    EXPECT_EQ(h.Get("TriggerError"), Variant::Bool(false));  // a new block
+    PropertyBag empty;
+    h.control->Load(empty);
+    EXPECT_EQ(h.Get("TriggerError"), Variant::Bool(true));  // a stored state without it
+    h.Put("BinIncrement", Variant::Str("0.5"));
+    h.Put("BinMaxValue", Variant::Str("x"));  // ignored
+    PropertyBag bag;
+    h.control->Save(bag);
+    Block loaded("TALLYKIT.LXHistogramCtrl.1");
+    loaded.control->Load(bag);
+    EXPECT_EQ(loaded.Get("BinIncrement"), Variant::R8(0.5));
+    EXPECT_EQ(loaded.Get("NumberOfBins"), Variant::I4(0));
+    EXPECT_EQ(loaded.Get("BinMaxValue"), Variant::R8(0));
+}
+
+}  // namespace

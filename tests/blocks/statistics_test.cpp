@@ -1,0 +1,116 @@
+#include "blocks/signal/statistics.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+#include <random>
+
+#include "blocks/signal/analysis.h"
+#include "platform/safearray.h"
+#include "tests/support/block_harness.h"
+
+namespace {
+
+using harness::Block;
+
+template <class T>
+Variant Vector(VARTYPE vt, std::initializer_list<T> items, int32_t lower = 0) {
+    SafeArrayPtr a = SafeArrayCreateVector(vt, lower, static_cast<uint32_t>(items.size()));
+    int32_t i = lower;
+    for (const T& item : items) {
+        Variant v;
+        if constexpr (std::is_same_v<T, const char*>) {
+            v = Variant::Str(item);
+        } else {
+            v = Variant::R8(item);
+            VariantChangeType(&v, &v, 0, vt);
+        }
+        SafeArrayPutElement(a.get(), &i, v);
+        ++i;
+    }
+    return Variant::Array(std::move(a));
+}
+
+// The textbook moments in double precision, independent of the routine.
+TEST(Statistics, RoutineAgreesWithTextbookMoments) {
+    std::mt19937 gen(7);
+    std::normal_distribution<float> dist(100.0f, 3.0f);
+    std::vector<float> x(10001);
+    for (float& v : x)
+        v = dist(gen);
+    const double n = static_cast<double>(x.size());
+    const double mean = std::accumulate(x.begin(), x.end(), 0.0) / n;
+    double q = 0, ad = 0;
+    for (float v : x) {
+        q += (v - mean) * (v - mean);
+        ad += std::fabs(v - mean);
+    }
+    float m, var, sd, avg;
+    ovmStatistics(static_cast<int32_t>(x.size()), x.data(), &m, &var, &sd, &avg);
+    EXPECT_NEAR(m, mean, 1e-4);
+    EXPECT_NEAR(var, q / (n - 1), 1e-3);
+    EXPECT_NEAR(sd, std::sqrt(q / (n - 1)), 1e-4);
+    EXPECT_NEAR(avg, ad / n, 1e-3);
+
+    const float one = 4.5f;
+    ovmStatistics(1, &one, &m, &var, &sd, &avg);
+    EXPECT_EQ(m, 4.5f);
+    EXPECT_EQ(avg, 0.0f);
+    EXPECT_TRUE(std::isnan(var) && std::isnan(sd));
+}
+
+TEST(Statistics, InputsByKind) {
+    struct Case {
+        const char* what;
+        Variant input;
+        int32_t status;
+        float mean, variance, minValue, maxValue;
+    };
+    const Variant eight = Vector(VT_R8, {2.0, 4.0, 4.0, 4.0, 5.0, 5.0, 7.0, 9.0});
+    const SAFEARRAYBOUND square[2] = {{2, 0}, {2, 0}};
+    const float keep = -1;  // the moments' value before the run
+    const Case cases[] = {
+        {"doubles", eight, 0, 5, 32.0f / 7, 2, 9},
+        {"strings", Vector<const char*>(VT_BSTR, {"2", " 4", "4", "4", "5", "5", "7", "9"}), 0, 5,
+         32.0f / 7, 2, 9},
+        {"bytes", Vector(VT_UI1, {200.0, 100.0}), 0, 150, 5000, 100, 200},
+        {"lower bound 5", Vector(VT_I4, {1.0, 3.0}, 5), 0, 2, 2, 1, 3},
+        {"trailing blank", Vector<const char*>(VT_BSTR, {"1", "4 ", "9"}), TYPE_E_TYPEMISMATCH,
+         keep, keep, 1, 1},
+        {"not a number", Vector<const char*>(VT_BSTR, {"x"}), TYPE_E_TYPEMISMATCH, keep, keep, keep,
+         keep},
+        {"Booleans", Vector(VT_BOOL, {1.0}), TYPE_E_TYPEMISMATCH, keep, keep, keep, keep},
+        {"two dimensions", Variant::Array(SafeArrayCreate(VT_R8, 2, square)), TYPE_E_TYPEMISMATCH,
+         keep, keep, keep, keep},
+        {"a number", Variant::R8(3), TYPE_E_TYPEMISMATCH, keep, keep, keep, keep},
+        {"empty array", Vector(VT_R8, std::initializer_list<double>{}), ERROR_INVALID_DATA_HR, keep,
+         keep, keep, keep},
+    };
+    for (const Case& c : cases) {
+        Block b("Statistics");
+        for (const char* out : {"Mean", "Variance", "MinValue", "MaxValue"})
+            b.Put(out, Variant::R4(keep));
+        b.Put("Value", c.input);
+        b.Call("Operate");
+        EXPECT_EQ(b.Get("StatusCode"), Variant::I4(c.status)) << c.what;
+        EXPECT_FLOAT_EQ(b.Get("Mean").fltVal(), c.mean) << c.what;
+        EXPECT_FLOAT_EQ(b.Get("Variance").fltVal(), c.variance) << c.what;
+        EXPECT_FLOAT_EQ(b.Get("MinValue").fltVal(), c.minValue) << c.what;
+        EXPECT_FLOAT_EQ(b.Get("MaxValue").fltVal(), c.maxValue) << c.what;
+    }
+}
+
+TEST(Statistics, ValuePutRunsOnlyInWiredMode) {
+    Block b("Statistics");
+    b.Put("Value", Vector(VT_R8, {1.0, 3.0}));
+    EXPECT_TRUE(b.Take().empty());
+    EXPECT_EQ(b.Get("Mean"), Variant::R4(0));
+    b.Invalidate({"Value"});
+    b.Take();
+    b.Put("Value", Vector(VT_R8, {1.0, 3.0}));
+    EXPECT_EQ(b.Get("Mean"), Variant::R4(2));
+    EXPECT_EQ(b.Take().front(), "RunBlock");
+}
+
+}  // namespace
