@@ -146,7 +146,8 @@ void CFIRFilterCtrl::SetWindowType(int16_t value) {
 
 void CFIRFilterCtrl::Design() {
     m_filter.reset();
-    if (!FirSettingsValid(m_settings)) return;
+    // Loaded settings are not checked on the way in; design only what is defined.
+    if (!FilterTypeValid(m_settings.filterType) || !NumOfCoeffValid(m_settings.numOfCoeff)) return;
     try {
         m_filter = std::make_unique<FirFilter>(DesignFirCoefficients(m_settings));
     } catch (const std::bad_alloc&) {

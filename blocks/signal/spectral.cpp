@@ -443,12 +443,6 @@ bool WindowTypeValid(int16_t type) {
     return type >= DIGITAL_WINDOW_RECTANGLE && type <= DIGITAL_WINDOW_BLACKMAN;
 }
 
-bool FirSettingsValid(const FirSettings& s) {
-    return FilterTypeValid(s.filterType) && NumOfCoeffValid(s.numOfCoeff) &&
-           LowCutoffValid(s, s.lowCutoff) && HighCutoffValid(s, s.highCutoff) &&
-           WindowTypeValid(s.windowType);
-}
-
 std::vector<float> DesignFirCoefficients(const FirSettings& s) {
     const int32_t n = s.numOfCoeff;
     std::vector<float> h(static_cast<size_t>(std::max(n, 0)));

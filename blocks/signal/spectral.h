@@ -99,7 +99,6 @@ bool NumOfCoeffValid(int16_t n);
 bool LowCutoffValid(const FirSettings& s, float low);
 bool HighCutoffValid(const FirSettings& s, float high);
 bool WindowTypeValid(int16_t type);
-bool FirSettingsValid(const FirSettings& s);
 
 // The windowed coefficients h[0 .. N-1] of valid settings: with
 // M = (N - 1)/2 and t = k - M (floats) and omega = 2*pi*f (float),
