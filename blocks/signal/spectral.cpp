@@ -164,6 +164,18 @@ void StagePlain(float* data, int32_t n, int32_t half, const double* w) {
 }
 
 #if TK_SPECTRAL_X86
+// The value a double takes when stored to a float and read back.
+__attribute__((target("avx2"))) inline __m256d RoundToFloat(__m256d x) {
+    return _mm256_cvtps_pd(_mm256_cvtpd_ps(x));
+}
+
+// (a - b) * w for two complex lanes, as Butterfly computes it.
+__attribute__((target("avx2"))) inline __m256d TwiddleProduct(__m256d d, __m256d tw) {
+    const __m256d byRe = _mm256_mul_pd(d, _mm256_movedup_pd(tw));
+    const __m256d byIm = _mm256_mul_pd(_mm256_permute_pd(d, 0x5), _mm256_permute_pd(tw, 0xF));
+    return _mm256_addsub_pd(byRe, byIm);
+}
+
 // Two complex butterflies per vector, in the plain road's operations: the
 // re and im lanes of (a - b) * w come from one product with w's real part
 // duplicated and one with its imaginary part, joined by addsub.
@@ -177,12 +189,29 @@ __attribute__((target("avx2"))) void StageAvx2(float* data, int32_t n, int32_t h
             const __m256d vb = _mm256_cvtps_pd(_mm_loadu_ps(b + 2 * j));
             const __m256d tw = _mm256_loadu_pd(w + 2 * j);
             _mm_storeu_ps(a + 2 * j, _mm256_cvtpd_ps(_mm256_add_pd(va, vb)));
-            const __m256d d = _mm256_sub_pd(va, vb);
-            const __m256d byRe = _mm256_mul_pd(d, _mm256_movedup_pd(tw));
-            const __m256d byIm =
-                _mm256_mul_pd(_mm256_permute_pd(d, 0x5), _mm256_permute_pd(tw, 0xF));
-            _mm_storeu_ps(b + 2 * j, _mm256_cvtpd_ps(_mm256_addsub_pd(byRe, byIm)));
+            _mm_storeu_ps(b + 2 * j, _mm256_cvtpd_ps(TwiddleProduct(_mm256_sub_pd(va, vb), tw)));
         }
+    }
+}
+
+// The last two stages (span 4, then span 2) in one pass over groups of four,
+// the first stage's results rounded to float as if stored in between.
+__attribute__((target("avx2"))) void LastStagesAvx2(float* data, int32_t n, const double* w4,
+                                                    const double* w2) {
+    const __m256d tw4 = _mm256_loadu_pd(w4);
+    const __m256d tw2 = _mm256_setr_pd(w2[0], w2[1], w2[0], w2[1]);
+    for (int32_t group = 0; group < n; group += 4) {
+        float* z = data + 2 * static_cast<size_t>(group);
+        const __m256d lo = _mm256_cvtps_pd(_mm_loadu_ps(z));      // z0, z1
+        const __m256d hi = _mm256_cvtps_pd(_mm_loadu_ps(z + 4));  // z2, z3
+        const __m256d sum = RoundToFloat(_mm256_add_pd(lo, hi));
+        const __m256d prod = RoundToFloat(TwiddleProduct(_mm256_sub_pd(lo, hi), tw4));
+        const __m256d a = _mm256_permute2f128_pd(sum, prod, 0x20);  // z0', z2'
+        const __m256d b = _mm256_permute2f128_pd(sum, prod, 0x31);  // z1', z3'
+        const __m256d sum2 = _mm256_add_pd(a, b);
+        const __m256d prod2 = TwiddleProduct(_mm256_sub_pd(a, b), tw2);
+        _mm_storeu_ps(z, _mm256_cvtpd_ps(_mm256_permute2f128_pd(sum2, prod2, 0x20)));
+        _mm_storeu_ps(z + 4, _mm256_cvtpd_ps(_mm256_permute2f128_pd(sum2, prod2, 0x31)));
     }
 }
 #endif
@@ -245,41 +274,50 @@ __attribute__((target("avx2"))) int32_t CombineAvx2(float* data, int32_t half, d
 #endif
 
 // --- FIR -----------------------------------------------------------------------
+//
+// The samples are widened to double once, when they enter the flat delay
+// line, and the taps once per design: the same values each product would
+// widen on its own.
 
 // out[i] = sum over j of h[j] * x[i - j], where x = line + (taps - 1) and the
 // line holds taps - 1 samples before the first input.
-void FirPlain(const float* h, size_t taps, const float* line, float* out, size_t begin,
+void FirPlain(const double* h, size_t taps, const double* line, float* out, size_t begin,
               size_t end) {
-    const float* x = line + (taps - 1);
+    const double* x = line + (taps - 1);
     for (size_t i = begin; i < end; ++i) {
         double acc = 0.0;
         for (size_t j = 0; j < taps; ++j)
-            acc += static_cast<double>(h[j]) * x[i - j];
+            acc += h[j] * x[i - j];
         out[i] = static_cast<float>(acc);
     }
 }
 
 #if TK_SPECTRAL_X86
-// Sixteen outputs in flight, four per vector, each lane summed tap by tap in
-// the plain order. Returns the count of outputs done.
-__attribute__((target("avx2"))) size_t FirAvx2(const float* h, size_t taps, const float* line,
+// Thirty-two outputs in flight, four per vector, each lane summed tap by tap
+// in the plain order. Returns the count of outputs done. The accumulators are
+// spelled out so that they stay in registers.
+__attribute__((target("avx2"))) size_t FirAvx2(const double* h, size_t taps, const double* line,
                                                float* out, size_t count) {
-    const float* x = line + (taps - 1);
+    const double* x = line + (taps - 1);
     size_t i = 0;
-    for (; i + 16 <= count; i += 16) {
-        __m256d acc0 = _mm256_setzero_pd(), acc1 = acc0, acc2 = acc0, acc3 = acc0;
-        for (size_t j = 0; j < taps; ++j) {
-            const __m256d hj = _mm256_set1_pd(h[j]);
-            const float* xs = x + i - j;
-            acc0 = _mm256_add_pd(acc0, _mm256_mul_pd(hj, _mm256_cvtps_pd(_mm_loadu_ps(xs))));
-            acc1 = _mm256_add_pd(acc1, _mm256_mul_pd(hj, _mm256_cvtps_pd(_mm_loadu_ps(xs + 4))));
-            acc2 = _mm256_add_pd(acc2, _mm256_mul_pd(hj, _mm256_cvtps_pd(_mm_loadu_ps(xs + 8))));
-            acc3 = _mm256_add_pd(acc3, _mm256_mul_pd(hj, _mm256_cvtps_pd(_mm_loadu_ps(xs + 12))));
+    for (; i + 32 <= count; i += 32) {
+        __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
+                a7 = a0;
+        const double* xs = x + i;
+        for (size_t j = 0; j < taps; ++j, --xs) {
+            const __m256d hj = _mm256_broadcast_sd(h + j);
+            a0 = _mm256_add_pd(a0, _mm256_mul_pd(hj, _mm256_loadu_pd(xs)));
+            a1 = _mm256_add_pd(a1, _mm256_mul_pd(hj, _mm256_loadu_pd(xs + 4)));
+            a2 = _mm256_add_pd(a2, _mm256_mul_pd(hj, _mm256_loadu_pd(xs + 8)));
+            a3 = _mm256_add_pd(a3, _mm256_mul_pd(hj, _mm256_loadu_pd(xs + 12)));
+            a4 = _mm256_add_pd(a4, _mm256_mul_pd(hj, _mm256_loadu_pd(xs + 16)));
+            a5 = _mm256_add_pd(a5, _mm256_mul_pd(hj, _mm256_loadu_pd(xs + 20)));
+            a6 = _mm256_add_pd(a6, _mm256_mul_pd(hj, _mm256_loadu_pd(xs + 24)));
+            a7 = _mm256_add_pd(a7, _mm256_mul_pd(hj, _mm256_loadu_pd(xs + 28)));
         }
-        _mm_storeu_ps(out + i, _mm256_cvtpd_ps(acc0));
-        _mm_storeu_ps(out + i + 4, _mm256_cvtpd_ps(acc1));
-        _mm_storeu_ps(out + i + 8, _mm256_cvtpd_ps(acc2));
-        _mm_storeu_ps(out + i + 12, _mm256_cvtpd_ps(acc3));
+        const __m256d results[] = {a0, a1, a2, a3, a4, a5, a6, a7};
+        for (size_t v = 0; v < 8; ++v)
+            _mm_storeu_ps(out + i + 4 * v, _mm256_cvtpd_ps(results[v]));
     }
     return i;
 }
@@ -295,7 +333,11 @@ void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex) {
     const double* w = plan->twiddles.data();
     for (int32_t half = nPoints / 2; half >= 1; half /= 2) {
 #if TK_SPECTRAL_X86
-        if (half >= 2 && HasAvx2()) {
+        if (half == 2 && HasAvx2()) {
+            LastStagesAvx2(lpComplex, nPoints, w, w + 4);
+            break;
+        }
+        if (half > 2 && HasAvx2()) {
             StageAvx2(lpComplex, nPoints, half, w);
             w += 2 * static_cast<size_t>(half);
             continue;
@@ -495,7 +537,7 @@ std::vector<float> DesignFirCoefficients(const FirSettings& s) {
 // --- streaming FIR -------------------------------------------------------------
 
 FirFilter::FirFilter(std::vector<float> coefficients)
-    : h_(std::move(coefficients)), line_(h_.size() - 1, 0.0f) {}
+    : h_(std::move(coefficients)), wide_(h_.begin(), h_.end()), line_(h_.size() - 1, 0.0) {}
 
 void FirFilter::Filter(std::span<const float> in, std::span<float> out) {
     const size_t taps = h_.size(), history = taps - 1;
@@ -504,9 +546,9 @@ void FirFilter::Filter(std::span<const float> in, std::span<float> out) {
     std::copy(in.begin(), in.end(), line_.begin() + static_cast<std::ptrdiff_t>(history));
     size_t done = 0;
 #if TK_SPECTRAL_X86
-    if (HasAvx2()) done = FirAvx2(h_.data(), taps, line_.data(), out.data(), in.size());
+    if (HasAvx2()) done = FirAvx2(wide_.data(), taps, line_.data(), out.data(), in.size());
 #endif
-    FirPlain(h_.data(), taps, line_.data(), out.data(), done, in.size());
+    FirPlain(wide_.data(), taps, line_.data(), out.data(), done, in.size());
     std::copy(line_.end() - static_cast<std::ptrdiff_t>(history), line_.end(), line_.begin());
     line_.resize(history);
 }

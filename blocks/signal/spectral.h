@@ -123,7 +123,8 @@ class FirFilter {
 
   private:
     std::vector<float> h_;
-    std::vector<float> line_;  // the last N-1 samples, oldest first, then room for a call's input
+    std::vector<double> wide_;  // h_ widened, as every product uses it
+    std::vector<double> line_;  // the last N-1 samples, oldest first, then a call's input
 };
 
 // --- sample arrays ------------------------------------------------------------
