@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -37,12 +39,53 @@ constexpr bool HasAvx2() {
 // butterflies would run, so the values are the same), the bit-reversal swaps
 // and the twiddles of the real transform's combining step.
 
+// Bit-reversed reordering in tiles of 8 x 8 complex values from this size on.
+constexpr int32_t kTiledReorderPoints = 64;
+
+// Swaps two complex values, each moved as one 8-byte unit.
+inline void SwapComplex(float* data, size_t i, size_t j) {
+    uint64_t zi, zj;
+    std::memcpy(&zi, data + 2 * i, sizeof zi);
+    std::memcpy(&zj, data + 2 * j, sizeof zj);
+    std::memcpy(data + 2 * i, &zj, sizeof zj);
+    std::memcpy(data + 2 * j, &zi, sizeof zi);
+}
+
+uint32_t ReverseBits(uint32_t x, int bits) {
+    uint32_t r = 0;
+    for (int b = 0; b < bits; ++b, x >>= 1)
+        r = (r << 1) | (x & 1);
+    return r;
+}
+
+// The same permutation as the swap loop, for n = 2^m >= 64, visiting the
+// values in tiles: with i = (a, b, c) split into its top three bits a, middle
+// bits b and low three bits c, the reversed index is (rev c, rev b, rev a),
+// so the 64 values of one middle b trade places with those of rev b, and both
+// tiles' cache lines stay near while they do.
+void ReorderTiled(float* data, int32_t n) {
+    const int m = std::countr_zero(static_cast<uint32_t>(n));
+    const int mid = m - 6;
+    static constexpr uint32_t kRev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+    for (uint32_t b = 0; b < (1u << mid); ++b) {
+        const uint32_t rb = ReverseBits(b, mid);
+        if (rb < b) continue;  // that pair of tiles is done
+        for (uint32_t a = 0; a < 8; ++a) {
+            for (uint32_t c = 0; c < 8; ++c) {
+                const size_t i = (size_t{a} << (m - 3)) | (size_t{b} << 3) | c;
+                const size_t j = (size_t{kRev3[c]} << (m - 3)) | (size_t{rb} << 3) | kRev3[a];
+                if (i < j || rb != b) SwapComplex(data, i, j);
+            }
+        }
+    }
+}
+
 struct ComplexPlan {
     int32_t n = 0;
     bool inverse = false;
     // Per stage, span n down to 2: span/2 twiddles as (re, im) pairs.
     std::vector<double> twiddles;
-    std::vector<std::pair<uint32_t, uint32_t>> swaps;  // i < j
+    std::vector<std::pair<uint32_t, uint32_t>> swaps;  // i < j; small sizes only
 };
 
 ComplexPlan BuildComplexPlan(int32_t n, bool inverse) {
@@ -66,8 +109,9 @@ ComplexPlan BuildComplexPlan(int32_t n, bool inverse) {
         stepRe = c * c - s * s;
         stepIm = 2.0 * s * c;
     }
-    // The usual swap loop: j counts in bit-reversed order.
-    for (uint32_t i = 0, j = 0; i + 1 < static_cast<uint32_t>(n); ++i) {
+    // The usual swap loop, j counting in bit-reversed order, for the sizes
+    // below the tiled reordering's.
+    for (uint32_t i = 0, j = 0; n < kTiledReorderPoints && i + 1 < static_cast<uint32_t>(n); ++i) {
         if (i < j) plan.swaps.emplace_back(i, j);
         uint32_t k = static_cast<uint32_t>(n) / 2;
         while (k >= 1 && k <= j) {
@@ -164,11 +208,6 @@ void StagePlain(float* data, int32_t n, int32_t half, const double* w) {
 }
 
 #if TK_SPECTRAL_X86
-// The value a double takes when stored to a float and read back.
-__attribute__((target("avx2"))) inline __m256d RoundToFloat(__m256d x) {
-    return _mm256_cvtps_pd(_mm256_cvtpd_ps(x));
-}
-
 // (a - b) * w for two complex lanes, as Butterfly computes it.
 __attribute__((target("avx2"))) inline __m256d TwiddleProduct(__m256d d, __m256d tw) {
     const __m256d byRe = _mm256_mul_pd(d, _mm256_movedup_pd(tw));
@@ -176,42 +215,82 @@ __attribute__((target("avx2"))) inline __m256d TwiddleProduct(__m256d d, __m256d
     return _mm256_addsub_pd(byRe, byIm);
 }
 
-// Two complex butterflies per vector, in the plain road's operations: the
-// re and im lanes of (a - b) * w come from one product with w's real part
-// duplicated and one with its imaginary part, joined by addsub.
+// (a - b) * w for four complex lanes held as floats, as Butterfly computes
+// it: the difference and the product in double, the result rounded to float.
+__attribute__((target("avx2"))) inline __m256 DiffTimesTwiddle(__m256 a, __m256 b,
+                                                               const double* w) {
+    const __m256d lo = TwiddleProduct(_mm256_sub_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(a)),
+                                                    _mm256_cvtps_pd(_mm256_castps256_ps128(b))),
+                                      _mm256_loadu_pd(w));
+    const __m256d hi = TwiddleProduct(_mm256_sub_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(a, 1)),
+                                                    _mm256_cvtps_pd(_mm256_extractf128_ps(b, 1))),
+                                      _mm256_loadu_pd(w + 4));
+    return _mm256_set_m128(_mm256_cvtpd_ps(hi), _mm256_cvtpd_ps(lo));
+}
+
+// Four butterflies per pass of the loop. The sums are taken in float: the sum
+// of two floats rounded once to float equals their double sum rounded to float.
 __attribute__((target("avx2"))) void StageAvx2(float* data, int32_t n, int32_t half,
                                                const double* w) {
     for (int32_t group = 0; group < n; group += 2 * half) {
         float* a = data + 2 * static_cast<size_t>(group);
         float* b = a + 2 * static_cast<size_t>(half);
-        for (int32_t j = 0; j < half; j += 2) {
-            const __m256d va = _mm256_cvtps_pd(_mm_loadu_ps(a + 2 * j));
-            const __m256d vb = _mm256_cvtps_pd(_mm_loadu_ps(b + 2 * j));
-            const __m256d tw = _mm256_loadu_pd(w + 2 * j);
-            _mm_storeu_ps(a + 2 * j, _mm256_cvtpd_ps(_mm256_add_pd(va, vb)));
-            _mm_storeu_ps(b + 2 * j, _mm256_cvtpd_ps(TwiddleProduct(_mm256_sub_pd(va, vb), tw)));
+        for (int32_t j = 0; j < half; j += 4) {
+            const __m256 va = _mm256_loadu_ps(a + 2 * j), vb = _mm256_loadu_ps(b + 2 * j);
+            _mm256_storeu_ps(a + 2 * j, _mm256_add_ps(va, vb));
+            _mm256_storeu_ps(b + 2 * j, DiffTimesTwiddle(va, vb, w + 2 * j));
         }
     }
 }
 
-// The last two stages (span 4, then span 2) in one pass over groups of four,
-// the first stage's results rounded to float as if stored in between.
+// Two stages in one pass: span 2*half with twiddles w1, then span half with
+// w2, each element read and written once. Within a group the four elements
+// j, j + half/2, j + half, j + 3*half/2 meet in both stages. half >= 8.
+__attribute__((target("avx2"))) void StagePairAvx2(float* data, int32_t n, int32_t half,
+                                                   const double* w1, const double* w2) {
+    const size_t quarter = static_cast<size_t>(half) / 2;
+    for (int32_t group = 0; group < n; group += 2 * half) {
+        float* a = data + 2 * static_cast<size_t>(group);
+        float* b = a + 2 * quarter;
+        float* c = b + 2 * quarter;
+        float* d = c + 2 * quarter;
+        for (size_t j = 0; j < quarter; j += 4) {
+            const __m256 va = _mm256_loadu_ps(a + 2 * j), vb = _mm256_loadu_ps(b + 2 * j);
+            const __m256 vc = _mm256_loadu_ps(c + 2 * j), vd = _mm256_loadu_ps(d + 2 * j);
+            const __m256 a1 = _mm256_add_ps(va, vc);
+            const __m256 c1 = DiffTimesTwiddle(va, vc, w1 + 2 * j);
+            const __m256 b1 = _mm256_add_ps(vb, vd);
+            const __m256 d1 = DiffTimesTwiddle(vb, vd, w1 + 2 * (j + quarter));
+            _mm256_storeu_ps(a + 2 * j, _mm256_add_ps(a1, b1));
+            _mm256_storeu_ps(b + 2 * j, DiffTimesTwiddle(a1, b1, w2 + 2 * j));
+            _mm256_storeu_ps(c + 2 * j, _mm256_add_ps(c1, d1));
+            _mm256_storeu_ps(d + 2 * j, DiffTimesTwiddle(c1, d1, w2 + 2 * j));
+        }
+    }
+}
+
+// The last two stages (span 4, then span 2) in one pass over two groups of
+// four at a time (n >= 8), complex values moved as 64-bit units.
 __attribute__((target("avx2"))) void LastStagesAvx2(float* data, int32_t n, const double* w4,
                                                     const double* w2) {
-    const __m256d tw4 = _mm256_loadu_pd(w4);
-    const __m256d tw2 = _mm256_setr_pd(w2[0], w2[1], w2[0], w2[1]);
-    for (int32_t group = 0; group < n; group += 4) {
+    const double tw4[8] = {w4[0], w4[1], w4[2], w4[3], w4[0], w4[1], w4[2], w4[3]};
+    const double tw2[8] = {w2[0], w2[1], w2[0], w2[1], w2[0], w2[1], w2[0], w2[1]};
+    for (int32_t group = 0; group < n; group += 8) {
         float* z = data + 2 * static_cast<size_t>(group);
-        const __m256d lo = _mm256_cvtps_pd(_mm_loadu_ps(z));      // z0, z1
-        const __m256d hi = _mm256_cvtps_pd(_mm_loadu_ps(z + 4));  // z2, z3
-        const __m256d sum = RoundToFloat(_mm256_add_pd(lo, hi));
-        const __m256d prod = RoundToFloat(TwiddleProduct(_mm256_sub_pd(lo, hi), tw4));
-        const __m256d a = _mm256_permute2f128_pd(sum, prod, 0x20);  // z0', z2'
-        const __m256d b = _mm256_permute2f128_pd(sum, prod, 0x31);  // z1', z3'
-        const __m256d sum2 = _mm256_add_pd(a, b);
-        const __m256d prod2 = TwiddleProduct(_mm256_sub_pd(a, b), tw2);
-        _mm_storeu_ps(z, _mm256_cvtpd_ps(_mm256_permute2f128_pd(sum2, prod2, 0x20)));
-        _mm_storeu_ps(z + 4, _mm256_cvtpd_ps(_mm256_permute2f128_pd(sum2, prod2, 0x31)));
+        const __m256d x = _mm256_castps_pd(_mm256_loadu_ps(z));                 // z0 z1 z2 z3
+        const __m256d y = _mm256_castps_pd(_mm256_loadu_ps(z + 8));             // z4 z5 z6 z7
+        const __m256 p = _mm256_castpd_ps(_mm256_permute2f128_pd(x, y, 0x20));  // z0 z1 z4 z5
+        const __m256 q = _mm256_castpd_ps(_mm256_permute2f128_pd(x, y, 0x31));  // z2 z3 z6 z7
+        const __m256d sum = _mm256_castps_pd(_mm256_add_ps(p, q));
+        const __m256d prod = _mm256_castps_pd(DiffTimesTwiddle(p, q, tw4));
+        const __m256 p2 = _mm256_castpd_ps(_mm256_unpacklo_pd(sum, prod));  // z0' z2' z4' z6'
+        const __m256 q2 = _mm256_castpd_ps(_mm256_unpackhi_pd(sum, prod));  // z1' z3' z5' z7'
+        const __m256d sum2 = _mm256_castps_pd(_mm256_add_ps(p2, q2));
+        const __m256d prod2 = _mm256_castps_pd(DiffTimesTwiddle(p2, q2, tw2));
+        const __m256d lo = _mm256_unpacklo_pd(sum2, prod2);  // z0'' z1'' z4'' z5''
+        const __m256d hi = _mm256_unpackhi_pd(sum2, prod2);  // z2'' z3'' z6'' z7''
+        _mm256_storeu_ps(z, _mm256_castpd_ps(_mm256_permute2f128_pd(lo, hi, 0x20)));
+        _mm256_storeu_ps(z + 8, _mm256_castpd_ps(_mm256_permute2f128_pd(lo, hi, 0x31)));
     }
 }
 #endif
@@ -333,11 +412,18 @@ void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex) {
     const double* w = plan->twiddles.data();
     for (int32_t half = nPoints / 2; half >= 1; half /= 2) {
 #if TK_SPECTRAL_X86
-        if (half == 2 && HasAvx2()) {
+        if (half >= 8 && HasAvx2()) {
+            const double* next = w + 2 * static_cast<size_t>(half);
+            StagePairAvx2(lpComplex, nPoints, half, w, next);
+            w = next + static_cast<size_t>(half);
+            half /= 2;
+            continue;
+        }
+        if (half == 2 && nPoints >= 8 && HasAvx2()) {
             LastStagesAvx2(lpComplex, nPoints, w, w + 4);
             break;
         }
-        if (half > 2 && HasAvx2()) {
+        if (half == 4 && HasAvx2()) {
             StageAvx2(lpComplex, nPoints, half, w);
             w += 2 * static_cast<size_t>(half);
             continue;
@@ -346,10 +432,11 @@ void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex) {
         StagePlain(lpComplex, nPoints, half, w);
         w += 2 * static_cast<size_t>(half);
     }
-    for (const auto& [i, j] : plan->swaps) {
-        std::swap(lpComplex[2 * static_cast<size_t>(i)], lpComplex[2 * static_cast<size_t>(j)]);
-        std::swap(lpComplex[2 * static_cast<size_t>(i) + 1],
-                  lpComplex[2 * static_cast<size_t>(j) + 1]);
+    if (nPoints >= kTiledReorderPoints) {
+        ReorderTiled(lpComplex, nPoints);
+    } else {
+        for (const auto& [i, j] : plan->swaps)
+            SwapComplex(lpComplex, i, j);
     }
 }
 
