@@ -57,12 +57,7 @@ void CFFTCtrl::Compute() {
             const size_t n = std::bit_floor(samples.values.size());
             samples.values.resize(n);
             ovmRealFFT(static_cast<int32_t>(n), false, samples.values.data());
-            Variant output = FloatArrayValue(samples.values, samples.lowerBound);
-            if (output.IsEmpty()) {
-                m_lStatusCode = E_OUTOFMEMORY;
-            } else {
-                m_varOutput = std::move(output);
-            }
+            m_lStatusCode = PutFloatArray(samples.values, samples.lowerBound, m_varOutput);
         }
     } catch (const std::bad_alloc&) {
         m_lStatusCode = E_OUTOFMEMORY;

@@ -34,7 +34,7 @@ HRESULT FilterDataCall(DispatchObject& self, std::span<Variant> args, Variant& r
         if (in.readable && in.values.size() >= static_cast<size_t>(n)) {
             std::vector<float> out(static_cast<size_t>(n));
             filtered = block.FilterData(n, in.values.data(), out.data());
-            if (filtered) args[2] = FloatArrayValue(out, 0);
+            if (filtered) filtered = PutFloatArray(out, 0, args[2]) == S_OK;
         }
     } catch (const std::bad_alloc&) {
         filtered = false;
@@ -204,12 +204,7 @@ void CFIRFilterCtrl::Compute() {
         try {
             std::vector<float> out(m_samples.size());
             m_filter->Filter(m_samples, out);
-            Variant result = FloatArrayValue(out, 0);
-            if (result.IsEmpty()) {
-                m_lStatusCode = E_OUTOFMEMORY;
-            } else {
-                m_varValueOut = std::move(result);
-            }
+            m_lStatusCode = PutFloatArray(out, 0, m_varValueOut);
         } catch (const std::bad_alloc&) {
             m_lStatusCode = E_OUTOFMEMORY;
         }

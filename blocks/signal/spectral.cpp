@@ -688,11 +688,12 @@ SampleArray ReadSamples(const Variant& v, std::span<const VARTYPE> kinds) {
     return out;
 }
 
-Variant FloatArrayValue(std::span<const float> values, int32_t lowerBound) {
+HRESULT PutFloatArray(std::span<const float> values, int32_t lowerBound, Variant& target) noexcept {
     SafeArrayPtr a = SafeArrayCreateVector(VT_R4, lowerBound, static_cast<uint32_t>(values.size()));
-    if (!a) return Variant();
+    if (!a) return E_OUTOFMEMORY;
     std::copy(values.begin(), values.end(), a->Data<float>().begin());
-    return Variant::Array(std::move(a));
+    target = Variant::Array(std::move(a));
+    return S_OK;
 }
 
 bool AllFinite(std::span<const float> values) {

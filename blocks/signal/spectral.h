@@ -142,9 +142,10 @@ struct SampleArray {
 // doubles are rounded to float). Throws std::bad_alloc.
 SampleArray ReadSamples(const Variant& v, std::span<const VARTYPE> kinds);
 
-// A one-dimensional array value of 4-byte floats with this lower bound; empty
-// when it cannot be created. Throws std::bad_alloc.
-Variant FloatArrayValue(std::span<const float> values, int32_t lowerBound);
+// Replaces `target` by a one-dimensional array of 4-byte floats holding
+// `values` from `lowerBound` on. E_OUTOFMEMORY, leaving `target` as it was,
+// when the array cannot be made; otherwise S_OK.
+HRESULT PutFloatArray(std::span<const float> values, int32_t lowerBound, Variant& target) noexcept;
 
 // Whether no sample is a NaN or an infinity.
 bool AllFinite(std::span<const float> values);

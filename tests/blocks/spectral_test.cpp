@@ -125,7 +125,9 @@ bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
 }
 
 Variant FloatArray(std::vector<float> v, int32_t lowerBound = 0) {
-    return FloatArrayValue(v, lowerBound);
+    Variant value;
+    PutFloatArray(v, lowerBound, value);
+    return value;
 }
 
 std::vector<float> Floats(const Variant& v) {
