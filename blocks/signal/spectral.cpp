@@ -34,10 +34,10 @@ constexpr bool HasAvx2() {
 
 // --- transform plans ---------------------------------------------------------
 //
-// Everything a transform of one size and direction needs that does not
-// depend on the data: each stage's twiddles (built by the same recurrence the
-// butterflies would run, so the values are the same), the bit-reversal swaps
-// and the twiddles of the real transform's combining step.
+// What a transform of one size and direction needs that does not depend on
+// the data: each stage's twiddles and those of the real transform's combining
+// step, built by the same recurrences the butterflies would run, so the
+// values are the same.
 
 // Bit-reversed reordering in tiles of 8 x 8 complex values from this size on.
 constexpr int32_t kTiledReorderPoints = 64;
@@ -49,6 +49,19 @@ inline void SwapComplex(float* data, size_t i, size_t j) {
     std::memcpy(&zj, data + 2 * j, sizeof zj);
     std::memcpy(data + 2 * i, &zj, sizeof zj);
     std::memcpy(data + 2 * j, &zi, sizeof zi);
+}
+
+// The usual swap loop: j counts in bit-reversed order, and values i < j trade places.
+void ReorderBySwaps(float* data, int32_t n) {
+    for (uint32_t i = 0, j = 0; i + 1 < static_cast<uint32_t>(n); ++i) {
+        if (i < j) SwapComplex(data, i, j);
+        uint32_t k = static_cast<uint32_t>(n) / 2;
+        while (k >= 1 && k <= j) {
+            j -= k;
+            k /= 2;
+        }
+        j += k;
+    }
 }
 
 uint32_t ReverseBits(uint32_t x, int bits) {
@@ -80,18 +93,15 @@ void ReorderTiled(float* data, int32_t n) {
     }
 }
 
-struct ComplexPlan {
+struct TwiddlePlan {
     int32_t n = 0;
     bool inverse = false;
-    // Per stage, span n down to 2: span/2 twiddles as (re, im) pairs.
-    std::vector<double> twiddles;
-    std::vector<std::pair<uint32_t, uint32_t>> swaps;  // i < j; small sizes only
+    std::vector<double> twiddles;  // (re, im) pairs
 };
 
-ComplexPlan BuildComplexPlan(int32_t n, bool inverse) {
-    ComplexPlan plan;
-    plan.n = n;
-    plan.inverse = inverse;
+// Per stage, span n down to 2: span/2 twiddles, from 1 on.
+TwiddlePlan BuildComplexPlan(int32_t n, bool inverse) {
+    TwiddlePlan plan{n, inverse, {}};
     plan.twiddles.reserve(2 * static_cast<size_t>(n));
     const double theta = static_cast<double>(kTwoPiF) / n;
     double stepRe = std::cos(theta);
@@ -109,36 +119,25 @@ ComplexPlan BuildComplexPlan(int32_t n, bool inverse) {
         stepRe = c * c - s * s;
         stepIm = 2.0 * s * c;
     }
-    // The usual swap loop, j counting in bit-reversed order, for the sizes
-    // below the tiled reordering's.
-    for (uint32_t i = 0, j = 0; n < kTiledReorderPoints && i + 1 < static_cast<uint32_t>(n); ++i) {
-        if (i < j) plan.swaps.emplace_back(i, j);
-        uint32_t k = static_cast<uint32_t>(n) / 2;
-        while (k >= 1 && k <= j) {
-            j -= k;
-            k /= 2;
-        }
-        j += k;
-    }
     return plan;
 }
 
-// Twiddles of the real transform's combining step, k = 1 .. n/4, as (re, im)
-// pairs starting at k = 1: w(1) = (cos, sin)(theta), w(k+1) = w(k) * w(1).
-std::vector<double> BuildCombineTwiddles(int32_t nReal, bool inverse) {
+// Twiddles of the real transform's combining step, k = 1 .. n/4:
+// w(1) = (cos, sin)(theta), w(k+1) = w(k) * w(1).
+TwiddlePlan BuildCombinePlan(int32_t nReal, bool inverse) {
     const double theta = (inverse ? -1.0 : 1.0) * static_cast<double>(kTwoPiF) / nReal;
     const double stepRe = std::cos(theta), stepIm = std::sin(theta);
-    std::vector<double> w;
-    w.reserve(static_cast<size_t>(nReal) / 2 + 2);
+    TwiddlePlan plan{nReal, inverse, {}};
+    plan.twiddles.reserve(static_cast<size_t>(nReal) / 2 + 2);
     double wr = stepRe, wi = stepIm;
     for (int32_t k = 1; k <= nReal / 4; ++k) {
-        w.push_back(wr);
-        w.push_back(wi);
+        plan.twiddles.push_back(wr);
+        plan.twiddles.push_back(wi);
         const double t = wr;
         wr = t * stepRe - wi * stepIm;
         wi = t * stepIm + wi * stepRe;
     }
-    return w;
+    return plan;
 }
 
 // Plans of the sizes used last, per thread: blocks run on one thread, but the
@@ -147,12 +146,10 @@ std::vector<double> BuildCombineTwiddles(int32_t nReal, bool inverse) {
 constexpr int32_t kMaxCachedPoints = 1 << 16;
 constexpr size_t kCachedPlans = 4;
 
-template <class Plan>
-using PlanCache = std::array<std::shared_ptr<const Plan>, kCachedPlans>;
+using PlanCache = std::array<std::shared_ptr<const TwiddlePlan>, kCachedPlans>;
 
-template <class Plan, class Build>
-std::shared_ptr<const Plan> CachedPlan(PlanCache<Plan>& cache, int32_t n, bool inverse,
-                                       Build build) {
+std::shared_ptr<const TwiddlePlan> CachedPlan(PlanCache& cache, int32_t n, bool inverse,
+                                              TwiddlePlan (*build)(int32_t, bool)) {
     for (size_t i = 0; i < cache.size(); ++i) {
         if (cache[i] && cache[i]->n == n && cache[i]->inverse == inverse) {
             // Most recently used first.
@@ -161,7 +158,7 @@ std::shared_ptr<const Plan> CachedPlan(PlanCache<Plan>& cache, int32_t n, bool i
             return cache[0];
         }
     }
-    auto plan = std::make_shared<const Plan>(build(n, inverse));
+    auto plan = std::make_shared<const TwiddlePlan>(build(n, inverse));
     if (n <= kMaxCachedPoints) {
         std::rotate(cache.rbegin(), cache.rbegin() + 1, cache.rend());
         cache[0] = plan;
@@ -169,22 +166,14 @@ std::shared_ptr<const Plan> CachedPlan(PlanCache<Plan>& cache, int32_t n, bool i
     return plan;
 }
 
-std::shared_ptr<const ComplexPlan> ComplexPlanFor(int32_t n, bool inverse) {
-    thread_local PlanCache<ComplexPlan> cache;
+std::shared_ptr<const TwiddlePlan> ComplexPlanFor(int32_t n, bool inverse) {
+    thread_local PlanCache cache;
     return CachedPlan(cache, n, inverse, BuildComplexPlan);
 }
 
-struct CombinePlan {
-    int32_t n = 0;
-    bool inverse = false;
-    std::vector<double> twiddles;
-};
-
-std::shared_ptr<const CombinePlan> CombinePlanFor(int32_t nReal, bool inverse) {
-    thread_local PlanCache<CombinePlan> cache;
-    return CachedPlan(cache, nReal, inverse, [](int32_t n, bool inv) {
-        return CombinePlan{n, inv, BuildCombineTwiddles(n, inv)};
-    });
+std::shared_ptr<const TwiddlePlan> CombinePlanFor(int32_t nReal, bool inverse) {
+    thread_local PlanCache cache;
+    return CachedPlan(cache, nReal, inverse, BuildCombinePlan);
 }
 
 // --- butterflies ---------------------------------------------------------------
@@ -408,7 +397,7 @@ __attribute__((target("avx2"))) size_t FirAvx2(const double* h, size_t taps, con
 
 void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex) {
     if (nPoints < 2 || lpComplex == nullptr) return;
-    const std::shared_ptr<const ComplexPlan> plan = ComplexPlanFor(nPoints, bInverse);
+    const std::shared_ptr<const TwiddlePlan> plan = ComplexPlanFor(nPoints, bInverse);
     const double* w = plan->twiddles.data();
     for (int32_t half = nPoints / 2; half >= 1; half /= 2) {
 #if TK_SPECTRAL_X86
@@ -435,8 +424,7 @@ void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex) {
     if (nPoints >= kTiledReorderPoints) {
         ReorderTiled(lpComplex, nPoints);
     } else {
-        for (const auto& [i, j] : plan->swaps)
-            SwapComplex(lpComplex, i, j);
+        ReorderBySwaps(lpComplex, nPoints);
     }
 }
 
@@ -445,7 +433,7 @@ void ovmRealFFT(int32_t nPoints, bool bInverse, float* pfData) {
     const int32_t half = nPoints / 2;
     const double c2 = bInverse ? 0.5 : -0.5;
     if (!bInverse) ovmComplexFFT(half, false, pfData);
-    const std::shared_ptr<const CombinePlan> combine = CombinePlanFor(nPoints, bInverse);
+    const std::shared_ptr<const TwiddlePlan> combine = CombinePlanFor(nPoints, bInverse);
     const double* w = combine->twiddles.data();
     int32_t first = 1;
 #if TK_SPECTRAL_X86
