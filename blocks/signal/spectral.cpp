@@ -93,15 +93,27 @@ void ReorderTiled(float* data, int32_t n) {
     }
 }
 
+// Puts the values into bit-reversed order.
+void ReorderBitReversed(float* data, int32_t n) {
+    if (n >= kTiledReorderPoints) {
+        ReorderTiled(data, n);
+    } else {
+        ReorderBySwaps(data, n);
+    }
+}
+
 struct TwiddlePlan {
     int32_t n = 0;
     bool inverse = false;
     std::vector<double> twiddles;  // (re, im) pairs
+    // The complex transform's twiddles again, real and imaginary parts apart,
+    // for the vector stages.
+    std::vector<double> re, im;
 };
 
 // Per stage, span n down to 2: span/2 twiddles, from 1 on.
 TwiddlePlan BuildComplexPlan(int32_t n, bool inverse) {
-    TwiddlePlan plan{n, inverse, {}};
+    TwiddlePlan plan{n, inverse, {}, {}, {}};
     plan.twiddles.reserve(2 * static_cast<size_t>(n));
     const double theta = static_cast<double>(kTwoPiF) / n;
     double stepRe = std::cos(theta);
@@ -119,6 +131,10 @@ TwiddlePlan BuildComplexPlan(int32_t n, bool inverse) {
         stepRe = c * c - s * s;
         stepIm = 2.0 * s * c;
     }
+    for (size_t i = 0; i < plan.twiddles.size(); i += 2) {
+        plan.re.push_back(plan.twiddles[i]);
+        plan.im.push_back(plan.twiddles[i + 1]);
+    }
     return plan;
 }
 
@@ -127,7 +143,7 @@ TwiddlePlan BuildComplexPlan(int32_t n, bool inverse) {
 TwiddlePlan BuildCombinePlan(int32_t nReal, bool inverse) {
     const double theta = (inverse ? -1.0 : 1.0) * static_cast<double>(kTwoPiF) / nReal;
     const double stepRe = std::cos(theta), stepIm = std::sin(theta);
-    TwiddlePlan plan{nReal, inverse, {}};
+    TwiddlePlan plan{nReal, inverse, {}, {}, {}};
     plan.twiddles.reserve(static_cast<size_t>(nReal) / 2 + 2);
     double wr = stepRe, wi = stepIm;
     for (int32_t k = 1; k <= nReal / 4; ++k) {
@@ -204,82 +220,144 @@ __attribute__((target("avx2"))) inline __m256d TwiddleProduct(__m256d d, __m256d
     return _mm256_addsub_pd(byRe, byIm);
 }
 
-// (a - b) * w for four complex lanes held as floats, as Butterfly computes
-// it: the difference and the product in double, the result rounded to float.
-__attribute__((target("avx2"))) inline __m256 DiffTimesTwiddle(__m256 a, __m256 b,
-                                                               const double* w) {
-    const __m256d lo = TwiddleProduct(_mm256_sub_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(a)),
-                                                    _mm256_cvtps_pd(_mm256_castps256_ps128(b))),
-                                      _mm256_loadu_pd(w));
-    const __m256d hi = TwiddleProduct(_mm256_sub_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(a, 1)),
-                                                    _mm256_cvtps_pd(_mm256_extractf128_ps(b, 1))),
-                                      _mm256_loadu_pd(w + 4));
-    return _mm256_set_m128(_mm256_cvtpd_ps(hi), _mm256_cvtpd_ps(lo));
+// The vector stages work on the real and imaginary parts in separate
+// arrays, four butterflies per vector; the layout moves values and changes
+// no arithmetic.
+
+// Four butterflies: a <- a + b, b <- (a - b) * w, positions a .. a+3 and
+// b .. b+3. The sums are taken in float: the sum of two floats rounded once to
+// float equals their double sum rounded to float. The difference and the
+// product are taken in double, as Butterfly does.
+__attribute__((target("avx2"))) inline void Butterflies4(float* re, float* im, size_t a, size_t b,
+                                                         const double* wr, const double* wi) {
+    const __m128 ar = _mm_loadu_ps(re + a), ai = _mm_loadu_ps(im + a);
+    const __m128 br = _mm_loadu_ps(re + b), bi = _mm_loadu_ps(im + b);
+    _mm_storeu_ps(re + a, _mm_add_ps(ar, br));
+    _mm_storeu_ps(im + a, _mm_add_ps(ai, bi));
+    const __m256d dr = _mm256_sub_pd(_mm256_cvtps_pd(ar), _mm256_cvtps_pd(br));
+    const __m256d di = _mm256_sub_pd(_mm256_cvtps_pd(ai), _mm256_cvtps_pd(bi));
+    const __m256d tr = _mm256_loadu_pd(wr), ti = _mm256_loadu_pd(wi);
+    const __m256d pr = _mm256_sub_pd(_mm256_mul_pd(dr, tr), _mm256_mul_pd(di, ti));
+    const __m256d pi = _mm256_add_pd(_mm256_mul_pd(dr, ti), _mm256_mul_pd(di, tr));
+    _mm_storeu_ps(re + b, _mm256_cvtpd_ps(pr));
+    _mm_storeu_ps(im + b, _mm256_cvtpd_ps(pi));
 }
 
-// Four butterflies per pass of the loop. The sums are taken in float: the sum
-// of two floats rounded once to float equals their double sum rounded to float.
-__attribute__((target("avx2"))) void StageAvx2(float* data, int32_t n, int32_t half,
-                                               const double* w) {
-    for (int32_t group = 0; group < n; group += 2 * half) {
-        float* a = data + 2 * static_cast<size_t>(group);
-        float* b = a + 2 * static_cast<size_t>(half);
-        for (int32_t j = 0; j < half; j += 4) {
-            const __m256 va = _mm256_loadu_ps(a + 2 * j), vb = _mm256_loadu_ps(b + 2 * j);
-            _mm256_storeu_ps(a + 2 * j, _mm256_add_ps(va, vb));
-            _mm256_storeu_ps(b + 2 * j, DiffTimesTwiddle(va, vb, w + 2 * j));
-        }
+// One stage of span 2*half, half >= 4.
+__attribute__((target("avx2"))) void StageSplit(float* re, float* im, size_t n, size_t half,
+                                                const double* wr, const double* wi) {
+    for (size_t group = 0; group < n; group += 2 * half) {
+        for (size_t j = 0; j < half; j += 4)
+            Butterflies4(re, im, group + j, group + j + half, wr + j, wi + j);
     }
 }
 
-// Two stages in one pass: span 2*half with twiddles w1, then span half with
-// w2, each element read and written once. Within a group the four elements
-// j, j + half/2, j + half, j + 3*half/2 meet in both stages. half >= 8.
-__attribute__((target("avx2"))) void StagePairAvx2(float* data, int32_t n, int32_t half,
-                                                   const double* w1, const double* w2) {
-    const size_t quarter = static_cast<size_t>(half) / 2;
-    for (int32_t group = 0; group < n; group += 2 * half) {
-        float* a = data + 2 * static_cast<size_t>(group);
-        float* b = a + 2 * quarter;
-        float* c = b + 2 * quarter;
-        float* d = c + 2 * quarter;
+// Two stages in one pass, span 2*half then span half (half >= 8): the four
+// quarters of a group meet in both while they are at hand.
+__attribute__((target("avx2"))) void StagePairSplit(float* re, float* im, size_t n, size_t half,
+                                                    const double* w1r, const double* w1i,
+                                                    const double* w2r, const double* w2i) {
+    const size_t quarter = half / 2;
+    for (size_t group = 0; group < n; group += 2 * half) {
         for (size_t j = 0; j < quarter; j += 4) {
-            const __m256 va = _mm256_loadu_ps(a + 2 * j), vb = _mm256_loadu_ps(b + 2 * j);
-            const __m256 vc = _mm256_loadu_ps(c + 2 * j), vd = _mm256_loadu_ps(d + 2 * j);
-            const __m256 a1 = _mm256_add_ps(va, vc);
-            const __m256 c1 = DiffTimesTwiddle(va, vc, w1 + 2 * j);
-            const __m256 b1 = _mm256_add_ps(vb, vd);
-            const __m256 d1 = DiffTimesTwiddle(vb, vd, w1 + 2 * (j + quarter));
-            _mm256_storeu_ps(a + 2 * j, _mm256_add_ps(a1, b1));
-            _mm256_storeu_ps(b + 2 * j, DiffTimesTwiddle(a1, b1, w2 + 2 * j));
-            _mm256_storeu_ps(c + 2 * j, _mm256_add_ps(c1, d1));
-            _mm256_storeu_ps(d + 2 * j, DiffTimesTwiddle(c1, d1, w2 + 2 * j));
+            const size_t a = group + j;
+            Butterflies4(re, im, a, a + half, w1r + j, w1i + j);
+            Butterflies4(re, im, a + quarter, a + quarter + half, w1r + j + quarter,
+                         w1i + j + quarter);
+            Butterflies4(re, im, a, a + quarter, w2r + j, w2i + j);
+            Butterflies4(re, im, a + half, a + half + quarter, w2r + j, w2i + j);
         }
     }
 }
 
-// The last two stages (span 4, then span 2) in one pass over two groups of
-// four at a time (n >= 8), complex values moved as 64-bit units.
-__attribute__((target("avx2"))) void LastStagesAvx2(float* data, int32_t n, const double* w4,
-                                                    const double* w2) {
-    const double tw4[8] = {w4[0], w4[1], w4[2], w4[3], w4[0], w4[1], w4[2], w4[3]};
-    const double tw2[8] = {w2[0], w2[1], w2[0], w2[1], w2[0], w2[1], w2[0], w2[1]};
-    for (int32_t group = 0; group < n; group += 8) {
-        float* z = data + 2 * static_cast<size_t>(group);
-        const __m256d x = _mm256_castps_pd(_mm256_loadu_ps(z));                 // z0 z1 z2 z3
-        const __m256d y = _mm256_castps_pd(_mm256_loadu_ps(z + 8));             // z4 z5 z6 z7
-        const __m256 p = _mm256_castpd_ps(_mm256_permute2f128_pd(x, y, 0x20));  // z0 z1 z4 z5
-        const __m256 q = _mm256_castpd_ps(_mm256_permute2f128_pd(x, y, 0x31));  // z2 z3 z6 z7
-        const __m256d sum = _mm256_castps_pd(_mm256_add_ps(p, q));
-        const __m256d prod = _mm256_castps_pd(DiffTimesTwiddle(p, q, tw4));
-        const __m256 p2 = _mm256_castpd_ps(_mm256_unpacklo_pd(sum, prod));  // z0' z2' z4' z6'
-        const __m256 q2 = _mm256_castpd_ps(_mm256_unpackhi_pd(sum, prod));  // z1' z3' z5' z7'
-        const __m256d sum2 = _mm256_castps_pd(_mm256_add_ps(p2, q2));
-        const __m256d prod2 = _mm256_castps_pd(DiffTimesTwiddle(p2, q2, tw2));
-        const __m256d lo = _mm256_unpacklo_pd(sum2, prod2);  // z0'' z1'' z4'' z5''
-        const __m256d hi = _mm256_unpackhi_pd(sum2, prod2);  // z2'' z3'' z6'' z7''
-        _mm256_storeu_ps(z, _mm256_castpd_ps(_mm256_permute2f128_pd(lo, hi, 0x20)));
-        _mm256_storeu_ps(z + 8, _mm256_castpd_ps(_mm256_permute2f128_pd(lo, hi, 0x31)));
+// Four butterflies on values already in registers, as Butterflies4.
+__attribute__((target("avx2"))) inline void ButterfliesInRegisters(__m128& ar, __m128& ai,
+                                                                   __m128& br, __m128& bi,
+                                                                   __m256d tr, __m256d ti) {
+    const __m256d dr = _mm256_sub_pd(_mm256_cvtps_pd(ar), _mm256_cvtps_pd(br));
+    const __m256d di = _mm256_sub_pd(_mm256_cvtps_pd(ai), _mm256_cvtps_pd(bi));
+    ar = _mm_add_ps(ar, br);
+    ai = _mm_add_ps(ai, bi);
+    br = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_mul_pd(dr, tr), _mm256_mul_pd(di, ti)));
+    bi = _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(dr, ti), _mm256_mul_pd(di, tr)));
+}
+
+// The last two stages (span 4, then span 2) over two groups of four at a
+// time (n >= 8), the pairs gathered into lanes by shuffles.
+__attribute__((target("avx2"))) void LastStagesSplit(float* re, float* im, size_t n,
+                                                     const double* w4r, const double* w4i,
+                                                     const double* w2r, const double* w2i) {
+    const __m256d t4r = _mm256_setr_pd(w4r[0], w4r[1], w4r[0], w4r[1]);
+    const __m256d t4i = _mm256_setr_pd(w4i[0], w4i[1], w4i[0], w4i[1]);
+    const __m256d t2r = _mm256_set1_pd(w2r[0]), t2i = _mm256_set1_pd(w2i[0]);
+    auto split = [](const float* p, __m128& a, __m128& b) {
+        const __m128 x = _mm_loadu_ps(p), y = _mm_loadu_ps(p + 4);  // z0..z3, z4..z7
+        a = _mm_shuffle_ps(x, y, _MM_SHUFFLE(1, 0, 1, 0));          // z0 z1 z4 z5
+        b = _mm_shuffle_ps(x, y, _MM_SHUFFLE(3, 2, 3, 2));          // z2 z3 z6 z7
+    };
+    for (size_t group = 0; group < n; group += 8) {
+        __m128 ar, br, ai, bi;
+        split(re + group, ar, br);
+        split(im + group, ai, bi);
+        ButterfliesInRegisters(ar, ai, br, bi, t4r, t4i);
+        // Span 2 pairs z0'/z1', z4'/z5' (from a) and z2'/z3', z6'/z7' (from b).
+        __m128 cr = _mm_shuffle_ps(ar, br, _MM_SHUFFLE(2, 0, 2, 0));  // z0' z4' z2' z6'
+        __m128 dr = _mm_shuffle_ps(ar, br, _MM_SHUFFLE(3, 1, 3, 1));  // z1' z5' z3' z7'
+        __m128 ci = _mm_shuffle_ps(ai, bi, _MM_SHUFFLE(2, 0, 2, 0));
+        __m128 di = _mm_shuffle_ps(ai, bi, _MM_SHUFFLE(3, 1, 3, 1));
+        ButterfliesInRegisters(cr, ci, dr, di, t2r, t2i);
+        auto join = [](float* p, __m128 c, __m128 d) {
+            const __m128 lo = _mm_unpacklo_ps(c, d);  // z0'' z1'' z4'' z5''
+            const __m128 hi = _mm_unpackhi_ps(c, d);  // z2'' z3'' z6'' z7''
+            _mm_storeu_ps(p, _mm_movelh_ps(lo, hi));
+            _mm_storeu_ps(p + 4, _mm_movehl_ps(hi, lo));
+        };
+        join(re + group, cr, dr);
+        join(im + group, ci, di);
+    }
+}
+
+// Every stage of an n-point transform (n >= 8) on split parts.
+__attribute__((target("avx2"))) void StagesSplit(float* re, float* im, size_t n,
+                                                 const TwiddlePlan& plan) {
+    const double* wr = plan.re.data();
+    const double* wi = plan.im.data();
+    size_t half = n / 2;
+    for (; half >= 8; half /= 4) {
+        StagePairSplit(re, im, n, half, wr, wi, wr + half, wi + half);
+        wr += half + half / 2;
+        wi += half + half / 2;
+    }
+    if (half == 4) {
+        StageSplit(re, im, n, half, wr, wi);
+        wr += 4;
+        wi += 4;
+    }
+    LastStagesSplit(re, im, n, wr, wi, wr + 2, wi + 2);
+}
+
+// Interleaved complex values to split parts and back, eight at a time (n >= 8).
+__attribute__((target("avx2"))) void SplitParts(const float* z, float* re, float* im, size_t n) {
+    for (size_t i = 0; i < n; i += 8) {
+        const __m256 x = _mm256_loadu_ps(z + 2 * i), y = _mm256_loadu_ps(z + 2 * i + 8);
+        const __m256 r =
+            _mm256_shuffle_ps(x, y, _MM_SHUFFLE(2, 0, 2, 0));  // lanes 0 1 4 5 | 2 3 6 7
+        const __m256 m = _mm256_shuffle_ps(x, y, _MM_SHUFFLE(3, 1, 3, 1));
+        _mm256_storeu_ps(re + i,
+                         _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(r), 0xD8)));
+        _mm256_storeu_ps(im + i,
+                         _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(m), 0xD8)));
+    }
+}
+
+__attribute__((target("avx2"))) void JoinParts(const float* re, const float* im, float* z,
+                                               size_t n) {
+    for (size_t i = 0; i < n; i += 8) {
+        const __m256 r = _mm256_loadu_ps(re + i), m = _mm256_loadu_ps(im + i);
+        const __m256 lo = _mm256_unpacklo_ps(r, m);  // z0 z1 | z4 z5
+        const __m256 hi = _mm256_unpackhi_ps(r, m);  // z2 z3 | z6 z7
+        _mm256_storeu_ps(z + 2 * i, _mm256_permute2f128_ps(lo, hi, 0x20));
+        _mm256_storeu_ps(z + 2 * i + 8, _mm256_permute2f128_ps(lo, hi, 0x31));
     }
 }
 #endif
@@ -398,34 +476,23 @@ __attribute__((target("avx2"))) size_t FirAvx2(const double* h, size_t taps, con
 void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex) {
     if (nPoints < 2 || lpComplex == nullptr) return;
     const std::shared_ptr<const TwiddlePlan> plan = ComplexPlanFor(nPoints, bInverse);
-    const double* w = plan->twiddles.data();
-    for (int32_t half = nPoints / 2; half >= 1; half /= 2) {
+    const size_t n = static_cast<size_t>(nPoints);
 #if TK_SPECTRAL_X86
-        if (half >= 8 && HasAvx2()) {
-            const double* next = w + 2 * static_cast<size_t>(half);
-            StagePairAvx2(lpComplex, nPoints, half, w, next);
-            w = next + static_cast<size_t>(half);
-            half /= 2;
-            continue;
-        }
-        if (half == 2 && nPoints >= 8 && HasAvx2()) {
-            LastStagesAvx2(lpComplex, nPoints, w, w + 4);
-            break;
-        }
-        if (half == 4 && HasAvx2()) {
-            StageAvx2(lpComplex, nPoints, half, w);
-            w += 2 * static_cast<size_t>(half);
-            continue;
-        }
+    if (n >= 8 && HasAvx2()) {
+        const std::unique_ptr<float[]> parts = std::make_unique_for_overwrite<float[]>(2 * n);
+        SplitParts(lpComplex, parts.get(), parts.get() + n, n);
+        StagesSplit(parts.get(), parts.get() + n, n, *plan);
+        JoinParts(parts.get(), parts.get() + n, lpComplex, n);
+        ReorderBitReversed(lpComplex, nPoints);
+        return;
+    }
 #endif
-        StagePlain(lpComplex, nPoints, half, w);
-        w += 2 * static_cast<size_t>(half);
+    const double* w = plan->twiddles.data();
+    for (size_t half = n / 2; half >= 1; half /= 2) {
+        StagePlain(lpComplex, nPoints, static_cast<int32_t>(half), w);
+        w += 2 * half;
     }
-    if (nPoints >= kTiledReorderPoints) {
-        ReorderTiled(lpComplex, nPoints);
-    } else {
-        ReorderBySwaps(lpComplex, nPoints);
-    }
+    ReorderBitReversed(lpComplex, nPoints);
 }
 
 void ovmRealFFT(int32_t nPoints, bool bInverse, float* pfData) {
