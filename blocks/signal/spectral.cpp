@@ -21,10 +21,12 @@
 
 namespace {
 
+bool g_vectorRoads = true;  // tests turn them off to check the plain road
+
 #if TK_SPECTRAL_X86
 bool HasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2");
-    return has;
+    return has && g_vectorRoads;
 }
 #else
 constexpr bool HasAvx2() {
@@ -472,6 +474,10 @@ __attribute__((target("avx2"))) size_t FirAvx2(const double* h, size_t taps, con
 }  // namespace
 
 // --- transforms ------------------------------------------------------------------
+
+void UseVectorRoadsForTesting(bool enabled) {
+    g_vectorRoads = enabled;
+}
 
 void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex) {
     if (nPoints < 2 || lpComplex == nullptr) return;

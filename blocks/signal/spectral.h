@@ -30,7 +30,7 @@ inline constexpr float kPiF = 3.1415927f;
 // group and every j < span/2: a <- a + b, b <- (a_old - b) * w, where w starts
 // at 1 for each group and is multiplied by the stage's step after each j; the
 // step starts at (cos, +-sin)(2*pi/n) and is squared after each stage. The
-// results then go to bit-reversed order.
+// results then go to bit-reversed order. Throws std::bad_alloc.
 void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex);
 
 // In-place transform of `nPoints` real floats (a power of two, at least 2;
@@ -38,8 +38,13 @@ void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex);
 // spectrum of the positive-exponent transform F: position 0 F(0), position 1
 // F(n/2) (both real), positions 2k and 2k+1 the real and imaginary part of
 // F(k) for k = 1 .. n/2 - 1. The inverse takes that packing back to the
-// samples, scaled so that forward then inverse returns the input.
+// samples, scaled so that forward then inverse returns the input. Throws
+// std::bad_alloc.
 void ovmRealFFT(int32_t nPoints, bool bInverse, float* pfData);
+
+// Test hook: with false, every routine takes its plain road even where the
+// processor has vector units (the results are the same either way).
+void UseVectorRoadsForTesting(bool enabled);
 
 // --- windows and FIR design -----------------------------------------------
 

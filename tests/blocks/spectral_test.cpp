@@ -137,20 +137,33 @@ std::vector<float> Floats(const Variant& v) {
 
 // --- transforms ----------------------------------------------------------------
 
-TEST(Spectral, TransformsEqualThePlainAlgorithmBitForBit) {
-    for (int32_t n = 2; n <= 65536; n *= 2) {
-        for (bool inverse : {false, true}) {
-            const std::vector<float> input = RandomSamples(static_cast<size_t>(n), n);
-            std::vector<float> real = input, realRef = input;
-            ovmRealFFT(n, inverse, real.data());
-            ReferenceRealFFT(n, inverse, realRef.data());
-            EXPECT_TRUE(SameBits(real, realRef)) << "real n=" << n << " inverse=" << inverse;
-            std::vector<float> cplx = input, cplxRef = input;  // n/2 complex values
-            ovmComplexFFT(n / 2, inverse, cplx.data());
-            ReferenceComplexFFT(n / 2, inverse, cplxRef.data());
-            EXPECT_TRUE(SameBits(cplx, cplxRef)) << "complex n=" << n / 2 << " inverse=" << inverse;
-        }
+// Runs `check` on the vector roads and again on the plain ones.
+template <class Check>
+void OnEveryRoad(Check check) {
+    for (bool vector : {true, false}) {
+        UseVectorRoadsForTesting(vector);
+        check();
     }
+    UseVectorRoadsForTesting(true);
+}
+
+TEST(Spectral, TransformsEqualThePlainAlgorithmBitForBit) {
+    OnEveryRoad([] {
+        for (int32_t n = 2; n <= 65536; n *= 2) {
+            for (bool inverse : {false, true}) {
+                const std::vector<float> input = RandomSamples(static_cast<size_t>(n), n);
+                std::vector<float> real = input, realRef = input;
+                ovmRealFFT(n, inverse, real.data());
+                ReferenceRealFFT(n, inverse, realRef.data());
+                EXPECT_TRUE(SameBits(real, realRef)) << "real n=" << n << " inverse=" << inverse;
+                std::vector<float> cplx = input, cplxRef = input;  // n/2 complex values
+                ovmComplexFFT(n / 2, inverse, cplx.data());
+                ReferenceComplexFFT(n / 2, inverse, cplxRef.data());
+                EXPECT_TRUE(SameBits(cplx, cplxRef))
+                    << "complex n=" << n / 2 << " inverse=" << inverse;
+            }
+        }
+    });
 }
 
 TEST(Spectral, ToneLandsInItsBinAndEnergyIsKept) {
@@ -236,20 +249,22 @@ TEST(Spectral, DesignGivesTheWindowMethodCoefficients) {
 }
 
 TEST(Spectral, StreamingFilterEqualsTheCircularDelayLine) {
-    for (int16_t taps : {2, 5, 17, 64}) {
-        FirSettings s{FIR_FILTER_BAND_PASS, taps, 0.05f, 0.2f, DIGITAL_WINDOW_HAMMING};
-        FirFilter filter(DesignFirCoefficients(s));
-        ReferenceFir reference(DesignFirCoefficients(s));
-        const std::vector<float> x = RandomSamples(5000, taps);
-        size_t at = 0;
-        for (size_t chunk : {1, 3, 16, 17, 40, 4096, 100}) {
-            std::vector<float> out(chunk);
-            filter.Filter({x.data() + at, chunk}, out);
-            for (size_t i = 0; i < chunk; ++i)
-                ASSERT_EQ(out[i], reference.Step(x[at + i])) << taps << " at " << at + i;
-            at += chunk;
+    OnEveryRoad([] {
+        for (int16_t taps : {2, 5, 17, 64}) {
+            FirSettings s{FIR_FILTER_BAND_PASS, taps, 0.05f, 0.2f, DIGITAL_WINDOW_HAMMING};
+            FirFilter filter(DesignFirCoefficients(s));
+            ReferenceFir reference(DesignFirCoefficients(s));
+            const std::vector<float> x = RandomSamples(5000, taps);
+            size_t at = 0;
+            for (size_t chunk : {1, 3, 16, 17, 40, 4096, 100}) {
+                std::vector<float> out(chunk);
+                filter.Filter({x.data() + at, chunk}, out);
+                for (size_t i = 0; i < chunk; ++i)
+                    ASSERT_EQ(out[i], reference.Step(x[at + i])) << taps << " at " << at + i;
+                at += chunk;
+            }
         }
-    }
+    });
 }
 
 // --- the blocks ------------------------------------------------------------------
