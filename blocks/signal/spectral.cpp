@@ -688,17 +688,25 @@ FirFilter::FirFilter(std::vector<float> coefficients)
     : h_(std::move(coefficients)), wide_(h_.begin(), h_.end()), line_(h_.size() - 1, 0.0) {}
 
 void FirFilter::Filter(std::span<const float> in, std::span<float> out) {
+    // The delay line laid out flat: the last taps-1 samples, then up to a
+    // block of new ones, so that long inputs need no line of their own size.
+    constexpr size_t kBlock = 4096;
     const size_t taps = h_.size(), history = taps - 1;
-    // The delay line laid out flat: the last taps-1 samples, then this call's.
-    line_.resize(history + in.size());
-    std::copy(in.begin(), in.end(), line_.begin() + static_cast<std::ptrdiff_t>(history));
-    size_t done = 0;
+    line_.reserve(history + std::min(kBlock, in.size()));
+    for (size_t at = 0; at < in.size(); at += kBlock) {
+        const size_t count = std::min(kBlock, in.size() - at);
+        line_.resize(history + count);
+        std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(at), count,
+                    line_.begin() + static_cast<std::ptrdiff_t>(history));
+        float* y = out.data() + at;
+        size_t done = 0;
 #if TK_SPECTRAL_X86
-    if (HasAvx2()) done = FirAvx2(wide_.data(), taps, line_.data(), out.data(), in.size());
+        if (HasAvx2()) done = FirAvx2(wide_.data(), taps, line_.data(), y, count);
 #endif
-    FirPlain(wide_.data(), taps, line_.data(), out.data(), done, in.size());
-    std::copy(line_.end() - static_cast<std::ptrdiff_t>(history), line_.end(), line_.begin());
-    line_.resize(history);
+        FirPlain(wide_.data(), taps, line_.data(), y, done, count);
+        std::copy(line_.end() - static_cast<std::ptrdiff_t>(history), line_.end(), line_.begin());
+        line_.resize(history);
+    }
 }
 
 // --- sample arrays ---------------------------------------------------------------

@@ -256,7 +256,7 @@ TEST(Spectral, StreamingFilterEqualsTheCircularDelayLine) {
             ReferenceFir reference(DesignFirCoefficients(s));
             const std::vector<float> x = RandomSamples(5000, taps);
             size_t at = 0;
-            for (size_t chunk : {1, 3, 16, 17, 40, 4096, 100}) {
+            for (size_t chunk : {1, 3, 16, 17, 40, 4500, 100}) {
                 std::vector<float> out(chunk);
                 filter.Filter({x.data() + at, chunk}, out);
                 for (size_t i = 0; i < chunk; ++i)
@@ -346,6 +346,25 @@ TEST(FIRBlock, ImpulseResponseIsTheDesignAndArraysContinueOneSignal) {
     EXPECT_EQ(out.parray()->Bound(0).lLbound, 0);
     const std::vector<float> h6 = DesignFirCoefficients({FIR_FILTER_LOW_PASS, 6, 0.2f, 0.3f, 0});
     EXPECT_EQ(Floats(out), (std::vector<float>{2 * h6[0], 2 * h6[1]}));
+}
+
+TEST(FIRBlock, EveryTypeAndWindowFiltersWithItsDesign) {
+    for (int16_t type = FIR_FILTER_LOW_PASS; type <= FIR_FILTER_BAND_STOP; ++type) {
+        for (int16_t window = DIGITAL_WINDOW_RECTANGLE; window <= DIGITAL_WINDOW_BLACKMAN;
+             ++window) {
+            Block b("CFIRFilter");
+            b.Put("FilterType", Variant::I2(type));
+            b.Put("LowFrequencyCutoff", Variant::R4(0.1f));
+            b.Put("HighFrequencyCutoff", Variant::R4(0.35f));
+            b.Put("NumOfCoeff", Variant::I2(7));
+            b.Put("WindowType", Variant::I2(window));
+            // A low pass keeps its stored low cutoff, a high pass its high one.
+            const float low = type == FIR_FILTER_LOW_PASS ? 0.2f : 0.1f;
+            const float high = type == FIR_FILTER_HIGH_PASS ? 0.3f : 0.35f;
+            const std::vector<float> h = DesignFirCoefficients({type, 7, low, high, window});
+            EXPECT_EQ(Floats(FilterOnce(b, {1, 0, 0, 0, 0, 0, 0})), h) << type << " " << window;
+        }
+    }
 }
 
 TEST(FIRBlock, SettingPutsStoreDesignOrDiscard) {
