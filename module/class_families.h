@@ -21,5 +21,6 @@ std::span<const ClassEntry> ComparisonClasses();  // the six comparison blocks
 std::span<const ClassEntry> LogicClasses();       // the six logic blocks
 std::span<const ClassEntry> DecisionClasses();    // IfThenElse, SubString, OVAlarm
 std::span<const ClassEntry> FormulaClasses();
-std::span<const ClassEntry> ArrayClasses();  // collector, elements, slicing, packing
+std::span<const ClassEntry> ArrayClasses();         // collector, elements, slicing, packing
 std::span<const ClassEntry> SignalSourceClasses();  // OVRandom, OVFuncGen, Statistics, histogram
+std::span<const ClassEntry> SpectralClasses();      // FFT, CFIRFilter

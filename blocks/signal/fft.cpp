@@ -1,0 +1,79 @@
+#include "blocks/signal/fft.h"
+
+#include <bit>
+#include <new>
+
+#include "blocks/signal/spectral.h"
+#include "platform/property_bag.h"
+
+namespace {
+
+constexpr VARTYPE kSampleKinds[] = {VT_R4, VT_R8};
+
+}  // namespace
+
+CFFTCtrl::CFFTCtrl() : COVBaseMathCtrl(2) {}
+
+const DispatchTable& CFFTCtrl::FFTMembers() {
+    using C = CFFTCtrl;
+    static const DispatchTable table(
+        &COVBaseMathCtrl::BaseMembers(),
+        {
+            Property<&C::GetValue, &C::SetValue>("Value", 1, "Samples to transform"),
+            Property<&C::GetOutput, &C::SetOutput>("Output", 2, "Packed half spectrum"),
+            Method<&C::Operate>("Operate", 3, "Transforms the samples at once"),
+        });
+    return table;
+}
+
+void CFFTCtrl::SetValue(const Variant& value) {
+    PutSetting(m_varValue, value);
+    if (!m_bWiredMode) return;
+    m_bInputChanged = TRUE;
+    SetInputValid(1, TRUE);
+}
+
+Variant CFFTCtrl::Operate() {
+    Compute();
+    return m_varOutput;
+}
+
+int32_t CFFTCtrl::GetInputIndex(DISPID dispid) {
+    if (dispid == 1) return 2;
+    return COVBaseMathCtrl::GetInputIndex(dispid);
+}
+
+void CFFTCtrl::Compute() {
+    ClearStatus();
+    try {
+        SampleArray samples = ReadSamples(m_varValue, kSampleKinds);
+        if (!samples.readable) {
+            m_lStatusCode = TYPE_E_TYPEMISMATCH;
+        } else if (samples.values.size() < 2 || !AllFinite(samples.values)) {
+            // A transform needs two samples at least; a NaN or an infinity
+            // would spread over every bin.
+            m_lStatusCode = ERROR_INVALID_DATA_HR;
+        } else {
+            const size_t n = std::bit_floor(samples.values.size());
+            samples.values.resize(n);
+            ovmRealFFT(static_cast<int32_t>(n), false, samples.values.data());
+            m_lStatusCode = PutFloatArray(samples.values, samples.lowerBound, m_varOutput);
+        }
+    } catch (const std::bad_alloc&) {
+        m_lStatusCode = E_OUTOFMEMORY;
+    }
+    FireResults(this);
+}
+
+void CFFTCtrl::DoPropExchange(CPropExchange* pPX) {
+    uint32_t version = CONTROL_VERSION;
+    ExchangeVersion(pPX, version, CONTROL_VERSION);
+    COVBaseMathCtrl::DoPropExchange(pPX);
+}
+
+void CFFTCtrl::OnResetState() {
+    COVBaseMathCtrl::OnResetState();
+    m_varValue.Clear();
+    m_varOutput.Clear();
+    m_nHelpContext = FFT_HELP_CONTEXT;
+}

@@ -1,0 +1,174 @@
+// Random arrays and settings into the FFT and FIR filter blocks, driven as a
+// host drives them (puts, Operate, wired invalidation, FilterData): no crash,
+// every status one the blocks define, outputs of the lengths the runs promise,
+// and a FIR filter, when it exists, designed from the settings it shows.
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "blocks/signal/fir_filter.h"
+#include "fuzz/fuzz_input.h"
+#include "module/class_table.h"
+#include "platform/events.h"
+#include "platform/safearray.h"
+
+namespace {
+
+constexpr VARTYPE kElementKinds[] = {VT_R4, VT_R8, VT_I2, VT_I4, VT_UI1, VT_BSTR};
+
+// An array of up to 40 elements in one or two dimensions, with any bits.
+Variant RandomArray(FuzzBytes& in) {
+    const VARTYPE kind = kElementKinds[in.Byte() % std::size(kElementKinds)];
+    const uint32_t count = in.Byte() % 41;
+    const int32_t lower = static_cast<int32_t>(in.Byte() % 5) - 2;
+    const bool twoD = (in.Byte() & 3) == 0;
+    SAFEARRAYBOUND bounds[] = {{2, 0}, {count, lower}};
+    SafeArrayPtr a =
+        twoD ? SafeArrayCreate(kind, 2, bounds) : SafeArrayCreateVector(kind, lower, count);
+    if (!a) return Variant();
+    for (size_t i = 0; i < a->Count(); ++i) {
+        Variant item;
+        switch (kind) {
+            case VT_R4:
+                item = Variant::R4(in.Raw<float>());
+                break;
+            case VT_R8:
+                item = Variant::R8(in.Raw<double>());
+                break;
+            case VT_I2:
+                item = Variant::I2(in.Raw<int16_t>());
+                break;
+            case VT_I4:
+                item = Variant::I4(in.Raw<int32_t>());
+                break;
+            case VT_UI1:
+                item = Variant::UI1(in.Byte());
+                break;
+            default:
+                item = Variant::Str(in.Text(4));
+                break;
+        }
+        a->SetElementAt(i, item);
+    }
+    return Variant::Array(std::move(a));
+}
+
+Variant Setting(FuzzBytes& in) {
+    switch (in.Byte() % 4) {
+        case 0:
+            return Variant::I2(static_cast<int16_t>(in.Byte() % 70) - 2);
+        case 1:
+            return Variant::R4(static_cast<float>(in.Byte()) / 400.0f - 0.05f);
+        case 2:
+            return Variant::R4(in.Raw<float>());
+        default:
+            return Variant::Str(in.Text(6));
+    }
+}
+
+DISPID Id(COleControl& block, const char* name) {
+    DISPID id = DISPID_UNKNOWN;
+    Require(block.GetIDsOfNames(name, &id) == S_OK);
+    return id;
+}
+
+Variant Get(COleControl& block, const char* name) {
+    Variant out;
+    Require(block.Invoke(Id(block, name), DISPATCH_PROPERTYGET, {}, &out) == S_OK);
+    return out;
+}
+
+// The array the last successful run left, and the samples it was made from.
+void CheckOutput(COleControl& block, bool fft, const Variant& input) {
+    const Variant out = Get(block, fft ? "Output" : "ValueOut");
+    Require(out.vt() == (VT_ARRAY | VT_R4));
+    const SafeArray* a = input.parray();
+    const uint32_t count = a->Bound(a->Dims() - 1).cElements;
+    Require(out.parray()->Count() == (fft ? std::bit_floor(count) : count));
+}
+
+void CheckFilter(CFIRFilterCtrl& fir) {
+    const std::span<const float> h = fir.Coefficients();
+    if (h.empty()) return;
+    const FirSettings s{fir.GetFilterType(), fir.GetNumOfCoeff(), fir.GetLowFrequencyCutoff(),
+                        fir.GetHighFrequencyCutoff(), fir.GetWindowType()};
+    const std::vector<float> expected = DesignFirCoefficients(s);
+    Require(std::equal(h.begin(), h.end(), expected.begin(), expected.end(), [](float x, float y) {
+        return std::bit_cast<uint32_t>(x) == std::bit_cast<uint32_t>(y);
+    }));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzBytes in(data, size);
+    const bool fft = (in.Byte() & 1) != 0;
+    const ClassEntry* entry = FindClass(fft ? "FFT" : "CFIRFilter");
+    Require(entry != nullptr);
+    ComPtr<COleControl> block = entry->create();
+    block->InitNew();
+    int32_t lastStatus = -1;
+    block->Advise(
+        ComPtr<IDispatch>(MakeCom<EventSink>([&](DISPID id, std::span<const Variant> args) {
+            if (id != 5) return;  // ErrorOut ends every run with its status
+            lastStatus = args[1].lVal();
+            Require(lastStatus == 0 || lastStatus == TYPE_E_TYPEMISMATCH ||
+                    lastStatus == ERROR_INVALID_DATA_HR);
+        })));
+    const char* const settings[] = {"FilterType", "NumOfCoeff", "LowFrequencyCutoff",
+                                    "HighFrequencyCutoff", "WindowType"};
+    const char* input = fft ? "Value" : "ValueIn";
+
+    for (int steps = 0; !in.Empty() && steps < 48; ++steps) {
+        const uint8_t op = in.Byte();
+        switch (op % 6) {
+            case 0: {
+                Variant args[] = {RandomArray(in)};
+                Require(block->Invoke(Id(*block, input), DISPATCH_PROPERTYPUT, args, nullptr) ==
+                        S_OK);
+                break;
+            }
+            case 1: {
+                if (fft) break;
+                Variant args[] = {Setting(in)};
+                const HRESULT hr = block->Invoke(Id(*block, settings[(op >> 3) % 5]),
+                                                 DISPATCH_PROPERTYPUT, args, nullptr);
+                Require(hr == S_OK || hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW);
+                break;
+            }
+            case 2: {
+                lastStatus = -1;
+                Variant out;
+                Require(block->Invoke(Id(*block, "Operate"), DISPATCH_METHOD, {}, &out) == S_OK);
+                Require(lastStatus != -1);
+                if (lastStatus == 0) CheckOutput(*block, fft, Get(*block, input));
+                break;
+            }
+            case 3: {  // wired mode: the samples' entry, then a setting's
+                Variant args[] = {Variant::I4(Id(*block, fft ? "Value" : "ValueOut"))};
+                block->Invoke(0x10003, DISPATCH_PROPERTYPUT, args, nullptr);
+                break;
+            }
+            case 4: {
+                if (fft) break;
+                Variant args[] = {Variant::I4(static_cast<int32_t>(in.Byte() % 50) - 2),
+                                  RandomArray(in), Variant()};
+                Variant result;
+                Require(block->Invoke(Id(*block, "FilterData"), DISPATCH_METHOD, args, &result) ==
+                        S_OK);
+                Require(result.vt() == VT_BOOL);
+                if (result.boolVal() != 0)
+                    Require(args[2].parray()->Count() == static_cast<size_t>(args[0].lVal()));
+                break;
+            }
+            default: {
+                Variant args[] = {Variant::Bool(true)};
+                block->Invoke(0x10001, DISPATCH_PROPERTYPUT, args, nullptr);  // ControlIn
+                break;
+            }
+        }
+        if (!fft) CheckFilter(static_cast<CFIRFilterCtrl&>(*block));
+    }
+    return 0;
+}

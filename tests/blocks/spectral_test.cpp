@@ -1,0 +1,473 @@
+#include "blocks/signal/spectral.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "blocks/signal/fir_filter.h"
+#include "platform/property_bag.h"
+#include "platform/safearray.h"
+#include "tests/support/block_harness.h"
+
+namespace {
+
+using harness::Block;
+
+// --- plain renderings of the algorithms, the reference for every fast road ---
+
+void ReferenceComplexFFT(int32_t n, bool inverse, float* z) {
+    if (n < 2) return;
+    const double theta = static_cast<double>(kTwoPiF) / n;
+    double stepRe = std::cos(theta), stepIm = inverse ? -std::sin(theta) : std::sin(theta);
+    for (int32_t span = n; span >= 2; span /= 2) {
+        const int32_t half = span / 2;
+        for (int32_t group = 0; group < n; group += span) {
+            double wr = 1.0, wi = 0.0;
+            for (int32_t j = 0; j < half; ++j) {
+                float* a = z + 2 * (group + j);
+                float* b = z + 2 * (group + j + half);
+                const double ar = a[0], ai = a[1], br = b[0], bi = b[1];
+                a[0] = static_cast<float>(ar + br);
+                a[1] = static_cast<float>(ai + bi);
+                const double dr = ar - br, di = ai - bi;
+                b[0] = static_cast<float>(dr * wr - di * wi);
+                b[1] = static_cast<float>(dr * wi + di * wr);
+                const double t = wr;
+                wr = t * stepRe - wi * stepIm;
+                wi = t * stepIm + wi * stepRe;
+            }
+        }
+        const double c = stepRe, s = stepIm;
+        stepRe = c * c - s * s;
+        stepIm = 2.0 * s * c;
+    }
+    for (int32_t i = 0, j = 0; i < n - 1; ++i) {
+        if (i < j) {
+            std::swap(z[2 * i], z[2 * j]);
+            std::swap(z[2 * i + 1], z[2 * j + 1]);
+        }
+        int32_t k = n / 2;
+        while (k >= 1 && k <= j) {
+            j -= k;
+            k /= 2;
+        }
+        j += k;
+    }
+}
+
+void ReferenceRealFFT(int32_t n, bool inverse, float* x) {
+    if (n < 2) return;
+    const double c2 = inverse ? 0.5 : -0.5;
+    const double theta = (inverse ? -1.0 : 1.0) * static_cast<double>(kTwoPiF) / n;
+    if (!inverse) ReferenceComplexFFT(n / 2, false, x);
+    const double stepRe = std::cos(theta), stepIm = std::sin(theta);
+    double wr = stepRe, wi = stepIm;
+    for (int32_t k = 1; k <= n / 4; ++k) {
+        float* z = x + 2 * k;
+        float* p = x + 2 * (n / 2 - k);
+        const double zr = z[0], zi = z[1], pr = p[0], pi = p[1];
+        const double h1r = (zr + pr) / 2, h1i = (zi - pi) / 2;
+        const double h2r = -c2 * (zi + pi), h2i = c2 * (zr - pr);
+        z[0] = static_cast<float>(h1r + wr * h2r - wi * h2i);
+        z[1] = static_cast<float>(h1i + wr * h2i + wi * h2r);
+        p[0] = static_cast<float>(h1r - wr * h2r + wi * h2i);
+        p[1] = static_cast<float>(-h1i + wr * h2i + wi * h2r);
+        const double t = wr;
+        wr = t * stepRe - wi * stepIm;
+        wi = t * stepIm + wi * stepRe;
+    }
+    const double x0 = x[0], x1 = x[1];
+    if (!inverse) {
+        x[0] = static_cast<float>(x0 + x1);
+        x[1] = static_cast<float>(x0 - x1);
+        return;
+    }
+    x[0] = static_cast<float>((x0 + x1) / 2);
+    x[1] = static_cast<float>((x0 - x1) / 2);
+    ReferenceComplexFFT(n / 2, true, x);
+    for (int32_t i = 0; i < n; ++i)
+        x[i] = static_cast<float>(x[i] / (n / 2.0));
+}
+
+// The filter as a circular delay line: p advances and wraps, d[p] takes the
+// sample, y sums h[j] * d[(p - j) mod N] for j upward.
+struct ReferenceFir {
+    std::vector<float> h, d;
+    int p = 0;
+    explicit ReferenceFir(std::vector<float> coefficients)
+        : h(std::move(coefficients)), d(h.size(), 0.0f) {}
+    float Step(float x) {
+        const int n = static_cast<int>(h.size());
+        p = (p + 1) % n;
+        d[p] = x;
+        double y = 0.0;
+        for (int j = 0; j < n; ++j)
+            y += static_cast<double>(h[j]) * d[(p - j + n) % n];
+        return static_cast<float>(y);
+    }
+};
+
+std::vector<float> RandomSamples(size_t n, uint32_t seed) {
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<float> dist(-1000.0f, 1000.0f);
+    std::vector<float> v(n);
+    for (float& x : v)
+        x = dist(gen);
+    return v;
+}
+
+bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+Variant FloatArray(std::vector<float> v, int32_t lowerBound = 0) {
+    Variant value;
+    PutFloatArray(v, lowerBound, value);
+    return value;
+}
+
+std::vector<float> Floats(const Variant& v) {
+    const auto data = v.parray()->Data<float>();
+    return {data.begin(), data.end()};
+}
+
+// --- transforms ----------------------------------------------------------------
+
+// Runs `check` on the vector roads and again on the plain ones.
+template <class Check>
+void OnEveryRoad(Check check) {
+    for (bool vector : {true, false}) {
+        UseVectorRoadsForTesting(vector);
+        check();
+    }
+    UseVectorRoadsForTesting(true);
+}
+
+TEST(Spectral, TransformsEqualThePlainAlgorithmBitForBit) {
+    OnEveryRoad([] {
+        for (int32_t n = 2; n <= 65536; n *= 2) {
+            for (bool inverse : {false, true}) {
+                const std::vector<float> input = RandomSamples(static_cast<size_t>(n), n);
+                std::vector<float> real = input, realRef = input;
+                ovmRealFFT(n, inverse, real.data());
+                ReferenceRealFFT(n, inverse, realRef.data());
+                EXPECT_TRUE(SameBits(real, realRef)) << "real n=" << n << " inverse=" << inverse;
+                std::vector<float> cplx = input, cplxRef = input;  // n/2 complex values
+                ovmComplexFFT(n / 2, inverse, cplx.data());
+                ReferenceComplexFFT(n / 2, inverse, cplxRef.data());
+                EXPECT_TRUE(SameBits(cplx, cplxRef))
+                    << "complex n=" << n / 2 << " inverse=" << inverse;
+            }
+        }
+    });
+}
+
+TEST(Spectral, ToneLandsInItsBinAndEnergyIsKept) {
+    const int32_t n = 1024;
+    for (int bin : {1, 37, 200, 511}) {
+        std::vector<float> x(n);
+        for (int32_t j = 0; j < n; ++j)
+            x[j] = static_cast<float>(std::cos(2 * M_PI * bin * j / n));
+        double timeEnergy = 0;
+        for (float v : x)
+            timeEnergy += static_cast<double>(v) * v;
+        ovmRealFFT(n, false, x.data());
+        EXPECT_NEAR(x[2 * bin], n / 2.0, 1e-2) << bin;
+        // Parseval over the packed half spectrum: DC and Nyquist once, the rest twice.
+        double freqEnergy = x[0] * x[0] + x[1] * x[1];
+        for (int k = 1; k < n / 2; ++k) {
+            freqEnergy += 2.0 * (x[2 * k] * x[2 * k] + x[2 * k + 1] * x[2 * k + 1]);
+            if (k != bin) {
+                EXPECT_LT(std::hypot(x[2 * k], x[2 * k + 1]), 1e-2) << bin << " " << k;
+            }
+        }
+        EXPECT_NEAR(freqEnergy / n, timeEnergy, timeEnergy * 1e-5) << bin;
+    }
+    std::vector<float> x = RandomSamples(4096, 7), back = x;
+    ovmRealFFT(4096, false, back.data());
+    ovmRealFFT(4096, true, back.data());
+    for (size_t i = 0; i < x.size(); ++i)
+        ASSERT_NEAR(back[i], x[i], 1e-2) << i;
+}
+
+// --- windows and design ----------------------------------------------------------
+
+TEST(Spectral, WindowsWeighBothEndsAndSpareTheMiddle) {
+    struct Row {
+        int16_t window;
+        float w0, w1;  // the weights of taps 0/4 and 1/3 for N = 5
+    };
+    const Row rows[] = {
+        {DIGITAL_WINDOW_RECTANGLE, 1, 1},    {DIGITAL_WINDOW_PARZEN, 0, 0.5f},
+        {DIGITAL_WINDOW_BARTLETT, 0, 0.5f},  {DIGITAL_WINDOW_HANNING, 0, 0.5f},
+        {DIGITAL_WINDOW_WELCH, 0, 0.75f},    {DIGITAL_WINDOW_HAMMING, 0.08f, 0.54f},
+        {DIGITAL_WINDOW_BLACKMAN, 0, 0.34f}, {7, 1, 1},
+    };
+    for (const Row& r : rows) {
+        float data[5] = {2, 2, 2, 2, 2};
+        ovmWindowData(5, r.window, data);
+        EXPECT_NEAR(data[0], 2 * r.w0, 1e-6) << r.window;
+        EXPECT_NEAR(data[4], 2 * r.w0, 1e-6) << r.window;
+        EXPECT_NEAR(data[1], 2 * r.w1, 1e-6) << r.window;
+        EXPECT_NEAR(data[3], 2 * r.w1, 1e-6) << r.window;
+        EXPECT_EQ(data[2], 2.0f) << r.window;
+    }
+}
+
+TEST(Spectral, DesignGivesTheWindowMethodCoefficients) {
+    struct Row {
+        int16_t type;
+        float low, high;
+        float centre;  // the t = 0 tap
+        double side;   // tap at t = 1
+    };
+    const double pi = M_PI;
+    const Row rows[] = {
+        {FIR_FILTER_LOW_PASS, 0.2f, 0.3f, 0.6f, std::sin(0.6 * pi) / pi},
+        {FIR_FILTER_HIGH_PASS, 0.2f, 0.3f, 0.6f, -std::sin(0.4 * pi) / pi},
+        {FIR_FILTER_BAND_PASS, 0.1f, 0.3f, 0.4f, (std::sin(0.6 * pi) - std::sin(0.2 * pi)) / pi},
+        {FIR_FILTER_BAND_STOP, 0.1f, 0.3f, 0.6f, (std::sin(0.2 * pi) - std::sin(0.6 * pi)) / pi},
+    };
+    for (const Row& r : rows) {
+        FirSettings s{r.type, 5, r.low, r.high, DIGITAL_WINDOW_RECTANGLE};
+        const std::vector<float> h = DesignFirCoefficients(s);
+        ASSERT_EQ(h.size(), 5u);
+        EXPECT_NEAR(h[2], r.centre, 1e-6) << r.type;
+        EXPECT_NEAR(h[1], r.side, 1e-6) << r.type;
+        EXPECT_EQ(h[1], h[3]) << r.type;
+        EXPECT_EQ(h[0], h[4]) << r.type;
+    }
+    // Even N: no centre tap, symmetric about the middle.
+    const std::vector<float> even = DesignFirCoefficients({FIR_FILTER_LOW_PASS, 4, 0.2f, 0.3f, 0});
+    EXPECT_NEAR(even[1], std::sin(0.3 * pi) / (pi * 0.5), 1e-6);
+    EXPECT_EQ(even[0], even[3]);
+    EXPECT_EQ(even[1], even[2]);
+}
+
+TEST(Spectral, StreamingFilterEqualsTheCircularDelayLine) {
+    OnEveryRoad([] {
+        for (int16_t taps : {2, 5, 17, 64}) {
+            FirSettings s{FIR_FILTER_BAND_PASS, taps, 0.05f, 0.2f, DIGITAL_WINDOW_HAMMING};
+            FirFilter filter(DesignFirCoefficients(s));
+            ReferenceFir reference(DesignFirCoefficients(s));
+            const std::vector<float> x = RandomSamples(5000, taps);
+            size_t at = 0;
+            for (size_t chunk : {1, 3, 16, 17, 40, 4500, 100}) {
+                std::vector<float> out(chunk);
+                filter.Filter({x.data() + at, chunk}, out);
+                for (size_t i = 0; i < chunk; ++i)
+                    ASSERT_EQ(out[i], reference.Step(x[at + i])) << taps << " at " << at + i;
+                at += chunk;
+            }
+        }
+    });
+}
+
+// --- the blocks ------------------------------------------------------------------
+
+TEST(FFTBlock, TransformsTheLargestPowerOfTwoWithTheInputsLowerBound) {
+    Block b("FFT");
+    b.Put("Value", FloatArray(RandomSamples(1000, 3), 3));
+    const Variant out = b.Call("Operate");
+    EXPECT_EQ(b.Get("StatusCode"), Variant::I4(0));
+    ASSERT_EQ(out.vt(), VT_ARRAY | VT_R4);
+    EXPECT_EQ(out.parray()->Bound(0).lLbound, 3);
+    const std::vector<float> all = RandomSamples(1000, 3);
+    std::vector<float> expected(all.begin(), all.begin() + 512);
+    ReferenceRealFFT(512, false, expected.data());
+    EXPECT_TRUE(SameBits(Floats(out), expected));
+}
+
+TEST(FFTBlock, HostileInputsGetAStatusAndKeepTheOutput) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    SAFEARRAYBOUND rows[] = {{2, 0}, {4, 0}};  // two arrays of four: reads the first
+    SafeArrayPtr twoD = SafeArrayCreate(VT_R8, 2, rows);
+    auto cells = twoD->Data<double>();
+    for (size_t i = 0; i < cells.size(); ++i)
+        cells[i] = i % 2 == 0 ? 1.0 : 9.0;
+    struct Row {
+        Variant value;
+        int32_t status;
+    };
+    const Row rows2[] = {
+        {Variant::R8(1), TYPE_E_TYPEMISMATCH},
+        {Variant(), TYPE_E_TYPEMISMATCH},
+        {Variant::Array(SafeArrayCreateVector(VT_I4, 0, 4)), TYPE_E_TYPEMISMATCH},
+        {FloatArray({}), ERROR_INVALID_DATA_HR},
+        {FloatArray({5}), ERROR_INVALID_DATA_HR},
+        {FloatArray({1, nan, 0, 0}), ERROR_INVALID_DATA_HR},
+        {FloatArray({1, 0, -inf}), ERROR_INVALID_DATA_HR},
+        {Variant::Array(std::move(twoD)), 0},
+    };
+    Block b("FFT");
+    for (const Row& r : rows2) {
+        b.Put("Value", FloatArray({1, 1, 1, 1}));
+        b.Call("Operate");
+        b.Put("Value", r.value);
+        const Variant out = b.Call("Operate");
+        EXPECT_EQ(b.Get("StatusCode"), Variant::I4(r.status)) << &r - rows2;
+        EXPECT_EQ(Floats(out), (std::vector<float>{4, 0, 0, 0})) << &r - rows2;
+    }
+}
+
+TEST(FFTBlock, TenMillionSamplesTransformTheirLargestPowerOfTwo) {
+    Block b("FFT");
+    b.Put("Value", FloatArray(std::vector<float>(10'000'000, 1.0f)));
+    const std::vector<float> out = Floats(b.Call("Operate"));
+    ASSERT_EQ(out.size(), 1u << 23);
+    EXPECT_EQ(out[0], 8388608.0f);
+}
+
+Variant FilterOnce(Block& b, std::vector<float> samples) {
+    b.Put("ValueIn", FloatArray(std::move(samples)));
+    return b.Call("Operate");
+}
+
+TEST(FIRBlock, ImpulseResponseIsTheDesignAndArraysContinueOneSignal) {
+    Block b("CFIRFilter");
+    const std::vector<float> h = DesignFirCoefficients(FirSettings{});
+    EXPECT_NEAR(h[2], 0.6f, 1e-7);
+    EXPECT_NEAR(h[1], 0.30273f, 1e-5);
+    EXPECT_NEAR(h[0], -0.09355f, 1e-5);
+    EXPECT_EQ(Floats(FilterOnce(b, {1, 0, 0, 0, 0})), h);
+    EXPECT_EQ(Floats(FilterOnce(b, {1, 0})), (std::vector<float>{h[0], h[1]}));
+    EXPECT_EQ(Floats(FilterOnce(b, {0, 0, 0})), (std::vector<float>{h[2], h[3], h[4]}));
+    // Integers and doubles read as floats; the output's lower bound is 0.
+    SafeArrayPtr ints = SafeArrayCreateVector(VT_I2, 7, 2);
+    ints->Data<int16_t>()[0] = 2;
+    b.Put("NumOfCoeff", Variant::I2(6));  // a redesign clears the delay line
+    b.Put("ValueIn", Variant::Array(std::move(ints)));
+    const Variant out = b.Call("Operate");
+    EXPECT_EQ(out.parray()->Bound(0).lLbound, 0);
+    const std::vector<float> h6 = DesignFirCoefficients({FIR_FILTER_LOW_PASS, 6, 0.2f, 0.3f, 0});
+    EXPECT_EQ(Floats(out), (std::vector<float>{2 * h6[0], 2 * h6[1]}));
+}
+
+TEST(FIRBlock, EveryTypeAndWindowFiltersWithItsDesign) {
+    for (int16_t type = FIR_FILTER_LOW_PASS; type <= FIR_FILTER_BAND_STOP; ++type) {
+        for (int16_t window = DIGITAL_WINDOW_RECTANGLE; window <= DIGITAL_WINDOW_BLACKMAN;
+             ++window) {
+            Block b("CFIRFilter");
+            b.Put("FilterType", Variant::I2(type));
+            b.Put("LowFrequencyCutoff", Variant::R4(0.1f));
+            b.Put("HighFrequencyCutoff", Variant::R4(0.35f));
+            b.Put("NumOfCoeff", Variant::I2(7));
+            b.Put("WindowType", Variant::I2(window));
+            // A low pass keeps its stored low cutoff, a high pass its high one.
+            const float low = type == FIR_FILTER_LOW_PASS ? 0.2f : 0.1f;
+            const float high = type == FIR_FILTER_HIGH_PASS ? 0.3f : 0.35f;
+            const std::vector<float> h = DesignFirCoefficients({type, 7, low, high, window});
+            EXPECT_EQ(Floats(FilterOnce(b, {1, 0, 0, 0, 0, 0, 0})), h) << type << " " << window;
+        }
+    }
+}
+
+TEST(FIRBlock, SettingPutsStoreDesignOrDiscard) {
+    struct Row {
+        const char* member;
+        Variant value;
+        bool designed;     // a run afterwards succeeds
+        Variant readBack;  // the member afterwards
+    };
+    const Row rows[] = {
+        {"NumOfCoeff", Variant::I2(65), false, Variant::I2(5)},
+        {"NumOfCoeff", Variant::I2(1), false, Variant::I2(5)},
+        {"NumOfCoeff", Variant::I2(64), true, Variant::I2(64)},
+        {"HighFrequencyCutoff", Variant::R4(0.5f), true, Variant::R4(0.5f)},
+        {"HighFrequencyCutoff", Variant::R4(0.51f), false, Variant::R4(0.3f)},
+        {"HighFrequencyCutoff", Variant::R4(-0.1f), false, Variant::R4(0.3f)},
+        {"HighFrequencyCutoff", Variant::R4(0.1f), true, Variant::R4(0.1f)},  // low pass ignores fL
+        {"LowFrequencyCutoff", Variant::R4(0.1f), true, Variant::R4(0.2f)},   // unused: ignored
+        {"FilterType", Variant::I2(4), false, Variant::I2(0)},
+        {"FilterType", Variant::I2(1), true, Variant::I2(1)},
+        {"WindowType", Variant::I2(7), false, Variant::I2(0)},
+        {"WindowType", Variant::I2(6), true, Variant::I2(6)},
+    };
+    for (const Row& r : rows) {
+        Block b("CFIRFilter");
+        ASSERT_EQ(b.Put(r.member, r.value), S_OK);
+        FilterOnce(b, {1});
+        EXPECT_EQ(b.Get("StatusCode"), Variant::I4(r.designed ? 0 : TYPE_E_TYPEMISMATCH))
+            << &r - rows;
+        EXPECT_EQ(b.Get(r.member), r.readBack) << &r - rows;
+    }
+}
+
+TEST(FIRBlock, BandTypesNeedLowBelowHigh) {
+    Block b("CFIRFilter");
+    b.Put("FilterType", Variant::I2(FIR_FILTER_BAND_PASS));
+    b.Put("LowFrequencyCutoff", Variant::R4(0.35f));  // not below 0.3
+    FilterOnce(b, {1});
+    EXPECT_EQ(b.Get("StatusCode"), Variant::I4(TYPE_E_TYPEMISMATCH));
+    EXPECT_EQ(b.Get("LowFrequencyCutoff"), Variant::R4(0.2f));
+
+    b.Put("FilterType", Variant::I2(FIR_FILTER_HIGH_PASS));
+    b.Put("LowFrequencyCutoff", Variant::R4(0.4f));  // a high pass ignores fH
+    b.Put("FilterType", Variant::I2(FIR_FILTER_BAND_STOP));
+    EXPECT_EQ(b.Get("LowFrequencyCutoff"), Variant::R4(0.0f));
+    const std::vector<float> h = DesignFirCoefficients({FIR_FILTER_BAND_STOP, 5, 0.0f, 0.3f, 0});
+    EXPECT_EQ(Floats(FilterOnce(b, {1})), (std::vector<float>{h[0]}));
+}
+
+TEST(FIRBlock, HostileSamplesGetAStatusAndLeaveTheLineAlone) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    Block b("CFIRFilter");
+    const std::vector<float> h = DesignFirCoefficients(FirSettings{});
+    FilterOnce(b, {1});
+    FilterOnce(b, {nan, 0});
+    EXPECT_EQ(b.Get("StatusCode"), Variant::I4(ERROR_INVALID_DATA_HR));
+    b.Put("ValueIn", Variant::Array(SafeArrayCreateVector(VT_BSTR, 0, 3)));
+    b.Call("Operate");
+    EXPECT_EQ(b.Get("StatusCode"), Variant::I4(TYPE_E_TYPEMISMATCH));
+    b.Put("ValueIn", Variant::R8(1));
+    b.Call("Operate");
+    EXPECT_EQ(b.Get("StatusCode"), Variant::I4(TYPE_E_TYPEMISMATCH));
+    // The refused arrays did not move the delay line: the impulse goes on.
+    EXPECT_EQ(Floats(FilterOnce(b, {0})), (std::vector<float>{h[1]}));
+    const std::vector<float> big(10'000'000, 1.0f);
+    const std::vector<float> out = Floats(FilterOnce(b, big));
+    ASSERT_EQ(out.size(), big.size());
+    EXPECT_EQ(b.Get("StatusCode"), Variant::I4(0));
+}
+
+TEST(FIRBlock, FilterDataHandsBackTheFilteredArray) {
+    Block b("CFIRFilter");
+    Variant args[] = {Variant::I4(3), FloatArray({1, 0, 0}), Variant()};
+    Variant result;
+    ASSERT_EQ(b.control->Invoke(b.Id("FilterData"), DISPATCH_METHOD, args, &result), S_OK);
+    EXPECT_EQ(result, Variant::Bool(true));
+    const std::vector<float> h = DesignFirCoefficients(FirSettings{});
+    EXPECT_EQ(Floats(args[2]), (std::vector<float>{h[0], h[1], h[2]}));
+    for (int32_t n : {0, -1, 4}) {  // nothing to filter, or more than the array holds
+        Variant bad[] = {Variant::I4(n), FloatArray({1, 0, 0}), Variant()};
+        b.control->Invoke(b.Id("FilterData"), DISPATCH_METHOD, bad, &result);
+        EXPECT_EQ(result, Variant::Bool(false)) << n;
+    }
+    auto* block = dynamic_cast<CFIRFilterCtrl*>(b.control.Get());
+    block->SetNumOfCoeff(0);  // no filter
+    float in = 1, out = 0;
+    EXPECT_FALSE(block->FilterData(1, &in, &out));
+}
+
+TEST(FIRBlock, SettingsPersistUnderTheirNamesAndDesignOnLoad) {
+    Block b("CFIRFilter");
+    b.Put("FilterType", Variant::I2(FIR_FILTER_HIGH_PASS));
+    b.Put("NumOfCoeff", Variant::I2(9));
+    b.Put("WindowType", Variant::I2(DIGITAL_WINDOW_BLACKMAN));
+    PropertyBag bag;
+    b.control->Save(bag);
+    for (const char* name : {"FilterType", "Coeff", "LowCut", "HighCut", "DWin"})
+        EXPECT_NE(bag.Read(name), nullptr) << name;
+    Block loaded("CFIRFilter");
+    loaded.control->Load(bag);
+    const std::vector<float> h =
+        DesignFirCoefficients({FIR_FILTER_HIGH_PASS, 9, 0.2f, 0.3f, DIGITAL_WINDOW_BLACKMAN});
+    EXPECT_EQ(Floats(FilterOnce(loaded, {1, 0})), (std::vector<float>{h[0], h[1]}));
+}
+
+}  // namespace
