@@ -3,12 +3,12 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <sstream>
 #include <string>
 
+#include "host/host_files.h"
 #include "host/script_host.h"
 
 #ifdef TK_HAVE_READLINE
@@ -26,33 +26,27 @@ void PrintUsage(std::ostream& out) {
            "  tallykit run FILE      run a script; FILE `-` reads standard input\n"
            "  tallykit classes       list the creatable classes\n"
            "  tallykit --help        this text\n"
+           "  tallykit --version     the version\n"
            "\n"
-           "Exit status: 0 when every line ran clean, 1 after a bad line or a failed\n"
-           "expect, 2 for a wrong command line or an unreadable script.\n"
+           "Exit status: 0 when every line ran clean, 1 after a bad line, a failed\n"
+           "expect or a script that cannot be read, 2 for a wrong command line.\n"
            "The transcript goes to standard output; each bad line gives one diagnostic\n"
            "`FILE:LINE: ...` on standard error, and a call an object refused also prints\n"
            "`error 0xHHHHHHHH MESSAGE` in the transcript.\n"
            "\n"
            "Script commands (`#` starts a comment):\n";
     PrintCommands(out);
-    out << "\nValues: empty, null, i1 -3, ui1 200, i2 5, ui2 5, i4 5, ui4 5, int 5, uint 5,\n"
-           "r4 1.5, r8 2.5, cy 1.25, date 45000.5, bool true, bstr \"text\", error 0x80020004,\n"
-           "dispatch OBJ, arrays r8[1, 2], r8@5[1, 2], r8[[1, 2], [3, 4]]; untyped 5 (i4),\n"
-           "2.5 (r8), \"x\" (bstr), true/false (bool), nan, inf, -inf (r8). In place of a\n"
-           "value: $N (argument N of the event being handled), OTHER.MEMBER (its value).\n";
+    out << '\n';
+    PrintValueSyntax(out);
 }
 
 int RunFile(const std::string& path) {
     std::string text;
     if (path == "-") {
         text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    } else {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            std::cerr << "tallykit: cannot read " << path << ": " << std::strerror(errno) << '\n';
-            return kUsageError;
-        }
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } else if (std::string why; !ReadHostFile(path, &text, &why)) {
+        std::cerr << "tallykit: cannot read " << EscapeBytes(why) << '\n';
+        return 1;
     }
     ScriptHost host(std::cout, std::cerr);
     host.RunScript(text, path == "-" ? "<stdin>" : path);
@@ -91,6 +85,10 @@ int main(int argc, char** argv) {
     if (argc == 1) return Interactive();
     if (command == "--help" || command == "-h" || command == "help") {
         PrintUsage(std::cout);
+        return 0;
+    }
+    if (command == "--version" && argc == 2) {
+        std::cout << "tallykit " TK_VERSION "\n";
         return 0;
     }
     if (command == "run" && argc == 3) return RunFile(argv[2]);

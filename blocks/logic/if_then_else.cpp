@@ -98,6 +98,22 @@ Branch DecideBranch(int16_t compare, Variant& x, Variant& y, const TextOptions& 
 
 CIfThenElseCtrl::CIfThenElseCtrl() : COVBaseMathCtrl(3) {}
 
+namespace {
+
+// The type library's COMPARISON_OPTIONS, read from the option table.
+const EnumDesc& ComparisonOptionsEnum() {
+    static const auto values = [] {
+        std::array<EnumValue, kComparisonOptionCount> v{};
+        for (size_t i = 0; i < kComparisonOptionCount; ++i)
+            v[i] = {kComparisonOptions[i].name, static_cast<int32_t>(kComparisonOptions[i].value)};
+        return v;
+    }();
+    static const EnumDesc desc{"COMPARISON_OPTIONS", values};
+    return desc;
+}
+
+}  // namespace
+
 const DispatchTable& CIfThenElseCtrl::IfThenElseMembers() {
     using C = CIfThenElseCtrl;
     static const DispatchTable table(
@@ -112,7 +128,8 @@ const DispatchTable& CIfThenElseCtrl::IfThenElseMembers() {
             Property<&C::GetValueElse, &C::SetValueElse>("ValueElse", 4,
                                                          "True if inputs are evaluated False."),
             Method<&C::Operate>("Operate", 5, "Tests at once"),
-            Property<&C::GetCompare, &C::SetCompare>("Compare", 6, "Evaluation Options."),
+            Property<&C::GetCompare, &C::SetCompare>("Compare", 6, "Evaluation Options.")
+                .Enum(ComparisonOptionsEnum()),
             Property<&C::GetCaseSensitive, &C::SetCaseSensitive>(
                 "CaseSensitive", 7, "True for case sensitive comparison."),
             Property<&C::GetIgnoreWhiteSpace, &C::SetIgnoreWhiteSpace>(
@@ -126,7 +143,7 @@ const EventTable& CIfThenElseCtrl::IfThenElseEvents() {
         &COVBaseMathCtrl::BaseEvents(),
         {
             {"Then", EVENTID_THEN, {}, {}, "Fires when comparison is evaluated True."},
-            {"Else", EVENTID_ELSE, {}, {}, "Fires when comparision is evaluated False."},
+            {"Else", EVENTID_ELSE, {}, {}, "Fires when comparison is evaluated False."},
         });
     return table;
 }

@@ -79,9 +79,18 @@ TEST(ScriptReader, EveryCommandParses) {
         {"classes", 14, "classes"},
         {"help OVAdd", 15, "help"},
         {"quit", 16, "quit"},
+        {"connect a.Value -> b.InputX", 17, "connect"},
+        {"disconnect a.Value -> b.InputX", 17, "disconnect"},
+        {"diagram", 18, "diagram"},
+        {"status a", 19, "status"},
+        {"notes on", 20, "notes"},
+        {"export a.Value \"out file.csv\"", 21, "export"},
+        {"for i in 1..10 step 2 do set a.InputX = $i", 22, "for"},
     };
     std::set<std::string_view> covered;
+    std::set<size_t> kinds;
     for (const Case& c : cases) {
+        kinds.insert(c.kind);
         ParsedLine line = ParseLine(c.line, 4);
         ASSERT_TRUE(line.command) << c.line << ": " << line.error;
         EXPECT_EQ(line.command->body.index(), c.kind) << c.line;
@@ -94,7 +103,7 @@ TEST(ScriptReader, EveryCommandParses) {
         EXPECT_FALSE(syntax.usage.empty());
         EXPECT_FALSE(syntax.summary.empty());
     }
-    EXPECT_EQ(std::variant_size_v<CommandBody>, CommandTable().size());
+    EXPECT_EQ(std::variant_size_v<CommandBody>, kinds.size());
 }
 
 TEST(ScriptReader, BlankAndCommentLinesHoldNoCommand) {
