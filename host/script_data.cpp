@@ -99,7 +99,12 @@ bool ScriptHost::EnumValueOf(const Operand& operand, const MemberDesc* desc, Var
     std::string known;
     for (const EnumValue& v : enumeration->values) {
         if (NamesEqual(v.name, operand.name)) {
-            *out = Variant::I4(v.value);
+            // The value in the member's own kind, as a number written there would be read.
+            Variant number = Variant::I4(v.value);
+            if (desc->type == VT_VARIANT ||
+                FAILED(VariantChangeType(out, &number, 0, desc->type))) {
+                *out = std::move(number);
+            }
             return true;
         }
         known += (known.empty() ? "" : ", ") + std::string(v.name);

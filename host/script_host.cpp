@@ -489,8 +489,9 @@ void ScriptHost::CheckSaved(const PropertyBag& bag, const Object& object, const 
     const ClassEntry* from =
         saved != nullptr && saved->vt() == VT_BSTR ? FindClass(saved->bstrVal()) : nullptr;
     if (saved != nullptr && from != object.entry) {
-        Warn(cmd, path + " was saved from " + Format(*saved).substr(5) + ", loaded into " +
-                      std::string(object.entry->progId));
+        Warn(cmd, path + " was saved from " +
+                      (saved->vt() == VT_BSTR ? saved->bstrVal() : Format(*saved)) +
+                      ", loaded into " + std::string(object.entry->progId));
     }
     // What a new block of the class saves tells its keys and their kinds.
     ComPtr<COleControl> fresh = object.entry->create();

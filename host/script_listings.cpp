@@ -41,7 +41,8 @@ void ScriptHost::Run(const StatusCommand& c, const Command& cmd, const Frame&) {
     out_ << c.object << ": status " << Hex(code) << " (" << code << ") "
          << Format(Variant::Str(block->StatusMessage())).substr(5) << '\n';
     if (code == 0) return;
-    // A formula that does not parse: where in it the engine stopped.
+    // A formula block: the engine's message, and where in a formula that does
+    // not parse the engine stopped.
     Variant formula;
     DISPID dispid = DISPID_UNKNOWN;
     if (FAILED(object->control->GetIDsOfNames("Formula", &dispid)) ||
@@ -51,10 +52,19 @@ void ScriptHost::Run(const StatusCommand& c, const Command& cmd, const Frame&) {
     }
     CMathFormula parser;
     parser.Parse(formula.bstrVal());
-    if (parser.GetErrorCode() == 0) return;
-    out_ << "  " << parser.GetErrorMessage() << " at column " << parser.GetErrorStart() + 1
-         << " of the formula:\n  " << Format(formula).substr(5) << '\n'
-         << std::string(3 + static_cast<size_t>(parser.GetErrorStart()), ' ') << "^\n";
+    if (parser.GetErrorCode() != 0) {
+        out_ << "  the formula says: " << parser.GetErrorMessage() << " (column "
+             << parser.GetErrorStart() + 1 << ")\n  " << Format(formula).substr(5) << '\n'
+             << std::string(3 + static_cast<size_t>(parser.GetErrorStart()), ' ') << "^\n";
+        return;
+    }
+    // An evaluation error: the engine's own words for the code.
+    for (const FormulaErrorInfo& row : kFormulaErrors) {
+        if (row.code == code) {
+            out_ << "  the formula says: " << row.message << '\n';
+            return;
+        }
+    }
 }
 
 void ScriptHost::Run(const NotesCommand& c, const Command&, const Frame&) {
