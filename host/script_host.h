@@ -157,6 +157,7 @@ class ScriptHost {
     // delivers the wires it announces and, after a run (ControlOut), triggers
     // the blocks downstream and makes `object` wait for fresh inputs.
     void Deliver(Object& object, DISPID event, std::span<const Variant> args);
+    void DeliverWires(Object& object, DISPID event, std::span<const Variant> args);
     // Puts `value` into object.member, reporting a refusal against `what`.
     bool Put(Object& object, DISPID member, Variant value, const std::string& what);
     // Drops every wire from or to `object`.

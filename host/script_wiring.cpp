@@ -120,6 +120,21 @@ void ScriptHost::Unwire(const Object& object) {
 }
 
 void ScriptHost::Deliver(Object& object, DISPID event, std::span<const Variant> args) {
+    if (wires_.empty() || handlersStopped_) return;
+    // Each block down a chain runs inside the events of the one before it; a
+    // bound keeps a very long chain from exhausting the stack.
+    if (handlerDepth_ >= options_.maxHandlerDepth) {
+        handlersStopped_ = true;
+        Diagnose(runningLine_, "wires and handlers nest deeper than " +
+                                   std::to_string(options_.maxHandlerDepth) + ": stopped");
+        return;
+    }
+    ++handlerDepth_;
+    DeliverWires(object, event, args);
+    --handlerDepth_;
+}
+
+void ScriptHost::DeliverWires(Object& object, DISPID event, std::span<const Variant> args) {
     // Handlers run by the puts below may connect or disconnect: a changed list
     // ends the walk over it.
     const uint64_t generation = wireGeneration_;
