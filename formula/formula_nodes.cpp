@@ -161,6 +161,13 @@ double Arithmetic(FormulaOp op, double a, double b) {
 
 }  // namespace
 
+std::vector<std::string_view> IntrinsicNames() {
+    std::vector<std::string_view> names;
+    for (const IntrinsicName& intrinsic : kIntrinsics)
+        names.push_back(intrinsic.name);
+    return names;
+}
+
 IntrinsicFunction FindIntrinsic(std::string_view name) {
     for (const IntrinsicName& intrinsic : kIntrinsics) {
         if (FormulaNamesEqual(intrinsic.name, name)) return intrinsic.function;

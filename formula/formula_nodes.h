@@ -17,6 +17,9 @@
 // One intrinsic function: one double to one double.
 using IntrinsicFunction = double (*)(double);
 
+// Every intrinsic name the parser knows, in table order (for references and tools).
+std::vector<std::string_view> IntrinsicNames();
+
 // The intrinsic function named `name` (any case; the aliases "acos" and "arccos", "asin"
 // and "arcsin", "atan" and "arctan" give one function each), or null for any other word.
 IntrinsicFunction FindIntrinsic(std::string_view name);
