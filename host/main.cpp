@@ -1,15 +1,19 @@
 // tallykit: the scriptable host of the TallyKit blocks.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "host/host_files.h"
 #include "host/script_host.h"
+#include "platform/paths.h"
 
 #ifdef TK_HAVE_READLINE
 #include <readline/history.h>
@@ -54,24 +58,92 @@ int RunFile(const std::string& path) {
     return host.ExitStatus();
 }
 
+volatile std::sig_atomic_t g_cancel = 0;
+
+#ifdef TK_HAVE_READLINE
+volatile std::sig_atomic_t g_atPrompt = 0;
+const ScriptHost* g_host = nullptr;  // what Tab completes against
+
+// Ctrl-C at the prompt drops the line being typed; while a line runs, it asks
+// the host to stop its loop. Either way the session goes on.
+void OnInterrupt(int) {
+    if (g_atPrompt) {
+        (void)!write(STDOUT_FILENO, "\n", 1);
+        rl_on_new_line();
+        rl_replace_line("", 0);
+        rl_redisplay();
+    } else {
+        g_cancel = 1;
+    }
+}
+
+char* NextCompletion(const char* text, int state) {
+    static std::vector<std::string> matches;
+    static size_t next = 0;
+    if (state == 0) {
+        matches = g_host->Completions(
+            std::string_view(rl_line_buffer, rl_point - std::strlen(text)), text);
+        next = 0;
+    }
+    return next < matches.size() ? strdup(matches[next++].c_str()) : nullptr;
+}
+
+char** Complete(const char* text, int, int) {
+    rl_attempted_completion_over = 1;  // no file names as a fallback
+    return rl_completion_matches(text, NextCompletion);
+}
+
+// The prompt's history lives in the user's data folder, across sessions.
+std::string HistoryFile() {
+    std::string path =
+        ResolveUserPath("TALLYKIT_HISTORY", "XDG_DATA_HOME", ".local/share", "tallykit/history");
+    if (!path.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    }
+    return path;
+}
+#endif
+
 int Interactive() {
-    ScriptHost host(std::cout, std::cerr);
+    HostOptions options;
+    options.cancel = &g_cancel;
+    ScriptHost host(std::cout, std::cerr, options);
+    struct sigaction action = {};
+    action.sa_handler = [](int) { g_cancel = 1; };
 #ifdef TK_HAVE_READLINE
     if (isatty(STDIN_FILENO)) {
+        g_host = &host;
+        rl_attempted_completion_function = Complete;
+        rl_completer_word_break_characters = const_cast<char*>(" \t=(,");
+        const std::string history = HistoryFile();
+        // append_history only adds to a file that exists.
+        if (!history.empty() && read_history(history.c_str()) != 0) write_history(history.c_str());
+        action.sa_handler = OnInterrupt;
+        sigaction(SIGINT, &action, nullptr);
         std::cout << "tallykit: type help for the commands, quit or end of input to leave\n";
         while (!host.Stopped()) {
+            g_atPrompt = 1;
             char* line = readline("tallykit> ");
+            g_atPrompt = 0;
             if (line == nullptr) break;
-            if (*line != '\0') add_history(line);
+            if (*line != '\0') {
+                add_history(line);
+                if (!history.empty()) append_history(1, history.c_str());
+            }
+            g_cancel = 0;
             host.RunLine(line);
             std::free(line);
             std::cout.flush();
         }
+        if (!history.empty()) history_truncate_file(history.c_str(), 1000);
         return host.ExitStatus();
     }
 #endif
+    sigaction(SIGINT, &action, nullptr);
     std::string line;
     while (!host.Stopped() && std::getline(std::cin, line)) {
+        g_cancel = 0;
         host.RunLine(line);
         std::cout.flush();
     }

@@ -46,7 +46,7 @@ void ScriptHost::Run(const ForCommand& c, const Command& cmd, const Frame& frame
             return;
         }
         const auto count = static_cast<uint64_t>(rounds);
-        for (uint64_t i = 0; i < count && !stopped_; ++i) {
+        for (uint64_t i = 0; i < count && !stopped_ && !Cancelled(cmd); ++i) {
             const double x = c.from + static_cast<double>(i) * c.step;
             Variant value = c.integral && std::fabs(x) <= 2147483647.0
                                 ? Variant::I4(static_cast<int32_t>(x))
@@ -61,7 +61,7 @@ void ScriptHost::Run(const ForCommand& c, const Command& cmd, const Frame& frame
                               std::to_string(options_.maxRepeat) + " here");
             return;
         }
-        for (size_t i = 0; i < cells.size() && !stopped_; ++i)
+        for (size_t i = 0; i < cells.size() && !stopped_ && !Cancelled(cmd); ++i)
             RunRound(c.variable, CsvCellValue(cells[i]), *c.body, frame);
     }
     if (hidden) {

@@ -543,8 +543,15 @@ void ScriptHost::Run(const RepeatCommand& c, const Command& cmd, const Frame& fr
                           std::to_string(options_.maxRepeat) + " here");
         return;
     }
-    for (uint64_t i = 0; i < c.count && !stopped_; ++i)
+    for (uint64_t i = 0; i < c.count && !stopped_ && !Cancelled(cmd); ++i)
         Run(*c.body, frame);
+}
+
+bool ScriptHost::Cancelled(const Command& cmd) {
+    if (options_.cancel == nullptr || *options_.cancel == 0) return false;
+    *options_.cancel = 0;
+    Diagnose(cmd, "cancelled");
+    return true;
 }
 
 void ScriptHost::Run(const EchoCommand& c, const Command& cmd, const Frame& frame) {

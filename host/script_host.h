@@ -32,6 +32,7 @@
 // a delivery first runs at the next one. Handlers that start each other
 // without end stop at a nesting limit: one diagnostic, and no further handler
 // runs until the top-level command that started them is done.
+#include <csignal>
 #include <cstdint>
 #include <iosfwd>
 #include <limits>
@@ -47,12 +48,15 @@
 #include "platform/property_bag.h"
 
 struct HostOptions {
-    // `repeat` counts above this are refused (a diagnostic; the body does not run).
+    // `repeat` and `for` counts above this are refused (a diagnostic; the body does not run).
     uint64_t maxRepeat = std::numeric_limits<uint64_t>::max();
     // Commands run (handler bodies included) before the script is stopped.
     uint64_t maxSteps = std::numeric_limits<uint64_t>::max();
     // Handler deliveries nested inside one another.
     int maxHandlerDepth = 64;
+    // Set (by a signal handler, say) to cancel the running `repeat` or `for`;
+    // the host clears it when it stops the loop. Null: loops run to the end.
+    volatile std::sig_atomic_t* cancel = nullptr;
     // Whether save, load, export and CSV reads may touch files (off: refused
     // with a diagnostic).
     bool fileAccess = true;
@@ -74,6 +78,12 @@ class ScriptHost {
     // the last one run, under the source name of the last RunScript ("<stdin>"
     // before any).
     void RunLine(std::string_view line);
+
+    // What may complete `word`, the word being typed at the end of `line` (the
+    // text before it): command keywords for the first word, members and events
+    // after `OBJ.`, otherwise object names and class names (ProgIDs and
+    // coclass names). Sorted, without duplicates.
+    std::vector<std::string> Completions(std::string_view line, std::string_view word) const;
 
     // Whether `quit` ran or the step limit stopped the script.
     bool Stopped() const { return stopped_; }
@@ -110,6 +120,8 @@ class ScriptHost {
     void Run(const NotesCommand& c, const Command& cmd, const Frame& frame);
     void Run(const ExportCommand& c, const Command& cmd, const Frame& frame);
     void Run(const ForCommand& c, const Command& cmd, const Frame& frame);
+    // Whether a cancel request stops the loop of `cmd` (one diagnostic).
+    bool Cancelled(const Command& cmd);
     // Runs `body` once with the variable `name` set to `value` (the variable
     // keeps it until the next round or the end of its loop).
     void RunRound(const std::string& name, Variant value, const Command& body, const Frame& frame);

@@ -71,6 +71,49 @@ void ScriptHost::Run(const NotesCommand& c, const Command&, const Frame&) {
     notesOn_ = c.on;
 }
 
+std::vector<std::string> ScriptHost::Completions(std::string_view line,
+                                                 std::string_view word) const {
+    std::vector<std::string> found;
+    auto offer = [&](std::string_view candidate) {
+        if (!candidate.empty() && candidate.size() >= word.size() &&
+            NamesEqual(candidate.substr(0, word.size()), word)) {
+            found.emplace_back(candidate);
+        }
+    };
+    const bool firstWord = line.find_first_not_of(" \t") == std::string_view::npos;
+    const size_t dot = word.find('.');
+    if (firstWord) {
+        for (const CommandSyntax& c : CommandTable())
+            offer(c.keyword);
+    } else if (dot != std::string_view::npos) {
+        auto it = objects_.find(std::string(word.substr(0, dot)));
+        if (it == objects_.end()) return found;
+        const std::string prefix(word.substr(0, dot + 1));
+        word.remove_prefix(dot + 1);
+        const COleControl& control = *it->second->control;
+        if (const DispatchTable* members = control.GetTypeInfo()) {
+            for (const MemberDesc* m : members->All())
+                offer(m->name);
+        }
+        if (const EventTable* events = control.GetEventInfo()) {
+            for (const EventDesc* e : events->All())
+                offer(e->name);
+        }
+        for (std::string& name : found)
+            name.insert(0, prefix);
+    } else {
+        for (const auto& [name, object] : objects_)
+            offer(name);
+        for (const ClassEntry& c : ClassTable()) {
+            offer(c.progId);
+            offer(c.coclass);
+        }
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    return found;
+}
+
 // --- listings ---------------------------------------------------------------
 
 void PrintClasses(std::ostream& out) {

@@ -208,4 +208,43 @@ TEST(ScriptHost, FilesFollowThePlatformPathsAndNameWhatTheUserGave) {
     std::filesystem::remove_all(root);
 }
 
+TEST(ScriptHost, CompletesCommandsObjectsClassesAndMembers) {
+    std::ostringstream out, err;
+    ScriptHost host(out, err);
+    host.RunScript("new alpha OVAdd\nnew alarm OVAlarm\n", "t.tks");
+    struct Case {
+        std::string_view line, word;
+        std::vector<std::string> found;
+    };
+    const Case cases[] = {
+        {"", "dis", {"disconnect"}},
+        {"get ", "al", {"alarm", "alpha"}},
+        {"new x ", "OVAdd", {"OVAdd"}},
+        {"set ",
+         "alpha.In",
+         {"alpha.InputX", "alpha.InputY", "alpha.InvalidProperty", "alpha.InvalidateGroup"}},
+        {"on ",
+         "alarm.verylow",
+         {"alarm.VeryLow", "alarm.VeryLowAlarm", "alarm.VeryLowAlarmState"}},
+        {"get ", "ghost.V", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(host.Completions(c.line, c.word), c.found) << c.word;
+}
+
+TEST(ScriptHost, CancelStopsTheRunningLoopOnly) {
+    std::ostringstream out, err;
+    volatile std::sig_atomic_t cancel = 0;
+    HostOptions options;
+    options.cancel = &cancel;
+    ScriptHost host(out, err, options);
+    host.RunScript("new a OVAdd\non a.ControlOut do set a.PlexaInfo(8) = 1\n", "t.tks");
+    cancel = 1;
+    host.RunLine("for i in 1..1000000 do call a.Operate()");
+    host.RunLine("echo after");
+    EXPECT_EQ(out.str(), "after\n");
+    EXPECT_EQ(err.str(), "t.tks:3: cancelled\n");
+    EXPECT_EQ(cancel, 0);
+}
+
 }  // namespace
