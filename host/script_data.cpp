@@ -6,6 +6,7 @@
 #include "host/csv.h"
 #include "host/host_files.h"
 #include "host/script_object.h"
+#include "platform/value_text.h"
 
 bool ScriptHost::ReadColumn(const std::string& path, const std::string& column,
                             std::vector<std::string>* cells, const Command& cmd) {
@@ -40,8 +41,10 @@ void ScriptHost::Run(const ForCommand& c, const Command& cmd, const Frame& frame
         // Counted rather than accumulated, so that 0..1 step 0.1 ends at 1.
         const double span = (c.to - c.from) / c.step;
         const double rounds = std::floor(span + 1e-9 * std::max(1.0, std::fabs(span))) + 1;
-        if (!(rounds <= static_cast<double>(options_.maxRepeat))) {
-            Diagnose(cmd, "for: " + std::to_string(static_cast<uint64_t>(rounds)) +
+        // Below 2^63 the count converts exactly enough; a step too small for
+        // its range asks for more rounds than any loop may run.
+        if (!(rounds <= static_cast<double>(options_.maxRepeat)) || !(rounds < 0x1p63)) {
+            Diagnose(cmd, "for: " + FormatValue(Variant::R8(rounds)).substr(3) +
                               " rounds: at most " + std::to_string(options_.maxRepeat) + " here");
             return;
         }

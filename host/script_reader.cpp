@@ -474,10 +474,10 @@ bool ParseFor(ParseState& s) {
     c.variable = s.Identifier();
     if (c.variable.empty() || !s.Keyword("in")) return s.FailUsage();
     s.SkipSpace();
+    const bool quoted = s.pos < s.text.size() && s.text[s.pos] == '"';
     std::string source;
     if (!s.PathWord(&source)) return false;
     size_t dots = source.find("..");
-    bool quoted = s.text[s.pos - 1] == '"';
     if (!quoted && dots != npos && dots > 0) {
         c.range = true;
         std::string_view from = std::string_view(source).substr(0, dots);
