@@ -8,8 +8,8 @@
 // ControlIn into every block downstream, which computes once all its wired
 // inputs have arrived, and invalidates the block's own wired inputs again so
 // that its next run waits for fresh values. A run that delivers nothing on a
-// wire (a failure, or an output group the block declared empty) leaves the
-// blocks behind that wire waiting.
+// wire leaves the blocks behind it waiting: a failure announces no results,
+// and an output group the block declares empty fires no event of its own.
 #include <algorithm>
 
 #include "framework/base_math_ctrl.h"
