@@ -578,8 +578,38 @@ void ScriptHost::Run(const EchoCommand& c, const Command& cmd, const Frame& fram
     out_ << text << '\n';
 }
 
-void ScriptHost::Run(const ClassesCommand&, const Command&, const Frame&) {
-    PrintClasses(out_);
+class ScriptHost::Context final : public ScriptContext {
+  public:
+    Context(ScriptHost& host, const Command& cmd, const Frame& frame)
+        : host_(host), cmd_(cmd), frame_(frame) {}
+    std::ostream& Out() override { return host_.out_; }
+    void Fail(const std::string& message) override { host_.Diagnose(cmd_, message); }
+    COleControl* Object(const std::string& name) override {
+        ScriptHost::Object* object = host_.Find(name, cmd_);
+        return object != nullptr ? object->control.Get() : nullptr;
+    }
+    bool Read(std::string_view member, Variant* value) override {
+        Operand operand;
+        int highest = 0;
+        std::string why;
+        if (!ParseOperand(member, false, &operand, &highest, &why) ||
+            operand.kind != Operand::Kind::Member) {
+            Fail(why.empty() ? "`" + std::string(member) + "` is no OBJ.MEMBER" : why);
+            return false;
+        }
+        return host_.Evaluate(operand, value, cmd_, frame_);
+    }
+    bool FileAccess() const override { return host_.options_.fileAccess; }
+
+  private:
+    ScriptHost& host_;
+    const Command& cmd_;
+    const Frame& frame_;
+};
+
+void ScriptHost::Run(const ExtensionCommand& c, const Command& cmd, const Frame& frame) {
+    Context context(*this, cmd, frame);
+    c.extension->run(context, c.words);
 }
 
 void ScriptHost::Run(const QuitCommand&, const Command&, const Frame&) {

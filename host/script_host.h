@@ -62,6 +62,25 @@ struct HostOptions {
     bool fileAccess = true;
 };
 
+// What a command added from another file (CommandExtension) may use while it
+// runs: the transcript, one diagnostic for its line, the script's objects and
+// their members, and whether files may be touched.
+class ScriptContext {
+  public:
+    virtual std::ostream& Out() = 0;
+    // One diagnostic for the command's line; the script goes on, failed.
+    virtual void Fail(const std::string& message) = 0;
+    // The object the script calls `name`; null (diagnostic given) when none.
+    virtual COleControl* Object(const std::string& name) = 0;
+    // Reads OBJ.MEMBER (with arguments, as in `get`); false (transcript line
+    // and diagnostic given) when the read fails.
+    virtual bool Read(std::string_view member, Variant* value) = 0;
+    virtual bool FileAccess() const = 0;
+
+  protected:
+    ~ScriptContext() = default;
+};
+
 class ScriptHost {
   public:
     ScriptHost(std::ostream& out, std::ostream& err, HostOptions options = {});
@@ -93,7 +112,8 @@ class ScriptHost {
     struct Object;
 
   private:
-    struct Frame;  // the event being handled, if any
+    struct Frame;   // the event being handled, if any
+    class Context;  // the ScriptContext of an added command
 
     void Run(const Command& command, const Frame& frame);
     void RunParsed(const ParsedLine& line);
@@ -111,7 +131,7 @@ class ScriptHost {
     void Run(const ExpectCommand& c, const Command& cmd, const Frame& frame);
     void Run(const RepeatCommand& c, const Command& cmd, const Frame& frame);
     void Run(const EchoCommand& c, const Command& cmd, const Frame& frame);
-    void Run(const ClassesCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const ExtensionCommand& c, const Command& cmd, const Frame& frame);
     void Run(const HelpCommand& c, const Command& cmd, const Frame& frame);
     void Run(const QuitCommand& c, const Command& cmd, const Frame& frame);
     void Run(const ConnectCommand& c, const Command& cmd, const Frame& frame);

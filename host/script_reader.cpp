@@ -106,6 +106,7 @@ struct ParseState {
     int highest = 0;  // largest $N met
     CommandBody body;
     std::string_view usage;
+    const CommandExtension* extension = nullptr;  // an added command being read
     std::string error;
 
     void SkipSpace() {
@@ -406,9 +407,19 @@ bool ParseEcho(ParseState& s) {
     return true;
 }
 
-bool ParseClasses(ParseState& s) {
-    s.body = ClassesCommand{};
-    return s.End();
+bool ParseExtension(ParseState& s) {
+    ExtensionCommand c;
+    c.extension = s.extension;
+    while (!s.AtEnd()) {
+        std::string word;
+        if (!s.PathWord(&word)) return false;
+        c.words.push_back(std::move(word));
+    }
+    if (c.words.size() < c.extension->minWords || c.words.size() > c.extension->maxWords) {
+        return s.FailUsage();
+    }
+    s.body = std::move(c);
+    return true;
 }
 
 bool ParseHelp(ParseState& s) {
@@ -513,7 +524,7 @@ bool ParseFor(ParseState& s) {
     return true;
 }
 
-constexpr CommandSyntax kCommands[] = {
+constexpr CommandSyntax kBuiltInCommands[] = {
     {"new", "new OBJ CLASS [design]",
      "create a block (CLASS: ProgID, coclass or class name), reset as new; `design`: the "
      "container is in design mode",
@@ -540,7 +551,6 @@ constexpr CommandSyntax kCommands[] = {
      &ParseExpect},
     {"repeat", "repeat N do COMMAND", "run COMMAND N times", &ParseRepeat},
     {"echo", "echo TEXT", "print TEXT", &ParseEcho},
-    {"classes", "classes", "list the creatable classes", &ParseClasses},
     {"help", "help [CLASS|OBJ]", "list the commands, or a class's members and events", &ParseHelp},
     {"quit", "quit", "stop the script", &ParseQuit},
     {"connect", "connect OBJ.OUTPUT -> OBJ.INPUT",
@@ -568,14 +578,16 @@ bool ParseCommandText(std::string_view text, int line, bool inHandler, int depth
     s.inHandler = inHandler;
     s.depth = depth;
     std::string_view keyword = s.Word();
-    auto syntax =
-        std::find_if(std::begin(kCommands), std::end(kCommands),
-                     [&](const CommandSyntax& c) { return NamesEqual(c.keyword, keyword); });
-    if (syntax == std::end(kCommands)) {
+    std::span<const CommandSyntax> commands = CommandTable();
+    auto syntax = std::find_if(commands.begin(), commands.end(), [&](const CommandSyntax& c) {
+        return NamesEqual(c.keyword, keyword);
+    });
+    if (syntax == commands.end()) {
         *error = "unknown command `" + std::string(keyword) + "` (help lists the commands)";
         return false;
     }
     s.usage = syntax->usage;
+    s.extension = syntax->extension;
     if (!syntax->parse(s)) {
         *error = std::move(s.error);
         return false;
@@ -727,5 +739,11 @@ ParsedLine ParseLine(std::string_view text, int number) {
 }
 
 std::span<const CommandSyntax> CommandTable() {
-    return kCommands;
+    static const std::vector<CommandSyntax> table = [] {
+        std::vector<CommandSyntax> all(std::begin(kBuiltInCommands), std::end(kBuiltInCommands));
+        for (const CommandExtension& e : CommandExtensions())
+            all.push_back({e.keyword, e.usage, e.summary, &ParseExtension, &e});
+        return all;
+    }();
+    return table;
 }

@@ -142,7 +142,11 @@ struct EchoPiece {
 struct EchoCommand {
     std::vector<EchoPiece> pieces;
 };
-struct ClassesCommand {};
+// A command another file adds to the language (see CommandExtension).
+struct ExtensionCommand {
+    const struct CommandExtension* extension = nullptr;
+    std::vector<std::string> words;  // after the keyword; quoted words unquoted
+};
 struct HelpCommand {
     std::string topic;  // empty: the command list
 };
@@ -180,7 +184,7 @@ struct ForCommand {
 using CommandBody =
     std::variant<NewCommand, SetCommand, GetCommand, CallCommand, InvalidateCommand, EventsCommand,
                  ReportsCommand, HaltCommand, OnCommand, SaveCommand, LoadCommand, ExpectCommand,
-                 RepeatCommand, EchoCommand, ClassesCommand, HelpCommand, QuitCommand,
+                 RepeatCommand, EchoCommand, ExtensionCommand, HelpCommand, QuitCommand,
                  ConnectCommand, DiagramCommand, StatusCommand, NotesCommand, ExportCommand,
                  ForCommand>;
 
@@ -217,14 +221,31 @@ std::string_view StripComment(std::string_view line);
 // split. Pieces are trimmed. An empty text gives no pieces.
 std::vector<std::string_view> SplitTopLevel(std::string_view text, char separator);
 
-struct ParseState;  // the reader's cursor over one command
+struct ParseState;    // the reader's cursor over one command
+class ScriptContext;  // what an added command may use (host/script_host.h)
+
+// A command added to the language from a file of its own, without touching
+// the reader or the host: the reader splits its words (a double-quoted word
+// with C escapes is one word), checks their count, and the host calls `run`.
+// Each is one row of the list in host/script_extensions.cpp.
+struct CommandExtension {
+    std::string_view keyword;
+    std::string_view usage;
+    std::string_view summary;
+    size_t minWords = 0;
+    size_t maxWords = 0;
+    void (*run)(ScriptContext& context, std::span<const std::string> words) = nullptr;
+};
+// Every added command, in the order of that list.
+std::span<const CommandExtension> CommandExtensions();
 
 // The language's commands: keyword, usage and what it does (help texts read
-// these), and the parser of the words after the keyword.
+// these), and the parser of the words after the keyword; added commands last.
 struct CommandSyntax {
     std::string_view keyword;
     std::string_view usage;
     std::string_view summary;
     bool (*parse)(ParseState& state);
+    const CommandExtension* extension = nullptr;
 };
 std::span<const CommandSyntax> CommandTable();

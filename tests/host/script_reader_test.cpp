@@ -76,7 +76,7 @@ TEST(ScriptReader, EveryCommandParses) {
         {"expect a.Value == r8 7", 11, "expect"},
         {"repeat 3 do get a.Value", 12, "repeat"},
         {"echo hello", 13, "echo"},
-        {"classes", 14, "classes"},
+        {"classes", 14, "classes"},  // an added command
         {"help OVAdd", 15, "help"},
         {"quit", 16, "quit"},
         {"connect a.Value -> b.InputX", 17, "connect"},
