@@ -159,6 +159,13 @@ class CEvalStack {
 
 }  // namespace
 
+std::vector<std::string_view> IntrinsicNames() {
+    std::vector<std::string_view> names;
+    for (const IntrinsicName& intrinsic : kIntrinsics)
+        names.push_back(intrinsic.name);
+    return names;
+}
+
 std::optional<FormulaOp> FindIntrinsic(std::string_view name) {
     for (const IntrinsicName& intrinsic : kIntrinsics) {
         if (FormulaNamesEqual(intrinsic.name, name)) return intrinsic.function;

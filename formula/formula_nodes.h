@@ -15,6 +15,9 @@
 
 #include "formula/math_formula.h"
 
+// Every intrinsic name the parser knows, in table order (for references and tools).
+std::vector<std::string_view> IntrinsicNames();
+
 enum class FormulaOp : uint8_t {
     kNumber,     // push value
     kVariable,   // push the value at source

@@ -1,7 +1,9 @@
-// Arbitrary bytes as a script: lines, commands, value literals, handlers. The
-// host must neither crash nor trip a sanitizer, and must finish in bounded
-// time: repeat counts and the number of commands run are capped, handler
-// nesting is bounded by the host, and files are off limits.
+// Arbitrary bytes as a script: lines, commands, value literals, handlers,
+// wires (cycles included), for loops and enumeration names. The host must
+// neither crash nor trip a sanitizer, and must finish in bounded time: repeat
+// and for counts and the number of commands run are capped, handler and wire
+// nesting is bounded by the host, and files (save, load, csv, export) are off
+// limits.
 #include <cstddef>
 #include <cstdint>
 #include <ostream>

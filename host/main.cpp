@@ -1,15 +1,19 @@
 // tallykit: the scriptable host of the TallyKit blocks.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "host/host_files.h"
 #include "host/script_host.h"
+#include "platform/paths.h"
 
 #ifdef TK_HAVE_READLINE
 #include <readline/history.h>
@@ -26,33 +30,27 @@ void PrintUsage(std::ostream& out) {
            "  tallykit run FILE      run a script; FILE `-` reads standard input\n"
            "  tallykit classes       list the creatable classes\n"
            "  tallykit --help        this text\n"
+           "  tallykit --version     the version\n"
            "\n"
-           "Exit status: 0 when every line ran clean, 1 after a bad line or a failed\n"
-           "expect, 2 for a wrong command line or an unreadable script.\n"
+           "Exit status: 0 when every line ran clean, 1 after a bad line, a failed\n"
+           "expect or a script that cannot be read, 2 for a wrong command line.\n"
            "The transcript goes to standard output; each bad line gives one diagnostic\n"
            "`FILE:LINE: ...` on standard error, and a call an object refused also prints\n"
            "`error 0xHHHHHHHH MESSAGE` in the transcript.\n"
            "\n"
            "Script commands (`#` starts a comment):\n";
     PrintCommands(out);
-    out << "\nValues: empty, null, i1 -3, ui1 200, i2 5, ui2 5, i4 5, ui4 5, int 5, uint 5,\n"
-           "r4 1.5, r8 2.5, cy 1.25, date 45000.5, bool true, bstr \"text\", error 0x80020004,\n"
-           "dispatch OBJ, arrays r8[1, 2], r8@5[1, 2], r8[[1, 2], [3, 4]]; untyped 5 (i4),\n"
-           "2.5 (r8), \"x\" (bstr), true/false (bool), nan, inf, -inf (r8). In place of a\n"
-           "value: $N (argument N of the event being handled), OTHER.MEMBER (its value).\n";
+    out << '\n';
+    PrintValueSyntax(out);
 }
 
 int RunFile(const std::string& path) {
     std::string text;
     if (path == "-") {
         text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    } else {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            std::cerr << "tallykit: cannot read " << path << ": " << std::strerror(errno) << '\n';
-            return kUsageError;
-        }
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } else if (std::string why; !ReadHostFile(path, &text, &why)) {
+        std::cerr << "tallykit: cannot read " << EscapeBytes(why) << '\n';
+        return 1;
     }
     ScriptHost host(std::cout, std::cerr);
     host.RunScript(text, path == "-" ? "<stdin>" : path);
@@ -60,24 +58,92 @@ int RunFile(const std::string& path) {
     return host.ExitStatus();
 }
 
+volatile std::sig_atomic_t g_cancel = 0;
+
+#ifdef TK_HAVE_READLINE
+volatile std::sig_atomic_t g_atPrompt = 0;
+const ScriptHost* g_host = nullptr;  // what Tab completes against
+
+// Ctrl-C at the prompt drops the line being typed; while a line runs, it asks
+// the host to stop its loop. Either way the session goes on.
+void OnInterrupt(int) {
+    if (g_atPrompt) {
+        (void)!write(STDOUT_FILENO, "\n", 1);
+        rl_on_new_line();
+        rl_replace_line("", 0);
+        rl_redisplay();
+    } else {
+        g_cancel = 1;
+    }
+}
+
+char* NextCompletion(const char* text, int state) {
+    static std::vector<std::string> matches;
+    static size_t next = 0;
+    if (state == 0) {
+        matches = g_host->Completions(
+            std::string_view(rl_line_buffer, rl_point - std::strlen(text)), text);
+        next = 0;
+    }
+    return next < matches.size() ? strdup(matches[next++].c_str()) : nullptr;
+}
+
+char** Complete(const char* text, int, int) {
+    rl_attempted_completion_over = 1;  // no file names as a fallback
+    return rl_completion_matches(text, NextCompletion);
+}
+
+// The prompt's history lives in the user's data folder, across sessions.
+std::string HistoryFile() {
+    std::string path =
+        ResolveUserPath("TALLYKIT_HISTORY", "XDG_DATA_HOME", ".local/share", "tallykit/history");
+    if (!path.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    }
+    return path;
+}
+#endif
+
 int Interactive() {
-    ScriptHost host(std::cout, std::cerr);
+    HostOptions options;
+    options.cancel = &g_cancel;
+    ScriptHost host(std::cout, std::cerr, options);
+    struct sigaction action = {};
+    action.sa_handler = [](int) { g_cancel = 1; };
 #ifdef TK_HAVE_READLINE
     if (isatty(STDIN_FILENO)) {
+        g_host = &host;
+        rl_attempted_completion_function = Complete;
+        rl_completer_word_break_characters = const_cast<char*>(" \t=(,");
+        const std::string history = HistoryFile();
+        // append_history only adds to a file that exists.
+        if (!history.empty() && read_history(history.c_str()) != 0) write_history(history.c_str());
+        action.sa_handler = OnInterrupt;
+        sigaction(SIGINT, &action, nullptr);
         std::cout << "tallykit: type help for the commands, quit or end of input to leave\n";
         while (!host.Stopped()) {
+            g_atPrompt = 1;
             char* line = readline("tallykit> ");
+            g_atPrompt = 0;
             if (line == nullptr) break;
-            if (*line != '\0') add_history(line);
+            if (*line != '\0') {
+                add_history(line);
+                if (!history.empty()) append_history(1, history.c_str());
+            }
+            g_cancel = 0;
             host.RunLine(line);
             std::free(line);
             std::cout.flush();
         }
+        if (!history.empty()) history_truncate_file(history.c_str(), 1000);
         return host.ExitStatus();
     }
 #endif
+    sigaction(SIGINT, &action, nullptr);
     std::string line;
     while (!host.Stopped() && std::getline(std::cin, line)) {
+        g_cancel = 0;
         host.RunLine(line);
         std::cout.flush();
     }
@@ -91,6 +157,10 @@ int main(int argc, char** argv) {
     if (argc == 1) return Interactive();
     if (command == "--help" || command == "-h" || command == "help") {
         PrintUsage(std::cout);
+        return 0;
+    }
+    if (command == "--version" && argc == 2) {
+        std::cout << "tallykit " TK_VERSION "\n";
         return 0;
     }
     if (command == "run" && argc == 3) return RunFile(argv[2]);

@@ -1,11 +1,8 @@
 #include "host/plot.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <limits>
 #include <sstream>
 #include <vector>
@@ -243,18 +240,5 @@ bool WritePlotSvg(const Variant& value, const std::string& title, std::ostream& 
         WriteLine(out, s, ax, ay);
     }
     out << "</svg>\n";
-    return true;
-}
-
-bool WritePlotFile(const Variant& value, const std::string& title, const std::string& path,
-                   std::string* error) {
-    std::ostringstream svg;
-    if (!WritePlotSvg(value, title, svg, error)) return false;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file) file << svg.str();
-    if (!file) {
-        *error = path + ": " + std::strerror(errno);
-        return false;
-    }
     return true;
 }

@@ -14,8 +14,3 @@
 // Points that are NaN or infinite are left out (the line breaks there).
 bool WritePlotSvg(const Variant& value, const std::string& title, std::ostream& out,
                   std::string* error);
-
-// The same into the file at `path`; false with `*error` naming the path and
-// the system's reason when it cannot be written.
-bool WritePlotFile(const Variant& value, const std::string& title, const std::string& path,
-                   std::string* error);

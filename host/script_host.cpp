@@ -8,14 +8,30 @@
 #include <ostream>
 #include <utility>
 
+#include "framework/base_math_ctrl.h"
 #include "framework/status.h"
-#include "host/plot.h"
+#include "host/csv.h"
+#include "host/host_files.h"
+#include "host/script_object.h"
+#include "host/value_compare.h"
 #include "module/class_table.h"
 #include "platform/property_bag.h"
 #include "platform/services.h"
 #include "platform/value_text.h"
 
-namespace {
+std::string EscapeBytes(std::string_view text) {
+    std::string escaped;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c != 0x7F) {
+            escaped += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            escaped += hex;
+        }
+    }
+    return escaped;
+}
 
 std::string Hex(HRESULT code) {
     char text[16];
@@ -23,83 +39,11 @@ std::string Hex(HRESULT code) {
     return text;
 }
 
-// The container side each object gets: its script name as display name, and
-// run or design mode as created.
-class ScriptSite final : public IControlSite {
-  public:
-    ScriptSite(std::string name, bool userMode) : name_(std::move(name)), userMode_(userMode) {}
-    bool AmbientUserMode() const override { return userMode_; }
-    std::string AmbientDisplayName() const override { return name_; }
-    LCID AmbientLocaleID() const override { return LOCALE_USER_DEFAULT; }
-    void OnBoundPropertyChanged(DISPID) override {}
-
-  private:
-    std::string name_;
-    bool userMode_;
-};
-
-// Any object's dispatch interface as the single pointer identity the host and
-// the blocks (which pass themselves in events and reports) agree on.
-IDispatch* AsDispatch(COleControl* control) {
-    return control;
-}
-
-std::string_view Or(std::string_view text, std::string_view fallback) {
-    return text.empty() ? fallback : text;
-}
-
-}  // namespace
-
-struct ScriptHost::Frame {
-    std::span<const Variant> args;  // the arguments of the event being handled
-};
-
-struct ScriptHost::Object {
-    struct Handler {
-        DISPID event;
-        CommandPtr body;
-    };
-
-    Object(std::string objectName, const ClassEntry& cls, bool design)
-        : name(std::move(objectName)), entry(&cls), site(name, !design) {}
-    ~Object() { Disconnect(); }
-    Object(const Object&) = delete;
-    Object& operator=(const Object&) = delete;
-
-    // A control may outlive its record (held by another object, or by its own
-    // call in progress): it must not keep the site or call the host any more.
-    void Disconnect() {
-        if (!control) return;
-        if (cookie != 0) control->Unadvise(cookie);
-        cookie = 0;
-        control->SetClientSite(nullptr);
-    }
-    // Disconnects and resets the control before the record lets it go. Dispatch
-    // values let a script build reference cycles (a block holding itself or
-    // another in a property); a reset releases what a block holds and so breaks
-    // them. Only between top-level commands: no block code may be running.
-    void Close() {
-        Disconnect();
-        if (control) control->InitNew();
-    }
-    // "OBJ (CLASS)" for messages.
-    std::string Label() const {
-        return name + " (" + std::string(Or(entry->coclass, entry->className)) + ")";
-    }
-
-    std::string name;
-    const ClassEntry* entry;
-    ScriptSite site;
-    ComPtr<COleControl> control;
-    uint32_t cookie = 0;
-    bool printEvents = false;
-    std::vector<Handler> handlers;  // in declaration order; only ever appended to
-};
-
 ScriptHost::ScriptHost(std::ostream& out, std::ostream& err, HostOptions options)
     : out_(out), err_(err), options_(options) {}
 
 ScriptHost::~ScriptHost() {
+    wires_.clear();
     if (reportsOn_) SetErrorReportObserver({});
     if (haltOn_) SetFiringHalted(false);
     for (auto& [name, object] : objects_)
@@ -112,6 +56,18 @@ ScriptHost::~ScriptHost() {
 
 void ScriptHost::RunScript(std::string_view text, std::string_view source) {
     source_ = source;
+    // Editors on some systems start UTF-8 text with a byte-order mark.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    // A script is text: a NUL byte near the start means a binary file was
+    // given, and running its "lines" would only flood the diagnostics.
+    constexpr size_t kSniffedBytes = 4096;
+    if (size_t nul = text.substr(0, kSniffedBytes).find('\0'); nul != std::string_view::npos) {
+        failed_ = true;
+        err_ << EscapeBytes(source_) << ": not a script: binary data (a NUL byte at offset " << nul
+             << ")\n";
+        return;
+    }
     // Every line is read before the first one runs, so a handler or a repeat
     // body is text no more when it runs.
     std::vector<ParsedLine> lines;
@@ -134,6 +90,7 @@ void ScriptHost::RunLine(std::string_view line) {
 }
 
 void ScriptHost::RunParsed(const ParsedLine& line) {
+    runningLine_ = line.number;
     if (!line.error.empty()) {
         Diagnose(line.number, line.error);
     } else if (line.command) {
@@ -189,6 +146,7 @@ std::shared_ptr<ScriptHost::Object> ScriptHost::Create(const std::string& name,
 void ScriptHost::Install(std::shared_ptr<Object> object) {
     std::shared_ptr<Object>& slot = objects_[object->name];
     if (slot) {
+        Unwire(*slot);
         // The replaced object may be the one whose event is being handled:
         // it goes quiet now and is closed once the top-level command is done.
         slot->Disconnect();
@@ -297,6 +255,23 @@ bool ScriptHost::Evaluate(const Operand& operand, Variant* out, const Command& c
             return true;
         case Operand::Kind::Member:
             return Access(*operand.member, DISPATCH_PROPERTYGET, nullptr, out, cmd, frame);
+        case Operand::Kind::Variable: {
+            auto it = variables_.find(operand.name);
+            if (it != variables_.end()) {
+                *out = it->second;
+                return true;
+            }
+            Diagnose(cmd, operand.text + ": no such variable (for NAME in ... sets one)");
+            return false;
+        }
+        case Operand::Kind::Name:
+            return EnumValueOf(operand, nullptr, out, cmd);
+        case Operand::Kind::Csv: {
+            std::vector<std::string> cells;
+            if (!ReadColumn(operand.name, operand.column, &cells, cmd)) return false;
+            *out = CsvArray(cells);
+            return true;
+        }
     }
     return false;
 }
@@ -330,6 +305,7 @@ void ScriptHost::OnEvent(const std::shared_ptr<Object>& object, DISPID event,
         }
         out_ << line << '\n';
     }
+    Deliver(*object, event, args);
     // By index: a handler may declare handlers (appended, first run at the
     // next delivery), and `object` keeps the list alive if it replaces OBJ.
     std::vector<Object::Handler>& handlers = object->handlers;
@@ -353,7 +329,12 @@ void ScriptHost::OnEvent(const std::shared_ptr<Object>& object, DISPID event,
 
 void ScriptHost::Diagnose(int line, const std::string& message) {
     failed_ = true;
-    err_ << source_ << ':' << line << ": " << message << '\n';
+    err_ << EscapeBytes(source_) << ':' << line << ": " << EscapeBytes(message) << '\n';
+}
+
+void ScriptHost::Warn(const Command& cmd, const std::string& message) {
+    err_ << EscapeBytes(source_) << ':' << cmd.line << ": warning: " << EscapeBytes(message)
+         << '\n';
 }
 
 void ScriptHost::Diagnose(const Command& cmd, const std::string& message) {
@@ -376,9 +357,15 @@ void ScriptHost::Run(const NewCommand& c, const Command& cmd, const Frame&) {
     Install(std::move(object));
 }
 
+bool ScriptHost::EvaluateFor(const MemberRef& target, const Operand& operand, Variant* out,
+                             const Command& cmd, const Frame& frame) {
+    if (operand.kind != Operand::Kind::Name) return Evaluate(operand, out, cmd, frame);
+    return Resolve(target, cmd) && EnumValueOf(operand, target.cache.desc, out, cmd);
+}
+
 void ScriptHost::Run(const SetCommand& c, const Command& cmd, const Frame& frame) {
     Variant value;
-    if (!Evaluate(c.value, &value, cmd, frame)) return;
+    if (!EvaluateFor(c.target, c.value, &value, cmd, frame)) return;
     Access(c.target, DISPATCH_PROPERTYPUT, &value, nullptr, cmd, frame);
 }
 
@@ -393,9 +380,15 @@ void ScriptHost::Run(const CallCommand& c, const Command& cmd, const Frame& fram
     if (!Access(c.target, DISPATCH_METHOD, nullptr, &result, cmd, frame)) return;
     // The member table says whether the method returns anything.
     const MemberDesc* desc = c.target.cache.desc;
-    if (desc != nullptr && desc->type == VT_EMPTY) return;
-    std::string name = desc != nullptr ? std::string(desc->name) : c.target.member;
-    out_ << c.target.object << '.' << name << " = " << Format(result) << '\n';
+    if (desc == nullptr || desc->type != VT_EMPTY) {
+        std::string name = desc != nullptr ? std::string(desc->name) : c.target.member;
+        out_ << c.target.object << '.' << name << " = " << Format(result) << '\n';
+    }
+    auto* object = static_cast<Object*>(c.target.cache.object);
+    auto* block = notesOn_ ? dynamic_cast<COVBaseMathCtrl*>(object->control.Get()) : nullptr;
+    if (block != nullptr && block->GetStatusCode() != 0) {
+        out_ << "# status " << Hex(block->GetStatusCode()) << ' ' << block->StatusMessage() << '\n';
+    }
 }
 
 void ScriptHost::Run(const InvalidateCommand& c, const Command& cmd, const Frame& frame) {
@@ -446,6 +439,9 @@ void ScriptHost::Run(const OnCommand& c, const Command& cmd, const Frame&) {
     object.handlers.push_back({event->dispid, c.body});
 }
 
+// The property a saved file names its class by.
+constexpr const char* kClassKey = "_Class";
+
 void ScriptHost::Run(const SaveCommand& c, const Command& cmd, const Frame&) {
     Object* object = Find(c.object, cmd);
     if (object == nullptr) return;
@@ -454,9 +450,15 @@ void ScriptHost::Run(const SaveCommand& c, const Command& cmd, const Frame&) {
         return;
     }
     PropertyBag bag;
+    bag.Write(kClassKey, Variant::Str(std::string(object->entry->progId)));
     object->control->Save(bag);
     std::string why;
-    if (!bag.SaveToFile(c.path, &why)) Diagnose(cmd, "cannot write " + why);
+    std::string path = HostFilePath(c.path, true, &why);
+    if (path.empty() || !bag.SaveToFile(path, &why)) {
+        // The bag names its temporary file; the user knows the file they gave.
+        if (!path.empty()) why = c.path + why.substr(std::min(why.rfind(": "), why.size()));
+        Diagnose(cmd, "cannot write " + why);
+    }
 }
 
 void ScriptHost::Run(const LoadCommand& c, const Command& cmd, const Frame&) {
@@ -465,21 +467,56 @@ void ScriptHost::Run(const LoadCommand& c, const Command& cmd, const Frame&) {
         return;
     }
     PropertyBag bag;
-    std::string why;
-    if (!PropertyBag::LoadFromFile(c.path, &bag, &why)) {
+    std::string text, why;
+    if (!ReadHostFile(c.path, &text, &why)) {
         Diagnose(cmd, "cannot read " + why);
+        return;
+    }
+    if (!PropertyBag::Parse(text, &bag, &why)) {
+        Diagnose(cmd, "cannot read " + c.path + ": " + why);
         return;
     }
     std::shared_ptr<Object> object = Create(c.object, c.className, false, cmd);
     if (!object) return;
+    CheckSaved(bag, *object, c.path, cmd);
     object->control->Load(bag);
     Install(std::move(object));
+}
+
+void ScriptHost::CheckSaved(const PropertyBag& bag, const Object& object, const std::string& path,
+                            const Command& cmd) {
+    const Variant* saved = bag.Read(kClassKey);
+    const ClassEntry* from =
+        saved != nullptr && saved->vt() == VT_BSTR ? FindClass(saved->bstrVal()) : nullptr;
+    if (saved != nullptr && from != object.entry) {
+        Warn(cmd, path + " was saved from " +
+                      (saved->vt() == VT_BSTR ? saved->bstrVal() : Format(*saved)) +
+                      ", loaded into " + std::string(object.entry->progId));
+    }
+    // What a new block of the class saves tells its keys and their kinds.
+    ComPtr<COleControl> fresh = object.entry->create();
+    if (!fresh) return;
+    fresh->InitNew();
+    PropertyBag known;
+    fresh->Save(known);
+    for (const PropertyBag::Property& p : bag.Properties()) {
+        if (NamesEqual(p.name, kClassKey)) continue;
+        const Variant* kind = known.Read(p.name);
+        Variant converted;
+        if (kind == nullptr) {
+            Warn(cmd, path + ": unknown key " + p.name + " (ignored)");
+        } else if (FAILED(VariantChangeType(&converted, &p.value, 0, kind->vt()))) {
+            Warn(cmd, path + ": " + p.name + " = " + Format(p.value) + " does not fit a " +
+                          std::string(Or(VarTypeName(kind->vt()), "value")) +
+                          " property (the default is kept)");
+        }
+    }
 }
 
 void ScriptHost::Run(const ExpectCommand& c, const Command& cmd, const Frame& frame) {
     Variant actual, expected, tolerance;
     if (!Access(c.target, DISPATCH_PROPERTYGET, nullptr, &actual, cmd, frame) ||
-        !Evaluate(c.expected, &expected, cmd, frame) ||
+        !EvaluateFor(c.target, c.expected, &expected, cmd, frame) ||
         (c.approximate && !Evaluate(c.tolerance, &tolerance, cmd, frame))) {
         return;
     }
@@ -489,16 +526,15 @@ void ScriptHost::Run(const ExpectCommand& c, const Command& cmd, const Frame& fr
         if (!(actual == expected)) Diagnose(cmd, failure);
         return;
     }
-    Variant a, e, t;
-    if (FAILED(VariantChangeType(&a, &actual, 0, VT_R8)) ||
-        FAILED(VariantChangeType(&e, &expected, 0, VT_R8)) ||
-        FAILED(VariantChangeType(&t, &tolerance, 0, VT_R8))) {
-        Diagnose(cmd, failure + " within " + Format(tolerance) + ": not numbers");
+    Variant t;
+    if (FAILED(VariantChangeType(&t, &tolerance, 0, VT_R8))) {
+        Diagnose(cmd, failure + " within " + Format(tolerance) + ": no tolerance");
         return;
     }
-    double x = a.dblVal(), y = e.dblVal();
-    bool close = (std::isnan(x) && std::isnan(y)) || x == y || std::fabs(x - y) <= t.dblVal();
-    if (!close) Diagnose(cmd, failure + " within " + Format(tolerance));
+    std::string why = ApproximateMismatch(actual, expected, t.dblVal());
+    if (why.empty()) return;
+    failure += " within " + Format(tolerance);
+    Diagnose(cmd, why == "not within the tolerance" ? failure : failure + ": " + why);
 }
 
 void ScriptHost::Run(const RepeatCommand& c, const Command& cmd, const Frame& frame) {
@@ -507,14 +543,29 @@ void ScriptHost::Run(const RepeatCommand& c, const Command& cmd, const Frame& fr
                           std::to_string(options_.maxRepeat) + " here");
         return;
     }
-    for (uint64_t i = 0; i < c.count && !stopped_; ++i)
+    for (uint64_t i = 0; i < c.count && !stopped_ && !Cancelled(cmd); ++i)
         Run(*c.body, frame);
+}
+
+bool ScriptHost::Cancelled(const Command& cmd) {
+    if (options_.cancel == nullptr || *options_.cancel == 0) return false;
+    *options_.cancel = 0;
+    Diagnose(cmd, "cancelled");
+    return true;
 }
 
 void ScriptHost::Run(const EchoCommand& c, const Command& cmd, const Frame& frame) {
     std::string text;
     for (const EchoPiece& piece : c.pieces) {
-        if (piece.argument == 0) {
+        if (!piece.variable.empty()) {
+            auto it = variables_.find(piece.variable);
+            if (it == variables_.end()) {
+                Diagnose(cmd,
+                         "$" + piece.variable + ": no such variable (for NAME in ... sets one)");
+                return;
+            }
+            text += Format(it->second);
+        } else if (piece.argument == 0) {
             text += piece.text;
         } else if (static_cast<size_t>(piece.argument) <= frame.args.size()) {
             text += Format(frame.args[static_cast<size_t>(piece.argument) - 1]);
@@ -527,97 +578,40 @@ void ScriptHost::Run(const EchoCommand& c, const Command& cmd, const Frame& fram
     out_ << text << '\n';
 }
 
-void ScriptHost::Run(const PlotCommand& c, const Command& cmd, const Frame& frame) {
-    if (!options_.fileAccess) return Diagnose(cmd, "file access is off");
-    Variant value;
-    if (!Access(c.target, DISPATCH_PROPERTYGET, nullptr, &value, cmd, frame)) return;
-    std::string why;
-    if (!WritePlotFile(value, Describe(c.target), c.path, &why))
-        Diagnose(cmd, "cannot plot " + why);
-}
+class ScriptHost::Context final : public ScriptContext {
+  public:
+    Context(ScriptHost& host, const Command& cmd, const Frame& frame)
+        : host_(host), cmd_(cmd), frame_(frame) {}
+    std::ostream& Out() override { return host_.out_; }
+    void Fail(const std::string& message) override { host_.Diagnose(cmd_, message); }
+    COleControl* Object(const std::string& name) override {
+        ScriptHost::Object* object = host_.Find(name, cmd_);
+        return object != nullptr ? object->control.Get() : nullptr;
+    }
+    bool Read(std::string_view member, Variant* value) override {
+        Operand operand;
+        int highest = 0;
+        std::string why;
+        if (!ParseOperand(member, false, &operand, &highest, &why) ||
+            operand.kind != Operand::Kind::Member) {
+            Fail(why.empty() ? "`" + std::string(member) + "` is no OBJ.MEMBER" : why);
+            return false;
+        }
+        return host_.Evaluate(operand, value, cmd_, frame_);
+    }
+    bool FileAccess() const override { return host_.options_.fileAccess; }
 
-void ScriptHost::Run(const ClassesCommand&, const Command&, const Frame&) {
-    PrintClasses(out_);
-}
+  private:
+    ScriptHost& host_;
+    const Command& cmd_;
+    const Frame& frame_;
+};
 
-void ScriptHost::Run(const HelpCommand& c, const Command& cmd, const Frame&) {
-    if (c.topic.empty()) {
-        PrintCommands(out_);
-        return;
-    }
-    auto it = objects_.find(c.topic);
-    if (it != objects_.end()) {
-        PrintMembers(out_, *it->second->control);
-        return;
-    }
-    const ClassEntry* entry = FindClass(c.topic);
-    ComPtr<COleControl> sample = entry != nullptr ? entry->create() : nullptr;
-    if (!sample) {
-        Diagnose(cmd, "help: no object or class `" + c.topic + "`");
-        return;
-    }
-    PrintMembers(out_, *sample);
+void ScriptHost::Run(const ExtensionCommand& c, const Command& cmd, const Frame& frame) {
+    Context context(*this, cmd, frame);
+    c.extension->run(context, c.words);
 }
 
 void ScriptHost::Run(const QuitCommand&, const Command&, const Frame&) {
     stopped_ = true;
-}
-
-// --- listings ---------------------------------------------------------------
-
-void PrintClasses(std::ostream& out) {
-    size_t progWidth = 6, coclassWidth = 7, classWidth = 5;
-    for (const ClassEntry& c : ClassTable()) {
-        progWidth = std::max(progWidth, c.progId.size());
-        coclassWidth = std::max(coclassWidth, c.coclass.size());
-        classWidth = std::max(classWidth, c.className.size());
-    }
-    auto row = [&](std::string_view prog, std::string_view coclass, std::string_view cls,
-                   std::string_view registers) {
-        out << prog << std::string(progWidth + 2 - prog.size(), ' ') << coclass
-            << std::string(coclassWidth + 2 - coclass.size(), ' ') << cls
-            << std::string(classWidth + 2 - cls.size(), ' ') << registers << '\n';
-    };
-    row("ProgID", "coclass", "class", "registers");
-    for (const ClassEntry& c : ClassTable()) {
-        row(c.progId, Or(c.coclass, "-"), c.className, c.registers ? "yes" : "no");
-    }
-}
-
-void PrintCommands(std::ostream& out) {
-    for (const CommandSyntax& c : CommandTable()) {
-        out << "  " << c.usage << "\n      " << c.summary << '\n';
-    }
-}
-
-void PrintMembers(std::ostream& out, COleControl& control) {
-    auto params = [](std::span<const VARTYPE> types, std::span<const std::string_view> names) {
-        std::string text = "(";
-        for (size_t i = 0; i < types.size(); ++i) {
-            text += (i ? ", " : "") +
-                    std::string(i < names.size() && !names[i].empty() ? names[i] : "arg") + ": " +
-                    std::string(VarTypeName(types[i]));
-        }
-        return text + ")";
-    };
-    if (const DispatchTable* members = control.GetTypeInfo()) {
-        for (const MemberDesc* m : members->All()) {
-            bool method = m->kind == MemberKind::Method;
-            std::string line = method ? "  method " : "  property ";
-            line += m->name;
-            std::span<const VARTYPE> types(m->paramTypes.data(), m->paramCount);
-            if (method || m->paramCount != 0) line += params(types, m->paramNames);
-            if (m->type != VT_EMPTY) line += ": " + std::string(VarTypeName(m->type));
-            if (!method && m->get == nullptr) line += ", write-only";
-            if (!method && m->put == nullptr) line += ", read-only";
-            if (m->hidden) line += ", hidden";
-            out << line << "  -- " << m->help << '\n';
-        }
-    }
-    if (const EventTable* events = control.GetEventInfo()) {
-        for (const EventDesc* e : events->All()) {
-            out << "  event " << e->name << params(e->paramTypes, e->paramNames) << "  -- "
-                << e->help << '\n';
-        }
-    }
 }

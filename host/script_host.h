@@ -32,6 +32,7 @@
 // a delivery first runs at the next one. Handlers that start each other
 // without end stop at a nesting limit: one diagnostic, and no further handler
 // runs until the top-level command that started them is done.
+#include <csignal>
 #include <cstdint>
 #include <iosfwd>
 #include <limits>
@@ -44,16 +45,40 @@
 
 #include "host/script_reader.h"
 #include "platform/ole_control.h"
+#include "platform/property_bag.h"
 
 struct HostOptions {
-    // `repeat` counts above this are refused (a diagnostic; the body does not run).
+    // `repeat` and `for` counts above this are refused (a diagnostic; the body does not run).
     uint64_t maxRepeat = std::numeric_limits<uint64_t>::max();
     // Commands run (handler bodies included) before the script is stopped.
     uint64_t maxSteps = std::numeric_limits<uint64_t>::max();
     // Handler deliveries nested inside one another.
     int maxHandlerDepth = 64;
-    // Whether save and load may touch files (off: refused with a diagnostic).
+    // Set (by a signal handler, say) to cancel the running `repeat` or `for`;
+    // the host clears it when it stops the loop. Null: loops run to the end.
+    volatile std::sig_atomic_t* cancel = nullptr;
+    // Whether save, load, export and CSV reads may touch files (off: refused
+    // with a diagnostic).
     bool fileAccess = true;
+};
+
+// What a command added from another file (CommandExtension) may use while it
+// runs: the transcript, one diagnostic for its line, the script's objects and
+// their members, and whether files may be touched.
+class ScriptContext {
+  public:
+    virtual std::ostream& Out() = 0;
+    // One diagnostic for the command's line; the script goes on, failed.
+    virtual void Fail(const std::string& message) = 0;
+    // The object the script calls `name`; null (diagnostic given) when none.
+    virtual COleControl* Object(const std::string& name) = 0;
+    // Reads OBJ.MEMBER (with arguments, as in `get`); false (transcript line
+    // and diagnostic given) when the read fails.
+    virtual bool Read(std::string_view member, Variant* value) = 0;
+    virtual bool FileAccess() const = 0;
+
+  protected:
+    ~ScriptContext() = default;
 };
 
 class ScriptHost {
@@ -73,6 +98,12 @@ class ScriptHost {
     // before any).
     void RunLine(std::string_view line);
 
+    // What may complete `word`, the word being typed at the end of `line` (the
+    // text before it): command keywords for the first word, members and events
+    // after `OBJ.`, otherwise object names and class names (ProgIDs and
+    // coclass names). Sorted, without duplicates.
+    std::vector<std::string> Completions(std::string_view line, std::string_view word) const;
+
     // Whether `quit` ran or the step limit stopped the script.
     bool Stopped() const { return stopped_; }
     // 0 while every line ran clean; 1 after any bad line or failed expect.
@@ -81,7 +112,8 @@ class ScriptHost {
     struct Object;
 
   private:
-    struct Frame;  // the event being handled, if any
+    struct Frame;   // the event being handled, if any
+    class Context;  // the ScriptContext of an added command
 
     void Run(const Command& command, const Frame& frame);
     void RunParsed(const ParsedLine& line);
@@ -99,10 +131,20 @@ class ScriptHost {
     void Run(const ExpectCommand& c, const Command& cmd, const Frame& frame);
     void Run(const RepeatCommand& c, const Command& cmd, const Frame& frame);
     void Run(const EchoCommand& c, const Command& cmd, const Frame& frame);
-    void Run(const PlotCommand& c, const Command& cmd, const Frame& frame);
-    void Run(const ClassesCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const ExtensionCommand& c, const Command& cmd, const Frame& frame);
     void Run(const HelpCommand& c, const Command& cmd, const Frame& frame);
     void Run(const QuitCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const ConnectCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const DiagramCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const StatusCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const NotesCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const ExportCommand& c, const Command& cmd, const Frame& frame);
+    void Run(const ForCommand& c, const Command& cmd, const Frame& frame);
+    // Whether a cancel request stops the loop of `cmd` (one diagnostic).
+    bool Cancelled(const Command& cmd);
+    // Runs `body` once with the variable `name` set to `value` (the variable
+    // keeps it until the next round or the end of its loop).
+    void RunRound(const std::string& name, Variant value, const Command& body, const Frame& frame);
 
     // Creates OBJ as an instance of CLASS with its site and event sink, but
     // does not initialise it; null (diagnostic given) for an unknown class.
@@ -123,14 +165,52 @@ class ScriptHost {
     bool Access(const MemberRef& ref, uint16_t flags, Variant* value, Variant* result,
                 const Command& cmd, const Frame& frame);
     bool Evaluate(const Operand& operand, Variant* out, const Command& cmd, const Frame& frame);
+    // Evaluate, where a bare name is a value of `target`'s enumeration.
+    bool EvaluateFor(const MemberRef& target, const Operand& operand, Variant* out,
+                     const Command& cmd, const Frame& frame);
     std::string Describe(const MemberRef& ref) const;
     std::string Format(const Variant& value) const;
 
     void OnEvent(const std::shared_ptr<Object>& object, DISPID event,
                  std::span<const Variant> args);
 
+    // The wires: what `connect` made, in connection order.
+    struct Wire {
+        Object* source;
+        DISPID output;       // the property read, or DISPID_UNKNOWN for an event's value
+        DISPID announcedBy;  // the event that delivers it
+        Object* target;
+        DISPID input;
+        std::string text;  // "a.Value -> b.InputX"
+    };
+    // Puts `object` into wired mode with a wired trigger and `input` invalid.
+    bool Invalidate(Object& object, DISPID input);
+    // The host's part of the trigger protocol for one event of `object`:
+    // delivers the wires it announces and, after a run (ControlOut), triggers
+    // the blocks downstream and makes `object` wait for fresh inputs.
+    void Deliver(Object& object, DISPID event, std::span<const Variant> args);
+    void DeliverWires(Object& object, DISPID event, std::span<const Variant> args);
+    // Puts `value` into object.member, reporting a refusal against `what`.
+    bool Put(Object& object, DISPID member, Variant value, const std::string& what);
+    // Drops every wire from or to `object`.
+    void Unwire(const Object& object);
+    // Warns about what a saved file holds that `object` will not take: another
+    // class's record, unknown keys, values that do not fit.
+    void CheckSaved(const PropertyBag& bag, const Object& object, const std::string& path,
+                    const Command& cmd);
+    // Reads a CSV column (`column`: header name, 1-based number, or empty for
+    // the first) into `cells`; false with a diagnostic when it cannot.
+    bool ReadColumn(const std::string& path, const std::string& column,
+                    std::vector<std::string>* cells, const Command& cmd);
+    // The name an enumeration value of `desc` goes by, for `operand` (a Name):
+    // its value, or false with a diagnostic.
+    bool EnumValueOf(const Operand& operand, const MemberDesc* desc, Variant* out,
+                     const Command& cmd);
+
     void Diagnose(const Command& cmd, const std::string& message);
     void Diagnose(int line, const std::string& message);
+    // A line on the diagnostic stream that does not fail the script.
+    void Warn(const Command& cmd, const std::string& message);
     // The transcript's `error` line for a refused call, and its diagnostic.
     void Refused(const Command& cmd, HRESULT hr, const std::string& what);
 
@@ -149,12 +229,24 @@ class ScriptHost {
     bool failed_ = false;
     bool reportsOn_ = false;
     bool haltOn_ = false;
+    bool notesOn_ = false;
+    std::vector<Wire> wires_;
+    uint64_t wireGeneration_ = 0;  // changes whenever wires_ does
+    std::unordered_map<std::string, Variant> variables_;
+    int runningLine_ = 0;  // the top-level command running, for wire diagnostics
 };
+
+// `text` with control bytes (below 0x20, and 0x7F) written as \xHH, so that a
+// diagnostic quoting a bad line cannot garble the terminal.
+std::string EscapeBytes(std::string_view text);
 
 // Lists every creatable class: ProgID, coclass name ("-" for none), class
 // name, and whether it registers.
 void PrintClasses(std::ostream& out);
 // The command list of the script language with usages and summaries.
 void PrintCommands(std::ostream& out);
-// A class's members (kind, parameters, type, flags, help) and events.
+// The forms a value takes in the script language.
+void PrintValueSyntax(std::ostream& out);
+// A class's members (kind, parameters, type, flags, help, the names of an
+// enumeration's values) and events.
 void PrintMembers(std::ostream& out, COleControl& control);

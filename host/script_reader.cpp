@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "platform/events.h"
 #include "platform/value_text.h"
@@ -105,6 +106,7 @@ struct ParseState {
     int highest = 0;  // largest $N met
     CommandBody body;
     std::string_view usage;
+    const CommandExtension* extension = nullptr;  // an added command being read
     std::string error;
 
     void SkipSpace() {
@@ -209,10 +211,29 @@ struct ParseState {
             *out = rest;
             return true;
         }
+        return UnquotePath(rest, out);
+    }
+    // FILE followed by more words: a double-quoted string, or one word.
+    bool PathWord(std::string* out) {
+        SkipSpace();
+        std::string_view tail = text.substr(pos);
+        if (tail.empty()) return FailUsage();
+        if (tail.front() != '"') {
+            *out = Word();
+            return true;
+        }
+        size_t close = ScanOutsideQuotes(tail, [](size_t, int) { return true; });
+        // ScanOutsideQuotes stops at the first character after the quoted text.
+        size_t length = close == npos ? tail.size() : close;
+        if (!UnquotePath(tail.substr(0, length), out)) return false;
+        pos += length;
+        return true;
+    }
+    bool UnquotePath(std::string_view quoted, std::string* out) {
         Variant path;
         std::string why;
-        if (!ParseValue(rest, &path, &why) || path.vt() != VT_BSTR) {
-            return Fail("malformed file name " + std::string(rest) + ": " + why);
+        if (!ParseValue(quoted, &path, &why) || path.vt() != VT_BSTR) {
+            return Fail("malformed file name " + std::string(quoted) + ": " + why);
         }
         *out = path.bstrVal();
         return true;
@@ -304,13 +325,6 @@ bool ParseSave(ParseState& s) {
     return true;
 }
 
-bool ParsePlot(ParseState& s) {
-    PlotCommand c;
-    if (!s.Member(&c.target) || !s.Path(&c.path)) return false;
-    s.body = std::move(c);
-    return true;
-}
-
 bool ParseLoad(ParseState& s) {
     LoadCommand c;
     c.object = s.Identifier();
@@ -363,6 +377,15 @@ bool ParseEcho(ParseState& s) {
     std::string_view rest = s.Rest();
     std::string text;
     for (size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == '$' && i + 1 < rest.size() && IsIdentStart(rest[i + 1])) {
+            size_t end = i + 1;
+            while (end < rest.size() && IsIdentChar(rest[end]))
+                ++end;
+            if (!text.empty()) c.pieces.push_back({std::exchange(text, {}), 0, {}});
+            c.pieces.push_back({{}, 0, std::string(rest.substr(i + 1, end - i - 1))});
+            i = end - 1;
+            continue;
+        }
         size_t digits = 0;
         if (s.inHandler && rest[i] == '$') {
             while (i + 1 + digits < rest.size() && digits < 2 && IsDigit(rest[i + 1 + digits])) {
@@ -374,19 +397,29 @@ bool ParseEcho(ParseState& s) {
             text += rest[i];
             continue;
         }
-        if (!text.empty()) c.pieces.push_back({std::exchange(text, {}), 0});
-        c.pieces.push_back({{}, n});
+        if (!text.empty()) c.pieces.push_back({std::exchange(text, {}), 0, {}});
+        c.pieces.push_back({{}, n, {}});
         s.highest = std::max(s.highest, n);
         i += digits;
     }
-    if (!text.empty() || c.pieces.empty()) c.pieces.push_back({std::move(text), 0});
+    if (!text.empty() || c.pieces.empty()) c.pieces.push_back({std::move(text), 0, {}});
     s.body = std::move(c);
     return true;
 }
 
-bool ParseClasses(ParseState& s) {
-    s.body = ClassesCommand{};
-    return s.End();
+bool ParseExtension(ParseState& s) {
+    ExtensionCommand c;
+    c.extension = s.extension;
+    while (!s.AtEnd()) {
+        std::string word;
+        if (!s.PathWord(&word)) return false;
+        c.words.push_back(std::move(word));
+    }
+    if (c.words.size() < c.extension->minWords || c.words.size() > c.extension->maxWords) {
+        return s.FailUsage();
+    }
+    s.body = std::move(c);
+    return true;
 }
 
 bool ParseHelp(ParseState& s) {
@@ -401,7 +434,97 @@ bool ParseQuit(ParseState& s) {
     return s.End();
 }
 
-constexpr CommandSyntax kCommands[] = {
+template <bool Connect>
+bool ParseConnect(ParseState& s) {
+    ConnectCommand c;
+    c.connect = Connect;
+    if (!s.Member(&c.source)) return false;
+    s.SkipSpace();
+    if (s.text.substr(s.pos, 2) != "->") return s.FailUsage();
+    s.pos += 2;
+    if (!s.Member(&c.target) || !s.End()) return false;
+    if (!c.source.args.empty() || !c.target.args.empty()) return s.FailUsage();
+    s.body = std::move(c);
+    return true;
+}
+
+bool ParseDiagram(ParseState& s) {
+    s.body = DiagramCommand{};
+    return s.End();
+}
+
+bool ParseStatus(ParseState& s) {
+    StatusCommand c;
+    c.object = s.Identifier();
+    if (c.object.empty()) return s.FailUsage();
+    s.body = std::move(c);
+    return s.End();
+}
+
+bool ParseExport(ParseState& s) {
+    ExportCommand c;
+    if (!s.Member(&c.source)) return false;
+    if (!s.Path(&c.path)) return false;
+    s.body = std::move(c);
+    return true;
+}
+
+// A number of a range as written: whether it is an integer, and its value.
+bool RangeNumber(std::string_view text, double* value, bool* integral) {
+    if (text.empty()) return false;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(*value)) {
+        return false;
+    }
+    *integral = *integral && text.find_first_of(".eE") == npos;
+    return true;
+}
+
+bool ParseFor(ParseState& s) {
+    ForCommand c;
+    c.variable = s.Identifier();
+    if (c.variable.empty() || !s.Keyword("in")) return s.FailUsage();
+    s.SkipSpace();
+    const bool quoted = s.pos < s.text.size() && s.text[s.pos] == '"';
+    std::string source;
+    if (!s.PathWord(&source)) return false;
+    size_t dots = source.find("..");
+    if (!quoted && dots != npos && dots > 0) {
+        c.range = true;
+        std::string_view from = std::string_view(source).substr(0, dots);
+        std::string_view to = std::string_view(source).substr(dots + 2);
+        if (!RangeNumber(from, &c.from, &c.integral) || !RangeNumber(to, &c.to, &c.integral)) {
+            return s.Fail("for: `" + source + "` is no range (FROM..TO, e.g. 1..10 or 0..1)");
+        }
+        c.step = c.from <= c.to ? 1 : -1;
+        if (s.Keyword("step")) {
+            std::string_view step = s.Word();
+            if (!RangeNumber(step, &c.step, &c.integral) || c.step == 0 ||
+                (c.step > 0) != (c.from <= c.to)) {
+                return s.Fail("for: `" + std::string(step) + "` is no step from " +
+                              std::string(from) + " to " + std::string(to));
+            }
+        }
+    } else {
+        c.range = false;
+        // FILE:COLUMN; a colon that is part of the file name (c:\data.csv) comes
+        // before the last path separator or right after a drive letter.
+        size_t colon = source.rfind(':');
+        size_t slash = source.find_last_of("/\\");
+        if (quoted) {
+            if (s.Consume(':')) c.column = s.Word();
+        } else if (colon != npos && colon > 1 && (slash == npos || colon > slash)) {
+            c.column = source.substr(colon + 1);
+            source.resize(colon);
+        }
+        c.path = std::move(source);
+    }
+    if (!s.Body(s.inHandler, &c.body, &s.highest)) return false;
+    s.body = std::move(c);
+    return true;
+}
+
+constexpr CommandSyntax kBuiltInCommands[] = {
     {"new", "new OBJ CLASS [design]",
      "create a block (CLASS: ProgID, coclass or class name), reset as new; `design`: the "
      "container is in design mode",
@@ -428,11 +551,23 @@ constexpr CommandSyntax kCommands[] = {
      &ParseExpect},
     {"repeat", "repeat N do COMMAND", "run COMMAND N times", &ParseRepeat},
     {"echo", "echo TEXT", "print TEXT", &ParseEcho},
-    {"plot", "plot OBJ.MEMBER FILE", "draw an array-valued member as an SVG chart into FILE",
-     &ParsePlot},
-    {"classes", "classes", "list the creatable classes", &ParseClasses},
     {"help", "help [CLASS|OBJ]", "list the commands, or a class's members and events", &ParseHelp},
     {"quit", "quit", "stop the script", &ParseQuit},
+    {"connect", "connect OBJ.OUTPUT -> OBJ.INPUT",
+     "wire an output (a property, or an event whose first argument is the value) to an input: "
+     "the host then invalidates, delivers and triggers on its own",
+     &ParseConnect<true>},
+    {"disconnect", "disconnect OBJ.OUTPUT -> OBJ.INPUT", "remove a wire", &ParseConnect<false>},
+    {"diagram", "diagram", "list the wires in the order they were connected", &ParseDiagram},
+    {"for", "for NAME in FROM..TO [step S] do COMMAND | for NAME in FILE[:COLUMN] do COMMAND",
+     "run COMMAND for each number of the range, or each cell of a CSV column; $NAME is the value",
+     &ParseFor},
+    {"export", "export OBJ.MEMBER FILE", "write an array-valued member to a CSV file",
+     &ParseExport},
+    {"status", "status OBJ", "print OBJ's status code in hex and decimal with its message",
+     &ParseStatus},
+    {"notes", "notes on|off", "after a call that leaves a nonzero status, print a # status line",
+     &ParseSwitchOnly<NotesCommand>},
 };
 
 bool ParseCommandText(std::string_view text, int line, bool inHandler, int depth, CommandPtr* out,
@@ -443,14 +578,16 @@ bool ParseCommandText(std::string_view text, int line, bool inHandler, int depth
     s.inHandler = inHandler;
     s.depth = depth;
     std::string_view keyword = s.Word();
-    auto syntax =
-        std::find_if(std::begin(kCommands), std::end(kCommands),
-                     [&](const CommandSyntax& c) { return NamesEqual(c.keyword, keyword); });
-    if (syntax == std::end(kCommands)) {
+    std::span<const CommandSyntax> commands = CommandTable();
+    auto syntax = std::find_if(commands.begin(), commands.end(), [&](const CommandSyntax& c) {
+        return NamesEqual(c.keyword, keyword);
+    });
+    if (syntax == commands.end()) {
         *error = "unknown command `" + std::string(keyword) + "` (help lists the commands)";
         return false;
     }
     s.usage = syntax->usage;
+    s.extension = syntax->extension;
     if (!syntax->parse(s)) {
         *error = std::move(s.error);
         return false;
@@ -481,6 +618,27 @@ bool ParseOperandAt(std::string_view text, bool inHandler, int depth, Operand* o
     if (text.empty()) {
         *error = "missing value";
         return false;
+    }
+    if (text.size() > 1 && text[0] == '$' && IsIdentStart(text[1])) {
+        if (!std::all_of(text.begin() + 1, text.end(), IsIdentChar)) {
+            *error = "`" + std::string(text) + "` is no variable ($NAME)";
+            return false;
+        }
+        out->kind = Operand::Kind::Variable;
+        out->name = text.substr(1);
+        return true;
+    }
+    if (text.size() > 4 && NamesEqual(text.substr(0, 3), "csv") && IsSpace(text[3])) {
+        ParseState s;
+        s.text = text.substr(4);
+        s.usage = "csv FILE [COLUMN]";
+        if (!s.PathWord(&out->name)) {
+            *error = std::move(s.error);
+            return false;
+        }
+        out->column = s.Rest();
+        out->kind = Operand::Kind::Csv;
+        return true;
     }
     if (text[0] == '$') {
         int n = ArgumentNumber(text);
@@ -524,6 +682,12 @@ bool ParseOperandAt(std::string_view text, bool inHandler, int depth, Operand* o
         return StandIn();
     };
     if (!ParseValue(text, &out->literal, &why, standIn)) {
+        // A lone word that is no literal names an enumeration value.
+        if (std::all_of(text.begin(), text.end(), IsIdentChar) && IsIdentStart(text[0])) {
+            out->kind = Operand::Kind::Name;
+            out->name = text;
+            return true;
+        }
         *error = "malformed value `" + std::string(text) + "`: " + why;
         return false;
     }
@@ -575,5 +739,11 @@ ParsedLine ParseLine(std::string_view text, int number) {
 }
 
 std::span<const CommandSyntax> CommandTable() {
-    return kCommands;
+    static const std::vector<CommandSyntax> table = [] {
+        std::vector<CommandSyntax> all(std::begin(kBuiltInCommands), std::end(kBuiltInCommands));
+        for (const CommandExtension& e : CommandExtensions())
+            all.push_back({e.keyword, e.usage, e.summary, &ParseExtension, &e});
+        return all;
+    }();
+    return table;
 }

@@ -17,14 +17,22 @@
 //   load OBJ CLASS FILE               expect OBJ.MEMBER[(ARG, ...)] == VALUE
 //   expect OBJ.MEMBER ~= VALUE TOL    repeat N do COMMAND
 //   echo TEXT                         classes
-//   plot OBJ.MEMBER FILE
 //   help [CLASS|OBJ]                  quit
+//   connect OBJ.OUT -> OBJ.IN         disconnect OBJ.OUT -> OBJ.IN
+//   diagram                           status OBJ
+//   notes on|off                      export OBJ.MEMBER FILE
+//   for NAME in FROM..TO [step S] do COMMAND
+//   for NAME in FILE[:COLUMN] do COMMAND
 //
 // A VALUE (and an ARG or TOL) is a typed value literal (ParseValue), `$N` (the
-// N-th argument of the event being handled; only inside an `on` body) or
-// `OTHER.MEMBER[(ARG, ...)]` (that member's value, read when the command runs).
-// In `echo` inside an `on` body, `$N` is replaced by the argument's typed form.
-// FILE is the rest of the line, or a double-quoted string with C escapes.
+// N-th argument of the event being handled; only inside an `on` body), `$NAME`
+// (the current value of a `for` variable), `csv FILE COLUMN` (a column of a
+// CSV file as an array), `OTHER.MEMBER[(ARG, ...)]` (that member's value, read
+// when the command runs) or a bare name (an enumeration value's name, looked up
+// in the enumeration of the member being set or checked).
+// In `echo`, `$NAME` and (inside an `on` body) `$N` are replaced by the value's
+// typed form. FILE is a word, or a double-quoted string with C escapes; as the
+// last word of a command it may also be the unquoted rest of the line.
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -49,12 +57,14 @@ struct MemberRef;
 
 // A value a command uses.
 struct Operand {
-    enum class Kind : uint8_t { Literal, Argument, Member };
+    enum class Kind : uint8_t { Literal, Argument, Member, Variable, Name, Csv };
     Kind kind = Kind::Literal;
     Variant literal;                    // Literal
     bool namesObjects = false;          // Literal holding `dispatch OBJ`: parsed again when run
     int argument = 0;                   // Argument: 1-based
     std::shared_ptr<MemberRef> member;  // Member
+    std::string name;                   // Variable, Name; Csv: the file
+    std::string column;                 // Csv: header name or 1-based number (empty: the first)
     std::string text;                   // as written
 };
 
@@ -126,26 +136,57 @@ struct RepeatCommand {
 // Echo text in pieces: plain text, or the typed form of event argument `argument`.
 struct EchoPiece {
     std::string text;
-    int argument = 0;  // 0: plain text
+    int argument = 0;      // 0: plain text or a variable
+    std::string variable;  // a `for` variable's name
 };
 struct EchoCommand {
     std::vector<EchoPiece> pieces;
 };
-// Draws an array-valued member as an SVG chart into `path`.
-struct PlotCommand {
-    MemberRef target;
-    std::string path;
+// A command another file adds to the language (see CommandExtension).
+struct ExtensionCommand {
+    const struct CommandExtension* extension = nullptr;
+    std::vector<std::string> words;  // after the keyword; quoted words unquoted
 };
-struct ClassesCommand {};
 struct HelpCommand {
     std::string topic;  // empty: the command list
 };
 struct QuitCommand {};
+// connect and disconnect: OUT is a property or an event of its object.
+struct ConnectCommand {
+    MemberRef source;
+    MemberRef target;
+    bool connect = true;
+};
+struct DiagramCommand {};
+struct StatusCommand {
+    std::string object;
+};
+struct NotesCommand {
+    bool on = false;
+};
+struct ExportCommand {
+    MemberRef source;
+    std::string path;
+};
+struct ForCommand {
+    std::string variable;
+    // A range: from, from + step, ... up to and including `to`. Integers when
+    // all three are written as integers (i4 values), otherwise doubles.
+    bool range = true;
+    double from = 0, to = 0, step = 1;
+    bool integral = true;
+    // Or the cells of one column of a CSV file.
+    std::string path;
+    std::string column;
+    CommandPtr body;
+};
 
 using CommandBody =
     std::variant<NewCommand, SetCommand, GetCommand, CallCommand, InvalidateCommand, EventsCommand,
                  ReportsCommand, HaltCommand, OnCommand, SaveCommand, LoadCommand, ExpectCommand,
-                 RepeatCommand, EchoCommand, ClassesCommand, HelpCommand, QuitCommand, PlotCommand>;
+                 RepeatCommand, EchoCommand, ExtensionCommand, HelpCommand, QuitCommand,
+                 ConnectCommand, DiagramCommand, StatusCommand, NotesCommand, ExportCommand,
+                 ForCommand>;
 
 struct Command {
     int line = 0;      // line number in its script (handler bodies: the `on` line)
@@ -180,14 +221,31 @@ std::string_view StripComment(std::string_view line);
 // split. Pieces are trimmed. An empty text gives no pieces.
 std::vector<std::string_view> SplitTopLevel(std::string_view text, char separator);
 
-struct ParseState;  // the reader's cursor over one command
+struct ParseState;    // the reader's cursor over one command
+class ScriptContext;  // what an added command may use (host/script_host.h)
+
+// A command added to the language from a file of its own, without touching
+// the reader or the host: the reader splits its words (a double-quoted word
+// with C escapes is one word), checks their count, and the host calls `run`.
+// Each is one row of the list in host/script_extensions.cpp.
+struct CommandExtension {
+    std::string_view keyword;
+    std::string_view usage;
+    std::string_view summary;
+    size_t minWords = 0;
+    size_t maxWords = 0;
+    void (*run)(ScriptContext& context, std::span<const std::string> words) = nullptr;
+};
+// Every added command, in the order of that list.
+std::span<const CommandExtension> CommandExtensions();
 
 // The language's commands: keyword, usage and what it does (help texts read
-// these), and the parser of the words after the keyword.
+// these), and the parser of the words after the keyword; added commands last.
 struct CommandSyntax {
     std::string_view keyword;
     std::string_view usage;
     std::string_view summary;
     bool (*parse)(ParseState& state);
+    const CommandExtension* extension = nullptr;
 };
 std::span<const CommandSyntax> CommandTable();

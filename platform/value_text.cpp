@@ -25,7 +25,18 @@ void AppendHex(uint64_t bits, int digits, std::string& out) {
 template <class T>
 void AppendNumber(T value, std::string& out) {
     char buf[64];
-    auto result = std::to_chars(buf, buf + sizeof buf, value);
+    std::to_chars_result result;
+    if constexpr (std::is_floating_point_v<T>) {
+        // People read 100000 and 0.0001 at a glance, 1e+05 and 1e-04 less so;
+        // past these magnitudes the exponent form is the readable one. Either
+        // way the text is the shortest that reads back to the same number.
+        const T magnitude = value < 0 ? -value : value;
+        const bool fixed = magnitude == 0 || (magnitude >= T(1e-5) && magnitude < T(1e16));
+        result = std::to_chars(buf, buf + sizeof buf, value,
+                               fixed ? std::chars_format::fixed : std::chars_format::scientific);
+    } else {
+        result = std::to_chars(buf, buf + sizeof buf, value);
+    }
     out.append(buf, result.ptr);
 }
 

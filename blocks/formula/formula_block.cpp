@@ -16,7 +16,7 @@ constexpr const char* kInputHelp[CFormulaCtrl::kInputCount] = {
     "First input value into the formula",   "Second input value into the formula",
     "Third input value into the formula",   "Fourth input value into the formula",
     "Fifth input value into the formula",   "Sixth input value into the formula",
-    "Seventh input value into the formula", "Eigth input value into the formula"};
+    "Seventh input value into the formula", "Eighth input value into the formula"};
 
 // An input's default variable name is its member name.
 constexpr const char* const* kDefaultNames = kInputMembers;

@@ -54,6 +54,18 @@ size_t RuleIndex(bool stored, bool current) {
     return (stored ? 2 : 0) + (current ? 1 : 0);
 }
 
+// The type library's ALARM_OPTIONS_TYPE, read from the option table.
+const EnumDesc& AlarmOptionsEnum() {
+    static const auto values = [] {
+        std::array<EnumValue, std::size(kAlarmOptions)> v{};
+        for (size_t i = 0; i < v.size(); ++i)
+            v[i] = {kAlarmOptions[i].name, kAlarmOptions[i].value};
+        return v;
+    }();
+    static const EnumDesc desc{"ALARM_OPTIONS_TYPE", values};
+    return desc;
+}
+
 }  // namespace
 
 const AlarmOptionDesc& AlarmOptionRule(int32_t option) {
@@ -113,7 +125,8 @@ const DispatchTable& COVAlarmCtrl::AlarmMembers() {
             Property<&C::GetAlarmOptions, &C::SetAlarmOptions>("AlarmOptions", 6,
                                                                "When the zone events fire")
                 .Persist<&C::m_lAlarmOptions>("AlarmOptions", {VT_I4, ovFireEachTransition})
-                .Reset<&C::m_lAlarmOptions>({VT_I4, ovFireEachTransition}),
+                .Reset<&C::m_lAlarmOptions>({VT_I4, ovFireEachTransition})
+                .Enum(AlarmOptionsEnum()),
             WriteOnly<&C::SetAlarmClear>("AlarmClear", 7, "Any put clears the latched zone states"),
             ReadOnly<&C::GetAlarmState<AlarmZone::VeryLow>>("VeryLowAlarmState", 8,
                                                             "True in the very low zone"),

@@ -98,6 +98,22 @@ Branch DecideBranch(int16_t compare, Variant& x, Variant& y, const TextOptions& 
 
 CIfThenElseCtrl::CIfThenElseCtrl() : CTextTestCtrl(3, 7, 8) {}
 
+namespace {
+
+// The type library's COMPARISON_OPTIONS, read from the option table.
+const EnumDesc& ComparisonOptionsEnum() {
+    static const auto values = [] {
+        std::array<EnumValue, kComparisonOptionCount> v{};
+        for (size_t i = 0; i < kComparisonOptionCount; ++i)
+            v[i] = {kComparisonOptions[i].name, static_cast<int32_t>(kComparisonOptions[i].value)};
+        return v;
+    }();
+    static const EnumDesc desc{"COMPARISON_OPTIONS", values};
+    return desc;
+}
+
+}  // namespace
+
 const DispatchTable& CIfThenElseCtrl::IfThenElseMembers() {
     using C = CIfThenElseCtrl;
     static const DispatchTable table(
@@ -126,7 +142,8 @@ const DispatchTable& CIfThenElseCtrl::IfThenElseMembers() {
                 Method<&C::Operate>("Operate", 5, "Tests at once"),
                 Property<&C::GetCompare, &C::SetCompare>("Compare", 6, "Evaluation Options.")
                     .Persist<&C::m_nCompare>("Compare", {VT_I2, 0})
-                    .Reset<&C::m_nCompare>({VT_I2, 0}),
+                    .Reset<&C::m_nCompare>({VT_I2, 0})
+                    .Enum(ComparisonOptionsEnum()),
             },
             7, 8));
     return table;

@@ -6,6 +6,11 @@
 
 #include <sstream>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "host/host_files.h"
 #include "module/class_table.h"
 #include "platform/services.h"
 
@@ -146,6 +151,100 @@ TEST(ScriptHost, DispatchValuesNameScriptObjects) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out,
               "a.PlexaInfo(8) = variant[dispatch b, dispatch nothing]\na.Operate = r8 0\n");
+}
+
+// What reaches the terminal from a script that is not what it should be.
+TEST(ScriptHost, ScriptTextIsCheckedBeforeItRuns) {
+    struct Case {
+        std::string_view text, out, err;
+    };
+    const Case cases[] = {
+        {"\xEF\xBB\xBF"
+         "echo hi",
+         "hi\n", ""},
+        {std::string_view("echo a\n\0\x1B[2J", 11), "",
+         "t.tks: not a script: binary data (a NUL byte at offset 7)\n"},
+        {"frob\x1B[2J\x7F", "",
+         "t.tks:1: unknown command `frob\\x1B[2J\\x7F` (help lists the commands)\n"},
+    };
+    for (const Case& c : cases) {
+        Outcome run = RunText(c.text);
+        EXPECT_EQ(run.out, c.out) << c.text;
+        EXPECT_EQ(run.err, c.err) << c.text;
+    }
+}
+
+TEST(ScriptHost, FilesFollowThePlatformPathsAndNameWhatTheUserGave) {
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("tk_host_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(root);
+    ::setenv("TALLYKIT_DRIVE_ROOT", root.c_str(), 1);
+    std::string text, why;
+    EXPECT_FALSE(ReadHostFile(root.string(), &text, &why));
+    EXPECT_EQ(why, root.string() + ": Is a directory");
+
+    Outcome run = RunText(
+        "new a OVAdd\nset a.InputX = 4\nsave a c:\\OV\\Plexa\\a.bag\n"
+        "load b OVAdd c:\\OV\\Plexa\\a.bag\nget b.InputX\n"
+        "load c OVSubtract C:/OV/Plexa/a.bag\n");
+    EXPECT_TRUE(std::filesystem::exists(root / "c/OV/Plexa/a.bag"));
+    EXPECT_EQ(run.out, "b.InputX = r8 4\n");
+    EXPECT_EQ(run.err,
+              "t.tks:6: warning: C:/OV/Plexa/a.bag was saved from TALLYKIT.OVAddCtrl.1, "
+              "loaded into TALLYKIT.OVSubtractCtrl.1\n");
+    EXPECT_EQ(run.status, 0);
+
+    std::ofstream(root / "odd.bag")
+        << "TallyKit property bag 1\nInputX = bstr \"x\"\nColour = i4 3\n";
+    run = RunText("load b OVAdd " + (root / "odd.bag").string() + "\nget b.InputX\n");
+    EXPECT_EQ(run.out, "b.InputX = r8 0\n");
+    const std::string odd = (root / "odd.bag").string();
+    EXPECT_EQ(run.err,
+              "t.tks:1: warning: " + odd +
+                  ": InputX = bstr \"x\" does not fit a r8 property (the default is kept)\n"
+                  "t.tks:1: warning: " +
+                  odd + ": unknown key Colour (ignored)\n");
+    ::unsetenv("TALLYKIT_DRIVE_ROOT");
+    std::filesystem::remove_all(root);
+}
+
+TEST(ScriptHost, CompletesCommandsObjectsClassesAndMembers) {
+    std::ostringstream out, err;
+    ScriptHost host(out, err);
+    host.RunScript("new alpha OVAdd\nnew alarm OVAlarm\n", "t.tks");
+    struct Case {
+        std::string_view line, word;
+        std::vector<std::string> found;
+    };
+    const Case cases[] = {
+        {"", "dis", {"disconnect"}},
+        {"get ", "al", {"alarm", "alpha"}},
+        {"new x ", "OVAdd", {"OVAdd"}},
+        {"set ",
+         "alpha.In",
+         {"alpha.InputX", "alpha.InputY", "alpha.InvalidProperty", "alpha.InvalidateGroup"}},
+        {"on ",
+         "alarm.verylow",
+         {"alarm.VeryLow", "alarm.VeryLowAlarm", "alarm.VeryLowAlarmState"}},
+        {"get ", "ghost.V", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(host.Completions(c.line, c.word), c.found) << c.word;
+}
+
+TEST(ScriptHost, CancelStopsTheRunningLoopOnly) {
+    std::ostringstream out, err;
+    volatile std::sig_atomic_t cancel = 0;
+    HostOptions options;
+    options.cancel = &cancel;
+    ScriptHost host(out, err, options);
+    host.RunScript("new a OVAdd\non a.ControlOut do set a.PlexaInfo(8) = 1\n", "t.tks");
+    cancel = 1;
+    host.RunLine("for i in 1..1000000 do call a.Operate()");
+    host.RunLine("echo after");
+    EXPECT_EQ(out.str(), "after\n");
+    EXPECT_EQ(err.str(), "t.tks:3: cancelled\n");
+    EXPECT_EQ(cancel, 0);
 }
 
 }  // namespace

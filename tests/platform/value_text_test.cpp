@@ -143,6 +143,32 @@ TEST(ValueText, CanonicalTextsRoundTrip) {
 
 // Every kind with a name is printed and read by some canonical case (dispatch
 // has its own test below, since it needs a namer).
+// Fixed notation where people read it at a glance, the exponent beyond; both
+// the shortest text that reads back.
+TEST(ValueText, NumbersPrintFixedBetweenTenToTheMinusFiveAndSixteen) {
+    struct Case {
+        Variant value;
+        std::string_view text;
+    };
+    const Case cases[] = {
+        {Variant::R8(100000), "r8 100000"},
+        {Variant::R8(0.0001), "r8 0.0001"},
+        {Variant::R8(1e-5), "r8 0.00001"},
+        {Variant::R8(9.9e-6), "r8 9.9e-06"},
+        {Variant::R8(1e15 + 1), "r8 1000000000000001"},
+        {Variant::R8(1e16), "r8 1e+16"},
+        {Variant::R8(-123.25), "r8 -123.25"},
+        {Variant::R4(1e-5f), "r4 0.00001"},
+        {Variant::R8(0.1 + 0.2), "r8 0.30000000000000004"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FormatValue(c.value), c.text);
+        Variant back;
+        ASSERT_TRUE(ParseValue(c.text, &back, nullptr)) << c.text;
+        EXPECT_EQ(back, c.value) << c.text;
+    }
+}
+
 TEST(ValueText, EveryNamedKindHasACanonicalCase) {
     std::set<VARTYPE> covered = {VT_DISPATCH};
     for (const Canonical& c : CanonicalCases())
