@@ -9,7 +9,7 @@ std::span<const ClassEntry> ClassTable() {
     static const std::vector<ClassEntry> table = [] {
         std::vector<ClassEntry> rows;
         for (auto family : {BaseClasses(), ArithmeticClasses(), ComparisonClasses(), LogicClasses(),
-                            DecisionClasses(), FormulaClasses()}) {
+                            DecisionClasses(), FormulaClasses(), RoutingClasses()}) {
             rows.insert(rows.end(), family.begin(), family.end());
         }
         return rows;
