@@ -1,7 +1,8 @@
 # Runs one golden transcript: cmake -DHOST=<tallykit> -DSCRIPT=<dir>/NAME.tks -P run_golden.cmake
 #
-# The script is copied into a scratch folder of its own (golden/NAME under the
-# folder ctest runs in) and run there as `tallykit run NAME.tks`, so files it
+# The script (with the folder lists/ beside it, when there is one) is copied
+# into a scratch folder of its own (golden/NAME under the folder ctest runs in)
+# and run there as `tallykit run NAME.tks`, so files it
 # saves stay apart from other tests and diagnostics name it the same way on
 # every machine. Then:
 #   - standard output must equal NAME.out;
@@ -20,6 +21,10 @@ set(scratch ${CMAKE_CURRENT_BINARY_DIR}/golden/${name})
 file(REMOVE_RECURSE ${scratch})
 file(MAKE_DIRECTORY ${scratch})
 file(COPY ${SCRIPT} DESTINATION ${scratch})
+# List files the scripts read by relative paths (lists/NAME) come along.
+if(EXISTS ${dir}/lists)
+  file(COPY ${dir}/lists DESTINATION ${scratch})
+endif()
 
 file(STRINGS ${SCRIPT} declared REGEX "^# exit: [0-9]+$")
 set(expected_status 0)
