@@ -1,8 +1,10 @@
 #include "blocks/routing/list_file.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
-#include <cctype>
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -31,8 +33,9 @@ const std::array<EnumValue, 7> kDelimiterValues = [] {
     return values;
 }();
 
+// White space as isspace sees it in the "C" locale.
 bool IsSpace(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) != 0;
+    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 std::string_view TrimEnd(std::string_view s) {
@@ -48,20 +51,36 @@ std::string_view Trim(std::string_view s) {
 }
 
 // The text of a piece as C string functions see it: up to its first NUL, with
-// trailing white space (the line end included) removed.
-std::string_view LineText(const std::string& piece) {
-    return TrimEnd(std::string_view(piece.c_str()));
+// trailing white space removed.
+std::string_view LineText(std::string_view piece) {
+    return TrimEnd(piece.substr(0, piece.find('\0')));
 }
 
 std::string_view After(std::string_view s, size_t pos) {
     return pos == std::string_view::npos ? std::string_view() : s.substr(pos + 1);
 }
 
-// strtod itself, for the forms from_chars does not read (hexadecimal) and for
-// the value of an out-of-range number (infinity or a denormal, as strtod gives).
-double StrtodCopy(std::string_view number) {
+// An open file descriptor, closed when it goes.
+struct FileHandle {
+    explicit FileHandle(int f) : fd(f) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (fd >= 0) ::close(fd);
+    }
+    const int fd;
+};
+
+// strtod itself on `number` (which starts `offset` characters into the text),
+// for what from_chars does not read as strtod does: hexadecimal numbers and
+// numbers beyond the double range.
+[[gnu::noinline]] size_t StrtodPrefix(std::string_view number, size_t offset, double* value) {
     const std::string copy(number);
-    return std::strtod(copy.c_str(), nullptr);
+    char* stop = nullptr;
+    const double parsed = std::strtod(copy.c_str(), &stop);
+    if (stop == copy.c_str()) return 0;
+    *value = parsed;
+    return offset + static_cast<size_t>(stop - copy.c_str());
 }
 
 }  // namespace
@@ -71,16 +90,19 @@ const EnumDesc kDelimiterEnum{"DELIMITER_TYPE", kDelimiterValues};
 // --- reading pieces -----------------------------------------------------------
 
 bool ListReader::Fill() {
-    if (file_ == nullptr) {
+    if (fd_ < 0) {
         if (memory_.empty()) return false;
         pos_ = memory_.data();
         end_ = pos_ + memory_.size();
         memory_ = {};
         return true;
     }
-    const size_t got = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-    if (got == 0) {
-        failed_ = std::ferror(file_) != 0;
+    ssize_t got;
+    do {
+        got = ::read(fd_, buffer_.data(), buffer_.size());
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+        failed_ = got < 0;
         return false;
     }
     pos_ = buffer_.data();
@@ -88,54 +110,82 @@ bool ListReader::Fill() {
     return true;
 }
 
-bool ListReader::Next(std::string& piece) {
-    piece.clear();
-    while (piece.size() < kListPieceLength) {
-        if (pos_ == end_ && !Fill()) break;
-        const char c = *pos_++;
-        if (c == '\r') {
-            // CR LF is one line end; a CR alone is an ordinary character.
-            if (pos_ == end_) Fill();
-            if (pos_ != end_ && *pos_ == '\n') continue;
+bool ListReader::Next(std::string_view& piece) {
+    if (pos_ == end_ && !Fill()) return false;
+    // Most lines lie whole in the buffer and fit in one piece: hand them out
+    // where they are.
+    const size_t look = std::min(kListPieceLength + 1, static_cast<size_t>(end_ - pos_));
+    if (const char* lf = static_cast<const char*>(std::memchr(pos_, '\n', look))) {
+        size_t length = static_cast<size_t>(lf - pos_);
+        if (length > 0 && lf[-1] == '\r') --length;
+        if (length < kListPieceLength) {
+            piece = {pos_, length};
+            pos_ = lf + 1;
+            return true;
         }
-        piece.push_back(c);
-        if (c == '\n') break;
     }
-    return !piece.empty();
+    return NextSpilled(piece);
+}
+
+bool ListReader::NextSpilled(std::string_view& piece) {
+    spill_.clear();
+    bool ended = false;  // by a line end
+    while (spill_.size() < kListPieceLength && !ended) {
+        if (pos_ == end_ && !Fill()) break;
+        const size_t window =
+            std::min(kListPieceLength - spill_.size(), static_cast<size_t>(end_ - pos_));
+        const char* lf = static_cast<const char*>(std::memchr(pos_, '\n', window));
+        const size_t span = lf != nullptr ? static_cast<size_t>(lf - pos_) : window;
+        const char* cr = static_cast<const char*>(std::memchr(pos_, '\r', span));
+        if (cr == nullptr) {
+            spill_.append(pos_, span);
+            pos_ += span + (lf != nullptr ? 1 : 0);
+            ended = lf != nullptr;
+            continue;
+        }
+        spill_.append(pos_, cr);
+        pos_ = cr + 1;
+        // CR LF is one line end; a CR alone is an ordinary character.
+        if (pos_ == end_) Fill();
+        if (pos_ != end_ && *pos_ == '\n') {
+            ++pos_;
+            ended = true;
+        } else {
+            spill_.push_back('\r');
+        }
+    }
+    piece = spill_;
+    return ended || !spill_.empty();
 }
 
 // --- parsing ------------------------------------------------------------------
 
-std::optional<double> LeadingNumber(std::string_view text, size_t* used) {
-    size_t i = 0;
-    while (i < text.size() && IsSpace(text[i]))
-        ++i;
-    const size_t start = i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    const std::string_view rest = text.substr(i);
-    if (rest.empty() || rest[0] == '+' || rest[0] == '-') return std::nullopt;
-    if (rest.size() > 1 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
-        const std::string copy(text.substr(start));
-        char* end = nullptr;
-        const double value = std::strtod(copy.c_str(), &end);
-        if (end == copy.c_str()) return std::nullopt;
-        if (used) *used = start + static_cast<size_t>(end - copy.c_str());
-        return value;
+size_t LeadingNumber(std::string_view text, double* value) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* p = begin;
+    while (p != end && IsSpace(*p))
+        ++p;
+    const char* const start = p;
+    if (p != end && (*p == '+' || *p == '-')) ++p;
+    if (p == end || *p == '+' || *p == '-') return 0;
+    const size_t offset = static_cast<size_t>(start - begin);
+    if (*p == '0' && end - p > 1 && (p[1] == 'x' || p[1] == 'X')) {
+        return StrtodPrefix(text.substr(offset), offset, value);
     }
-    double value = 0;
-    const auto [ptr, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
-    if (ec == std::errc::invalid_argument) return std::nullopt;
-    if (ec == std::errc::result_out_of_range) {
-        value = StrtodCopy(std::string_view(rest.data(), ptr - rest.data()));
-    }
-    if (used) *used = static_cast<size_t>(ptr - text.data());
-    return negative ? -value : value;
+    double number = 0;
+    const auto [stop, ec] = std::from_chars(p, end, number);
+    if (ec == std::errc::invalid_argument) return 0;
+    // Beyond the double range strtod gives infinity or a denormal.
+    if (ec == std::errc::result_out_of_range)
+        return StrtodPrefix(text.substr(offset), offset, value);
+    *value = *start == '-' ? -number : number;
+    return static_cast<size_t>(stop - begin);
 }
 
 ListValues ParseLookupList(ListReader& reader, char delimiter) {
     ListValues list;
-    std::string piece;
+    std::string_view piece;
     size_t entries = 0;
     while (entries < kMaxLookupEntries && reader.Next(piece)) {
         const std::string_view line = LineText(piece);
@@ -143,14 +193,17 @@ ListValues ParseLookupList(ListReader& reader, char delimiter) {
         if (split == std::string_view::npos) continue;
         const std::string_view output = After(line, split);
         // Until the first entry every delimited line decides the kind anew.
-        if (entries == 0) list.numeric = LeadingNumber(line) && LeadingNumber(output);
+        double key = 0, value = 0;
+        const size_t keyLength = LeadingNumber(line, &key);
+        const size_t valueLength = LeadingNumber(output, &value);
+        if (entries == 0) list.numeric = keyLength != 0 && valueLength != 0;
+        if (entries == 0) {
+            list.numbers.reserve(list.numeric ? 2 * kMaxLookupEntries : 0);
+        }
         if (list.numeric) {
-            size_t used = 0;
-            const std::optional<double> key = LeadingNumber(line, &used);
-            const std::optional<double> value = LeadingNumber(output);
-            if (!key || !value || used == line.size()) continue;
-            list.numbers.push_back(*key);
-            list.numbers.push_back(*value);
+            if (keyLength == 0 || valueLength == 0 || keyLength == line.size()) continue;
+            list.numbers.push_back(key);
+            list.numbers.push_back(value);
         } else {
             const std::string_view value = Trim(output);
             if (value.empty()) continue;
@@ -164,7 +217,7 @@ ListValues ParseLookupList(ListReader& reader, char delimiter) {
 
 ListValues ParseSwitchList(ListReader& reader, char delimiter) {
     std::vector<std::string> values;
-    std::string piece;
+    std::string_view piece;
     for (size_t lines = 0; lines < kMaxSwitchLines && values.size() < kMaxSwitchCases; ++lines) {
         if (!reader.Next(piece)) break;
         std::string_view rest = LineText(piece);
@@ -176,12 +229,12 @@ ListValues ParseSwitchList(ListReader& reader, char delimiter) {
     }
     ListValues list;
     for (const std::string& v : values) {
-        if (!LeadingNumber(v)) list.numeric = false;
+        double number = 0;
+        list.numeric = list.numeric && LeadingNumber(v, &number) != 0;
+        list.numbers.push_back(number);
     }
-    if (list.numeric) {
-        for (const std::string& v : values)
-            list.numbers.push_back(*LeadingNumber(v));
-    } else {
+    if (!list.numeric) {
+        list.numbers.clear();
         list.texts = std::move(values);
     }
     return list;
@@ -195,15 +248,15 @@ ListFileResult ReadListFile(std::string_view path, char delimiter, ListParser pa
         result.status = ERROR_FILE_NOT_FOUND_HR;
         return result;
     }
-    std::unique_ptr<FILE, int (*)(FILE*)> file(OpenPlatformFile(path, "rt"), &std::fclose);
-    struct stat info {};
-    // A folder opens for reading on POSIX systems but holds no lines.
-    if (!file || fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
+    const std::string mapped = MapPlatformPath(path);
+    const FileHandle file(mapped.empty() ? -1 : ::open(mapped.c_str(), O_RDONLY | O_CLOEXEC));
+    // A folder opens for reading too; reading it fails, as a read fault.
+    if (file.fd < 0) {
         result.status = ERROR_READ_FAULT_HR;
         return result;
     }
     try {
-        ListReader reader(file.get());
+        ListReader reader(file.fd);
         result.values = parse(reader, delimiter);
         if (reader.Failed()) result = {ERROR_READ_FAULT_HR, {}};
     } catch (const std::bad_alloc&) {

@@ -11,8 +11,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,28 +45,32 @@ constexpr size_t kMaxSwitchLines = 8;      // a switch list reads this many piec
 constexpr size_t kMaxSwitchCases = 8;      // ... and stops at this many values
 
 // Hands out the pieces of text a text-mode line reader gets: each ends after
-// its '\n' or after kListPieceLength characters, whichever comes first.
+// its line end or after kListPieceLength characters, whichever comes first.
 class ListReader {
   public:
     explicit ListReader(std::string_view bytes) : memory_(bytes) {}
-    // Reads from `file` (not owned), which must stay open while reading.
-    explicit ListReader(FILE* file) : file_(file) {}
+    // Reads from the open file descriptor `fd` (not owned).
+    explicit ListReader(int fd) : fd_(fd) {}
     ListReader(const ListReader&) = delete;
     ListReader& operator=(const ListReader&) = delete;
 
-    // The next piece, '\n' included where the line ended; false at the end of
-    // the bytes (or on a read error, which Failed() then tells).
-    bool Next(std::string& piece);
+    // The next piece without its line end (LF or CR LF), valid until the next
+    // call; false at the end of the bytes (or on a read error, which Failed()
+    // then tells).
+    bool Next(std::string_view& piece);
     bool Failed() const { return failed_; }
 
   private:
     bool Fill();
+    // A piece that crosses the buffer's end, holds a CR or fills a piece.
+    bool NextSpilled(std::string_view& piece);
 
-    FILE* file_ = nullptr;
+    int fd_ = -1;
     std::string_view memory_;
     std::array<char, 16384> buffer_;
     const char* pos_ = nullptr;
     const char* end_ = nullptr;
+    std::string spill_;
     bool failed_ = false;
 };
 
@@ -82,11 +84,11 @@ struct ListValues {
     size_t Count() const { return numeric ? numbers.size() : texts.size(); }
 };
 
-// The number at the start of `text` as strtod reads it ("C" locale: leading
-// white space, a sign, decimal or hexadecimal digits with exponent, inf, nan),
-// with the count of characters it used; nullopt when the text does not start
-// with a number.
-std::optional<double> LeadingNumber(std::string_view text, size_t* used = nullptr);
+// Reads the number at the start of `text` as strtod does ("C" locale: leading
+// white space, a sign, decimal or hexadecimal digits with exponent, inf, nan)
+// into *value. Returns the count of characters it used, 0 when the text does
+// not start with a number (*value is then unchanged).
+size_t LeadingNumber(std::string_view text, double* value);
 
 // A lookup list: each piece that contains `delimiter` (after trailing white
 // space is removed) gives one entry, split at its first delimiter. The kind is

@@ -109,14 +109,12 @@ TEST(ListFile, LeadingNumberReadsAsStrtod) {
         {"", std::nullopt, 0},
     };
     for (const Case& c : cases) {
-        size_t used = 0;
-        EXPECT_EQ(LeadingNumber(c.text, &used), c.value) << c.text;
-        if (c.value) {
-            EXPECT_EQ(used, c.used) << c.text;
-        }
+        double value = -1;
+        EXPECT_EQ(LeadingNumber(c.text, &value), c.used) << c.text;
+        EXPECT_EQ(value, c.value.value_or(-1)) << c.text;
         char* end = nullptr;
         const double libc = std::strtod(c.text, &end);
-        EXPECT_EQ(end != c.text, c.value.has_value()) << c.text;
+        EXPECT_EQ(static_cast<size_t>(end - c.text), c.used) << c.text;
         if (c.value) {
             EXPECT_EQ(libc, *c.value) << c.text;
         }
