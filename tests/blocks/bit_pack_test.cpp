@@ -9,7 +9,6 @@
 namespace {
 
 using harness::Block;
-using harness::Trace;
 
 TEST(BitPack, PacksAndUnpacksThroughDispatch) {
     struct Case {
@@ -39,20 +38,6 @@ TEST(BitPack, PacksAndUnpacksThroughDispatch) {
         for (int i = 0; i < kBits; ++i)
             EXPECT_EQ(b.Get("Output" + std::to_string(i)), Variant::I2(c.bits[i])) << c.byte;
     }
-}
-
-TEST(BitPack, WiredPackWaitsForEveryBit) {
-    Block b("OVBitPack");
-    for (int i = 0; i < kBits; ++i)
-        b.Invalidate({"Input" + std::to_string(i)});
-    b.Take();
-    for (int i = 0; i < kBits; ++i) {
-        EXPECT_EQ(b.Take(), Trace{}) << i;
-        b.Put("Input" + std::to_string(i), Variant::I2(i % 2));
-    }
-    EXPECT_EQ(b.Take(),
-              (Trace{"RunBlock", "StatusReady", "ErrorOut(self, 0, \"No Errors\")", "ControlOut"}));
-    EXPECT_EQ(b.Get("Value"), Variant::I2(0xAA));
 }
 
 TEST(BitPack, PersistsInputsAsShorts) {
