@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 
 #include "platform/paths.h"

@@ -1,5 +1,6 @@
 #include "blocks/routing/lookup.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <span>
