@@ -49,12 +49,6 @@ std::string_view Trim(std::string_view s) {
     return TrimEnd(s);
 }
 
-// The text of a piece as C string functions see it: up to its first NUL, with
-// trailing white space removed.
-std::string_view LineText(std::string_view piece) {
-    return TrimEnd(piece.substr(0, piece.find('\0')));
-}
-
 std::string_view After(std::string_view s, size_t pos) {
     return pos == std::string_view::npos ? std::string_view() : s.substr(pos + 1);
 }
@@ -94,6 +88,7 @@ bool ListReader::Fill() {
         pos_ = memory_.data();
         end_ = pos_ + memory_.size();
         memory_ = {};
+        nulInBuffer_ = std::memchr(pos_, '\0', end_ - pos_) != nullptr;
         return true;
     }
     ssize_t got;
@@ -106,6 +101,7 @@ bool ListReader::Fill() {
     }
     pos_ = buffer_.data();
     end_ = pos_ + got;
+    nulInBuffer_ = std::memchr(pos_, '\0', got) != nullptr;
     return true;
 }
 
@@ -120,6 +116,7 @@ bool ListReader::Next(std::string_view& piece) {
         if (length < kListPieceLength) {
             piece = {pos_, length};
             pos_ = lf + 1;
+            if (nulInBuffer_) piece = piece.substr(0, piece.find('\0'));
             return true;
         }
     }
@@ -153,7 +150,7 @@ bool ListReader::NextSpilled(std::string_view& piece) {
             spill_.push_back('\r');
         }
     }
-    piece = spill_;
+    piece = std::string_view(spill_).substr(0, spill_.find('\0'));
     return ended || !spill_.empty();
 }
 
@@ -187,7 +184,7 @@ ListValues ParseLookupList(ListReader& reader, char delimiter) {
     std::string_view piece;
     size_t entries = 0;
     while (entries < kMaxLookupEntries && reader.Next(piece)) {
-        const std::string_view line = LineText(piece);
+        const std::string_view line = TrimEnd(piece);
         const size_t split = line.find(delimiter);
         if (split == std::string_view::npos) continue;
         const std::string_view output = After(line, split);
@@ -219,7 +216,7 @@ ListValues ParseSwitchList(ListReader& reader, char delimiter) {
     std::string_view piece;
     for (size_t lines = 0; lines < kMaxSwitchLines && values.size() < kMaxSwitchCases; ++lines) {
         if (!reader.Next(piece)) break;
-        std::string_view rest = LineText(piece);
+        std::string_view rest = TrimEnd(piece);
         while (!rest.empty() && values.size() < kMaxSwitchCases) {
             const size_t split = rest.find(delimiter);
             values.emplace_back(Trim(rest.substr(0, split)));

@@ -54,9 +54,9 @@ class ListReader {
     ListReader(const ListReader&) = delete;
     ListReader& operator=(const ListReader&) = delete;
 
-    // The next piece without its line end (LF or CR LF), valid until the next
-    // call; false at the end of the bytes (or on a read error, which Failed()
-    // then tells).
+    // The next piece as C string functions see it: without its line end (LF
+    // or CR LF) and up to its first NUL byte; valid until the next call. False
+    // at the end of the bytes (or on a read error, which Failed() then tells).
     bool Next(std::string_view& piece);
     bool Failed() const { return failed_; }
 
@@ -71,6 +71,7 @@ class ListReader {
     const char* pos_ = nullptr;
     const char* end_ = nullptr;
     std::string spill_;
+    bool nulInBuffer_ = false;  // spares looking for one in every line
     bool failed_ = false;
 };
 
