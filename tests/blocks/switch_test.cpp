@@ -48,6 +48,7 @@ TEST(Switch, RoutesToTheFirstMatchingCase) {
     const std::string numbers = TempFile("numbers.txt", "1,2,3\r\n4\n");
     const std::string colours = TempFile("colours.txt", "red,green\nblue\n");
     const std::string gap = TempFile("gap.txt", "1,,3\n");
+    const std::string blank = TempFile("blank.txt", "\n\n");
     const SwitchCase cases[] = {
         {"double case", three, Variant::R8(2), "Output2(2)", S_OK},
         {"no match is no error", three, Variant::R8(5), "DefaultOut(5)", S_OK},
@@ -61,6 +62,8 @@ TEST(Switch, RoutesToTheFirstMatchingCase) {
         {"number becomes text", Variant::Str(gap), Variant::I4(3), "Output3(\"3\")", S_OK},
         {"neither path nor list", Variant::R8(1), Variant::R8(1), "ValidateGroup(4)",
          TYPE_E_TYPEMISMATCH},
+        {"a file without values is no error", Variant::Str(blank), Variant::R8(1), "DefaultOut(1)",
+         S_OK},
         {"empty path", Variant::Str(""), Variant::R8(1), "DefaultOut(1)", ERROR_FILE_NOT_FOUND_HR},
         {"missing file", Variant::Str("/nonexistent/tk/cases.txt"), Variant::R8(1), "DefaultOut(1)",
          ERROR_READ_FAULT_HR},
@@ -83,7 +86,7 @@ TEST(Switch, RoutesToTheFirstMatchingCase) {
         EXPECT_EQ(trace.empty() ? "" : trace.front(), c.first) << c.what;
         EXPECT_EQ(b.Get("StatusCode"), Variant::I4(c.status)) << c.what;
     }
-    for (const std::string& p : {numbers, colours, gap})
+    for (const std::string& p : {numbers, colours, gap, blank})
         std::filesystem::remove(p);
 }
 
