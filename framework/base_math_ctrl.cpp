@@ -253,14 +253,6 @@ void COVBaseMathCtrl::NotifyBoundChange(DISPID dispid) {
     if (!AmbientUserMode()) BoundPropertyChanged(dispid);
 }
 
-void COVBaseMathCtrl::PutInput(DISPID dispid, Variant& field, const Variant& value) {
-    field = value;
-    SetModifiedFlag();
-    NotifyBoundChange(dispid);
-    m_bInputChanged = TRUE;
-    SetInputValid(dispid, TRUE);
-}
-
 void COVBaseMathCtrl::ClearStatus() {
     m_lStatusCode = 0;
     // Most runs succeed after a success: skip rewriting the same text.

@@ -140,10 +140,6 @@ class COVBaseMathCtrl : public COleControl {
 
     void SetInputValid(DISPID dispid, BOOL valid);
     void NotifyBoundChange(DISPID dispid);
-    // The put handler of an input property: store a copy, mark modified, give
-    // the bound-change notice, note the change and mark the input valid (which
-    // may run the block).
-    void PutInput(DISPID dispid, Variant& field, const Variant& value);
     // The put handler of an output or a setting: store and mark modified.
     template <class Field, class Value>
     void PutSetting(Field& field, const Value& value) {
@@ -155,6 +151,15 @@ class COVBaseMathCtrl : public COleControl {
     void PutBoundSetting(DISPID dispid, Field& field, const Value& value) {
         PutSetting(field, value);
         NotifyBoundChange(dispid);
+    }
+    // The put handler of an input property (a value or a plain number): store
+    // a copy, mark modified, give the bound-change notice, note the change and
+    // mark the input valid (which may run the block).
+    template <class Field, class Value>
+    void PutInput(DISPID dispid, Field& field, const Value& value) {
+        PutBoundSetting(dispid, field, value);
+        m_bInputChanged = TRUE;
+        SetInputValid(dispid, TRUE);
     }
     // Starts a computation: status 0, "No Errors".
     void ClearStatus();

@@ -3,8 +3,8 @@
 // Class identifiers share one family: {5A3C0000-7A11-4B1D-9E2B-00000000NNNN},
 // NNNN unique across the module (base 0001, arithmetic 0010-001F, comparison
 // 0020-002F, logic 0030-003F, decision blocks 0040-004F, formula 0050-005F,
-// arrays 0070-007F, random, function generator, statistics and histogram
-// 0080-008F, FFT and FIR filter 0090-009F).
+// routing 0060-006F, arrays 0070-007F, random, function generator, statistics
+// and histogram 0080-008F, FFT and FIR filter 0090-009F).
 #include <span>
 
 #include "module/class_table.h"
@@ -24,3 +24,4 @@ std::span<const ClassEntry> FormulaClasses();
 std::span<const ClassEntry> ArrayClasses();         // collector, elements, slicing, packing
 std::span<const ClassEntry> SignalSourceClasses();  // OVRandom, OVFuncGen, Statistics, histogram
 std::span<const ClassEntry> SpectralClasses();      // FFT, CFIRFilter
+std::span<const ClassEntry> RoutingClasses();       // mux, demux, switch, lookup, bit packing

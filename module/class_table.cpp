@@ -10,7 +10,7 @@ std::span<const ClassEntry> ClassTable() {
         std::vector<ClassEntry> rows;
         for (auto family : {BaseClasses(), ArithmeticClasses(), ComparisonClasses(), LogicClasses(),
                             DecisionClasses(), FormulaClasses(), ArrayClasses(),
-                            SignalSourceClasses(), SpectralClasses()}) {
+                            SignalSourceClasses(), SpectralClasses(), RoutingClasses()}) {
             rows.insert(rows.end(), family.begin(), family.end());
         }
         return rows;

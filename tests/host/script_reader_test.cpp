@@ -77,6 +77,7 @@ TEST(ScriptReader, EveryCommandParses) {
         {"repeat 3 do get a.Value", 12, "repeat"},
         {"echo hello", 13, "echo"},
         {"classes", 14, "classes"},  // an added command
+        {"plot a.Value \"a b.svg\"", 14, "plot"},
         {"help OVAdd", 15, "help"},
         {"quit", 16, "quit"},
         {"connect a.Value -> b.InputX", 17, "connect"},

@@ -1,7 +1,8 @@
 # Runs one golden transcript: cmake -DHOST=<tallykit> -DSCRIPT=<dir>/NAME.tks -P run_golden.cmake
 #
-# The script is copied into a scratch folder of its own (golden/NAME under the
-# folder ctest runs in) and run there as `tallykit run NAME.tks`, so files it
+# The script (with the folder lists/ beside it, when there is one) is copied
+# into a scratch folder of its own (golden/NAME under the folder ctest runs in)
+# and run there as `tallykit run NAME.tks`, so files it
 # saves stay apart from other tests and diagnostics name it the same way on
 # every machine. Then:
 #   - standard output must equal NAME.out;
@@ -23,6 +24,10 @@ file(COPY ${SCRIPT} DESTINATION ${scratch})
 # The script sees a registry and drive root of its own, never the user's.
 set(ENV{TALLYKIT_REGISTRY} ${scratch}/registry.txt)
 set(ENV{TALLYKIT_DRIVE_ROOT} ${scratch}/drives)
+# List files the scripts read by relative paths (lists/NAME) come along.
+if(EXISTS ${dir}/lists)
+  file(COPY ${dir}/lists DESTINATION ${scratch})
+endif()
 
 file(STRINGS ${SCRIPT} declared REGEX "^# exit: [0-9]+$")
 set(expected_status 0)

@@ -1,0 +1,147 @@
+#include "blocks/routing/mux.h"
+
+#include <string>
+#include <vector>
+
+#include "framework/block_value.h"
+#include "platform/property_bag.h"
+
+namespace {
+
+constexpr const char* kInputNames[kRoutes] = {"Input0", "Input1", "Input2", "Input3",
+                                              "Input4", "Input5", "Input6", "Input7"};
+constexpr const char* kOutputNames[kRoutes] = {"Output0", "Output1", "Output2", "Output3",
+                                               "Output4", "Output5", "Output6", "Output7"};
+
+// Persists a value as a string: loading gives a string value (empty when
+// missing), saving writes the value's text or "" when it has none.
+void ExchangeAsString(CPropExchange* pPX, const char* name, Variant& value) {
+    ExchangeInput(pPX, name, value, VT_BSTR, Variant::Str(""));
+}
+
+}  // namespace
+
+// --- OVMux --------------------------------------------------------------------
+
+COVMuxCtrl::COVMuxCtrl() : COVBaseMathCtrl(2) {}
+
+const DispatchTable& COVMuxCtrl::MuxMembers() {
+    using C = COVMuxCtrl;
+    static const DispatchTable table(
+        &COVBaseMathCtrl::BaseMembers(),
+        {
+            Property<&C::GetInputN<0>, &C::SetInputN<0>>(kInputNames[0], 1, "Input selected by 0"),
+            Property<&C::GetInputN<1>, &C::SetInputN<1>>(kInputNames[1], 2, "Input selected by 1"),
+            Property<&C::GetInputN<2>, &C::SetInputN<2>>(kInputNames[2], 3, "Input selected by 2"),
+            Property<&C::GetInputN<3>, &C::SetInputN<3>>(kInputNames[3], 4, "Input selected by 3"),
+            Property<&C::GetInputN<4>, &C::SetInputN<4>>(kInputNames[4], 5, "Input selected by 4"),
+            Property<&C::GetInputN<5>, &C::SetInputN<5>>(kInputNames[5], 6, "Input selected by 5"),
+            Property<&C::GetInputN<6>, &C::SetInputN<6>>(kInputNames[6], 7, "Input selected by 6"),
+            Property<&C::GetInputN<7>, &C::SetInputN<7>>(kInputNames[7], 8, "Input selected by 7"),
+            Property<&C::GetIndex, &C::SetIndex>("InputIndex", 9,
+                                                 "Number of the input to deliver, 0 to 7"),
+            Property<&C::GetValue, &C::SetValue>("Value", 10, "The selected input"),
+            Method<&C::Operate>("Operate", 11, "Selects at once and returns Value"),
+        });
+    return table;
+}
+
+int32_t COVMuxCtrl::GetInputIndex(DISPID dispid) {
+    if (dispid == 9) return 2;
+    return COVBaseMathCtrl::GetInputIndex(dispid);
+}
+
+void COVMuxCtrl::Compute() {
+    ClearStatus();
+    if (const std::optional<int32_t> route = RouteOf(m_lInputIndex)) {
+        m_varValue = m_inputs[*route];
+    } else {
+        m_lStatusCode = ERROR_INVALID_DATA_HR;
+    }
+    FireResults(this);
+}
+
+void COVMuxCtrl::DoPropExchange(CPropExchange* pPX) {
+    uint32_t version = CONTROL_VERSION;
+    ExchangeVersion(pPX, version, CONTROL_VERSION);
+    COVBaseMathCtrl::DoPropExchange(pPX);
+    for (int32_t n = 0; n < kRoutes; ++n)
+        ExchangeAsString(pPX, kInputNames[n], m_inputs[n]);
+    PX_Long(pPX, "InputIndex", m_lInputIndex, 0);
+}
+
+void COVMuxCtrl::OnResetState() {
+    COVBaseMathCtrl::OnResetState();
+    m_varValue = Variant::I4(0);
+    for (Variant& input : m_inputs)
+        input = Variant::I4(0);
+    m_lInputIndex = 0;
+    m_nHelpContext = MUX_HELP_CONTEXT;
+}
+
+// --- OVDemux ------------------------------------------------------------------
+
+COVDemuxCtrl::COVDemuxCtrl() : COVBaseMathCtrl(3) {}
+
+const DispatchTable& COVDemuxCtrl::DemuxMembers() {
+    using C = COVDemuxCtrl;
+    static const DispatchTable table(
+        &COVBaseMathCtrl::BaseMembers(),
+        {
+            Property<&C::GetValue, &C::SetValue>("Value", 1, "Value to deliver"),
+            Property<&C::GetOutputIndex, &C::SetOutputIndex>(
+                "OutputIndex", 2, "Number of the output event to fire, 0 to 7"),
+            Method<&C::Operate>("Operate", 3, "Delivers the value at once"),
+        });
+    return table;
+}
+
+const EventTable& COVDemuxCtrl::DemuxEvents() {
+    static const EventTable table(&COVBaseMathCtrl::BaseEvents(), [] {
+        std::vector<EventDesc> own;
+        for (int32_t n = 0; n < kRoutes; ++n) {
+            own.push_back({kOutputNames[n],
+                           EVENTID_DEMUX_OUTPUT0 + n,
+                           {VT_VARIANT},
+                           {"Value"},
+                           "The value, when the index selects this output"});
+        }
+        return own;
+    }());
+    return table;
+}
+
+int32_t COVDemuxCtrl::GetInputIndex(DISPID dispid) {
+    if (dispid == 1 || dispid == 2) return dispid + 1;
+    return COVBaseMathCtrl::GetInputIndex(dispid);
+}
+
+void COVDemuxCtrl::Compute() {
+    ClearStatus();
+    const std::optional<int32_t> route = RouteOf(m_lOutputIndex);
+    if (route) {
+        Variant args[] = {m_varValue};
+        FireBlockEvent(EVENTID_DEMUX_OUTPUT0 + *route, args);
+    } else {
+        m_lStatusCode = ERROR_INVALID_DATA_HR;
+    }
+    for (int32_t n = 0; n < kRoutes; ++n) {
+        if (n != route) FireGroupEvent(EVENTID_VALIDATEGROUP, kDemuxFirstGroup + n);
+    }
+    FireResults(this);
+}
+
+void COVDemuxCtrl::DoPropExchange(CPropExchange* pPX) {
+    uint32_t version = CONTROL_VERSION;
+    ExchangeVersion(pPX, version, CONTROL_VERSION);
+    COVBaseMathCtrl::DoPropExchange(pPX);
+    ExchangeAsString(pPX, "Value", m_varValue);
+    PX_Long(pPX, "OutputIndex", m_lOutputIndex, 0);
+}
+
+void COVDemuxCtrl::OnResetState() {
+    COVBaseMathCtrl::OnResetState();
+    m_varValue = Variant::I4(0);
+    m_lOutputIndex = 0;
+    m_nHelpContext = DEMUX_HELP_CONTEXT;
+}
