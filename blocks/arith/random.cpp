@@ -89,9 +89,8 @@ void COVRandomCtrl::Compute() {
 }
 
 void COVRandomCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
+    const uint32_t version = ExchangedVersion();
     PX_Double(pPX, "MinValue", m_dMinValue, 0.0);
     PX_Double(pPX, "MaxValue", m_dMaxValue, 1.0);
     if (!pPX->IsLoading() || version >= CONTROL_VERSION) {

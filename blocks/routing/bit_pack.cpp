@@ -62,8 +62,6 @@ void COVBitPackCtrl::Compute() {
 }
 
 void COVBitPackCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
     for (int32_t i = 0; i < kBits; ++i)
         PX_Short(pPX, ("Input" + std::to_string(i)).c_str(), m_inputs[i], 0);
@@ -111,8 +109,6 @@ void COVBitUnpackCtrl::Compute() {
 }
 
 void COVBitUnpackCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
     PX_Short(pPX, "Input", m_nInput, 0);
 }

@@ -369,8 +369,6 @@ void COVLookupCtrl::Compute() {
 }
 
 void COVLookupCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
     ExchangeList(pPX, "Input");
 }

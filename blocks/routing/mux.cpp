@@ -62,8 +62,6 @@ void COVMuxCtrl::Compute() {
 }
 
 void COVMuxCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
     for (int32_t n = 0; n < kRoutes; ++n)
         ExchangeAsString(pPX, kInputNames[n], m_inputs[n]);
@@ -126,14 +124,12 @@ void COVDemuxCtrl::Compute() {
         m_lStatusCode = ERROR_INVALID_DATA_HR;
     }
     for (int32_t n = 0; n < kRoutes; ++n) {
-        if (n != route) FireGroupEvent(EVENTID_VALIDATEGROUP, kDemuxFirstGroup + n);
+        if (n != route) Fire(kValidateGroup, kDemuxFirstGroup + n);
     }
     FireResults(this);
 }
 
 void COVDemuxCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
     ExchangeAsString(pPX, "Value", m_varValue);
     PX_Long(pPX, "OutputIndex", m_lOutputIndex, 0);

@@ -62,7 +62,7 @@ void COVSwitchCtrl::FireOutput(DISPID event) {
     }
     for (int32_t group = kFirstGroup; group <= kLastGroup; ++group) {
         if (event == 0 || group != SwitchGroupOf(event)) {
-            FireGroupEvent(EVENTID_VALIDATEGROUP, group);
+            Fire(kValidateGroup, group);
         }
     }
 }
@@ -94,8 +94,6 @@ void COVSwitchCtrl::Compute() {
 }
 
 void COVSwitchCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
     ExchangeList(pPX, "Value");
 }

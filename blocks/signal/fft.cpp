@@ -66,8 +66,6 @@ void CFFTCtrl::Compute() {
 }
 
 void CFFTCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
 }
 

@@ -213,8 +213,6 @@ void CFIRFilterCtrl::Compute() {
 }
 
 void CFIRFilterCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
     const FirSettings defaults;
     PX_Short(pPX, "FilterType", m_settings.filterType, defaults.filterType);

@@ -216,8 +216,6 @@ void COVFuncGenCtrl::Compute() {
 }
 
 void COVFuncGenCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
     PX_Long(pPX, "Waveform", p_.waveform, ovSineWaveform);
     PX_Double(pPX, "Frequency", p_.frequency, 1.0);

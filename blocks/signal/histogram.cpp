@@ -331,24 +331,19 @@ void COVHistogramCtrl::Compute() {
 void COVHistogramCtrl::FireRunEvents() {
     if (m_lStatusCode < 0) m_strErrorString = StatusText(m_lStatusCode);
     m_bCancelBlock = FALSE;
-    FireBlockEvent(EVENTID_RUNBLOCK);
-    FireBlockEvent(EVENTID_STATUSREADY);
-    Variant errorOut[] = {Variant::Dispatch(ComPtr<IDispatch>(this)), Variant::I4(m_lStatusCode),
-                          Variant::Str(m_strErrorString)};
-    FireBlockEvent(EVENTID_ERROROUT, errorOut);
+    Fire(kRunBlock);
+    Fire(kStatusReady);
+    Fire(kErrorOut, this, m_lStatusCode, m_strErrorString);
     if (m_lStatusCode != 0) {
-        Variant occurred[] = {Variant::I4(m_lStatusCode), Variant::Str(m_strErrorString)};
-        FireBlockEvent(EVENTID_ERROROCCURRED, occurred);
+        Fire(kErrorOccurred, m_lStatusCode, m_strErrorString);
         if (m_errorService.Get() != nullptr) {
             m_errorService.Get()->Report(this, m_lStatusCode, m_strErrorString);
         }
     }
-    FireBlockEvent(EVENTID_CONTROLOUT);
+    Fire(kControlOut);
 }
 
 void COVHistogramCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
     ExchangeInput(pPX, "BinIncrement", m_binIncrement, VT_R8, Variant::R8(0.0));
     ExchangeInput(pPX, "NumberOfBins", m_numberOfBins, VT_I4, Variant::I4(1));

@@ -85,8 +85,6 @@ void CStatisticsCtrl::Compute() {
 
 // Nothing of its own persists; the outputs are results.
 void CStatisticsCtrl::DoPropExchange(CPropExchange* pPX) {
-    uint32_t version = CONTROL_VERSION;
-    ExchangeVersion(pPX, version, CONTROL_VERSION);
     COVBaseMathCtrl::DoPropExchange(pPX);
 }
 
