@@ -8,7 +8,9 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "host/module_commands.h"
 #include "host/script_host.h"
 
 #ifdef TK_HAVE_READLINE
@@ -24,8 +26,9 @@ void PrintUsage(std::ostream& out) {
     out << "usage:\n"
            "  tallykit               interactive prompt (the script language, line by line)\n"
            "  tallykit run FILE      run a script; FILE `-` reads standard input\n"
-           "  tallykit classes       list the creatable classes\n"
-           "  tallykit --help        this text\n"
+           "  tallykit classes       list the creatable classes\n";
+    PrintModuleUsage(out);
+    out <<            "  tallykit --help        this text\n"
            "\n"
            "Exit status: 0 when every line ran clean, 1 after a bad line or a failed\n"
            "expect, 2 for a wrong command line or an unreadable script.\n"
@@ -94,6 +97,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "run" && argc == 3) return RunFile(argv[2]);
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (std::optional<int> status = RunModuleCommand(args, std::cout, std::cerr)) return *status;
     if (command == "classes" && argc == 2) {
         PrintClasses(std::cout);
         return 0;

@@ -2,7 +2,10 @@
 // Each block family's rows of the class table, in module/classes_<family>.cpp.
 // Class identifiers share one family: {5A3C0000-7A11-4B1D-9E2B-00000000NNNN},
 // NNNN unique across the module (base 0001, arithmetic 0010-001F, comparison
-// 0020-002F, logic 0030-003F, decision blocks 0040-004F, formula 0050-005F).
+// 0020-002F, logic 0030-003F, decision blocks 0040-004F, formula 0050-005F,
+// placeholders 00A0-00AF). A control's own property page is its identifier
+// plus 0x100; shared pages take 01F0-01FF; the type library is 0200 and the
+// interfaces 1NNN (dispatch) and 2NNN (events) after their control.
 #include <span>
 
 #include "module/class_table.h"
@@ -19,3 +22,4 @@ std::span<const ClassEntry> ComparisonClasses();  // the six comparison blocks
 std::span<const ClassEntry> LogicClasses();       // the six logic blocks
 std::span<const ClassEntry> DecisionClasses();    // IfThenElse, SubString, OVAlarm
 std::span<const ClassEntry> FormulaClasses();
+std::span<const ClassEntry> PlaceholderClasses();  // the eight placeholder controls

@@ -449,6 +449,10 @@ bool RegDeleteKey(HKEY root, std::string_view subKey) {
     return ChangeRegistryFile([&](RegistryHive& hive) { return hive.DeleteKey(root, subKey); });
 }
 
+bool RegChangeHive(const std::function<bool(RegistryHive&)>& change) {
+    return ChangeRegistryFile(change);
+}
+
 bool RegKeyExists(HKEY root, std::string_view subKey) {
     return RegLoadHive().KeyExists(root, subKey);
 }

@@ -157,7 +157,8 @@ const DispatchTable& COVArithmeticCtrl::ArithmeticMembers() {
         {
             Property<&C::GetInputX, &C::SetInputX>("InputX", 1, "First operand"),
             Property<&C::GetInputY, &C::SetInputY>("InputY", 2, "Second operand"),
-            Property<&C::GetValue, &C::SetValue>("Value", 3, "Result of the last computation"),
+            Property<&C::GetValue, &C::SetValue>("Value", 3, "Result of the last computation")
+                .HiddenPut(),
             Method<&C::Operate>("Operate", 4, "Computes at once and returns Value"),
         });
     return table;

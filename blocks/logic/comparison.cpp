@@ -124,8 +124,8 @@ const DispatchTable& COVComparisonCtrl::ComparisonMembers(ComparisonTest test) {
             std::vector<MemberDesc> own = {
                 Property<&C::GetInputX, &C::SetInputX>("InputX", 1, "First value to compare"),
                 Property<&C::GetInputY, &C::SetInputY>("InputY", 2, "Second value to compare"),
-                Property<&C::GetOutput3, &C::SetOutput3>(kind.output3, 3, kind.help3),
-                Property<&C::GetOutput4, &C::SetOutput4>(kind.output4, 4, kind.help4),
+                Property<&C::GetOutput3, &C::SetOutput3>(kind.output3, 3, kind.help3).HiddenPut(),
+                Property<&C::GetOutput4, &C::SetOutput4>(kind.output4, 4, kind.help4).HiddenPut(),
                 Method<&C::Operate>("Operate", 5, "Compares at once"),
                 Property<&C::GetCaseSensitive, &C::SetCaseSensitive>(
                     "CaseSensitive", 6, "True for case sensitive comparison."),
