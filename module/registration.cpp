@@ -82,6 +82,13 @@ bool WriteControl(RegistryHive& hive, const ClassEntry& c, const std::string& pa
 bool DeleteKeys(RegistryHive& hive, const std::vector<std::string>& keys) {
     for (const std::string& key : keys)
         hive.DeleteKey(HKEY_CLASSES_ROOT, key);  // absent is fine
+    // The folders registration created go too once nothing is left in them.
+    for (std::string_view folder : {"CLSID", "TypeLib", "Interface"}) {
+        if (hive.SubKeys(HKEY_CLASSES_ROOT, folder).empty() &&
+            hive.Values(HKEY_CLASSES_ROOT, folder).empty()) {
+            hive.DeleteKey(HKEY_CLASSES_ROOT, folder);
+        }
+    }
     return true;
 }
 
@@ -111,10 +118,10 @@ std::string ModulePath() {
     namespace fs = std::filesystem;
     std::error_code error;
     Dl_info info{};
-    std::string self = dladdr(reinterpret_cast<void*>(&ModulePath), &info) != 0 &&
-                               info.dli_fname != nullptr
-                           ? info.dli_fname
-                           : "";
+    std::string self =
+        dladdr(reinterpret_cast<void*>(&ModulePath), &info) != 0 && info.dli_fname != nullptr
+            ? info.dli_fname
+            : "";
     fs::path program = fs::read_symlink("/proc/self/exe", error);
     if (!self.empty() && !fs::equivalent(self, program, error)) return self;  // the library
     // Linked into a program (the host, a test): the library installed or built beside it.

@@ -54,6 +54,16 @@ std::string IdText(DISPID id) {
     return text;
 }
 
+// A string literal of IDL: quotes and backslashes escaped.
+std::string Literal(std::string_view text) {
+    std::string quoted = "\"";
+    for (char ch : text) {
+        if (ch == '"' || ch == '\\') quoted += '\\';
+        quoted += ch;
+    }
+    return quoted + "\"";
+}
+
 std::string Bare(std::string_view guid) {  // IDL writes identifiers without braces
     return std::string(guid.substr(1, guid.size() - 2));
 }
@@ -69,7 +79,7 @@ std::string Attributes(const MemberDesc& m, std::string_view role, bool hidden) 
     std::string text = "[id(" + IdText(m.dispid) + ")";
     if (!role.empty()) text += ", " + std::string(role);
     if (hidden) text += ", hidden";
-    if (!m.help.empty()) text += ", helpstring(\"" + std::string(m.help) + "\")";
+    if (!m.help.empty()) text += ", helpstring(" + Literal(m.help) + ")";
     return text + "]";
 }
 
@@ -125,7 +135,7 @@ void WriteEventInterface(std::ostream& out, const ClassEntry& c, const EventTabl
         << "\t\tproperties:\n\t\tmethods:\n";
     for (const EventDesc* e : events.All()) {
         out << "\t\t\t[id(" << IdText(e->dispid) << ")";
-        if (!e->help.empty()) out << ", helpstring(\"" << e->help << "\")";
+        if (!e->help.empty()) out << ", helpstring(" << Literal(e->help) << ")";
         out << "] void " << e->name << "(" << Parameters(e->paramTypes, e->paramNames) << ");\n";
     }
     out << "\t};\n\n";
