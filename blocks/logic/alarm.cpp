@@ -89,6 +89,18 @@ ZoneStates ClassifyAlarm(double x, const AlarmThresholds& t) {
 
 COVAlarmCtrl::COVAlarmCtrl() : COVBaseMathCtrl(6) {}
 
+// The type library's enumeration of the options, read from the option table.
+const EnumDesc& AlarmOptionsEnum() {
+    static const auto values = [] {
+        std::array<EnumValue, std::size(kAlarmOptions)> v{};
+        for (size_t i = 0; i < v.size(); ++i)
+            v[i] = {kAlarmOptions[i].name, kAlarmOptions[i].value};
+        return v;
+    }();
+    static const EnumDesc desc{"ALARM_OPTIONS_TYPE", values};
+    return desc;
+}
+
 const DispatchTable& COVAlarmCtrl::AlarmMembers() {
     using C = COVAlarmCtrl;
     static const DispatchTable table(
@@ -104,7 +116,8 @@ const DispatchTable& COVAlarmCtrl::AlarmMembers() {
             Property<&C::GetInput<5>, &C::SetInput<5>>(kInputNames[4], 5,
                                                        "Highest value of the very low zone"),
             Property<&C::GetAlarmOptions, &C::SetAlarmOptions>("AlarmOptions", 6,
-                                                               "When the zone events fire"),
+                                                               "When the zone events fire")
+                .Enum(AlarmOptionsEnum()),
             WriteOnly<&C::SetAlarmClear>("AlarmClear", 7, "Any put clears the latched zone states"),
             ReadOnly<&C::GetAlarmState<AlarmZone::VeryLow>>("VeryLowAlarmState", 8,
                                                             "True in the very low zone"),

@@ -48,6 +48,8 @@ struct AlarmOptionDesc {
 };
 // Indexed by the option's value.
 extern const AlarmOptionDesc kAlarmOptions[3];
+// ALARM_OPTIONS_TYPE as the type library lists it.
+const EnumDesc& AlarmOptionsEnum();
 
 // The rule of `option`; a value outside the enumeration changes no state,
 // fires no zone event and reports no group.

@@ -98,6 +98,19 @@ Branch DecideBranch(int16_t compare, Variant& x, Variant& y, const TextOptions& 
 
 CIfThenElseCtrl::CIfThenElseCtrl() : COVBaseMathCtrl(3) {}
 
+// The type library's enumeration of the tests, read from the option table.
+const EnumDesc& ComparisonOptionsEnum() {
+    static const auto values = [] {
+        std::array<EnumValue, kComparisonOptionCount> v{};
+        for (size_t i = 0; i < v.size(); ++i) {
+            v[i] = {kComparisonOptions[i].name, static_cast<int32_t>(kComparisonOptions[i].value)};
+        }
+        return v;
+    }();
+    static const EnumDesc desc{"COMPARISON_OPTIONS", values};
+    return desc;
+}
+
 const DispatchTable& CIfThenElseCtrl::IfThenElseMembers() {
     using C = CIfThenElseCtrl;
     static const DispatchTable table(
@@ -112,7 +125,8 @@ const DispatchTable& CIfThenElseCtrl::IfThenElseMembers() {
             Property<&C::GetValueElse, &C::SetValueElse>("ValueElse", 4,
                                                          "True if inputs are evaluated False."),
             Method<&C::Operate>("Operate", 5, "Tests at once"),
-            Property<&C::GetCompare, &C::SetCompare>("Compare", 6, "Evaluation Options."),
+            Property<&C::GetCompare, &C::SetCompare>("Compare", 6, "Evaluation Options.")
+                .Enum(ComparisonOptionsEnum()),
             Property<&C::GetCaseSensitive, &C::SetCaseSensitive>(
                 "CaseSensitive", 7, "True for case sensitive comparison."),
             Property<&C::GetIgnoreWhiteSpace, &C::SetIgnoreWhiteSpace>(

@@ -43,6 +43,8 @@ struct ComparisonOptionDesc {
 
 // Indexed by the option's value.
 extern const ComparisonOptionDesc kComparisonOptions[kComparisonOptionCount];
+// COMPARISON_OPTIONS as the type library lists it.
+const EnumDesc& ComparisonOptionsEnum();
 
 enum class Branch : uint8_t {
     Then,      // the test holds
