@@ -121,9 +121,11 @@ const DispatchTable& CIfThenElseCtrl::IfThenElseMembers() {
                 .Hidden(),
             Property<&C::GetInputY, &C::SetInputY>("InputY", 2, "Second value to test"),
             Property<&C::GetValueThen, &C::SetValueThen>("ValueThen", 3,
-                                                         "True if inputs are evaluated True."),
+                                                         "True if inputs are evaluated True.")
+                .HiddenPut(),
             Property<&C::GetValueElse, &C::SetValueElse>("ValueElse", 4,
-                                                         "True if inputs are evaluated False."),
+                                                         "True if inputs are evaluated False.")
+                .HiddenPut(),
             Method<&C::Operate>("Operate", 5, "Tests at once"),
             Property<&C::GetCompare, &C::SetCompare>("Compare", 6, "Evaluation Options.")
                 .Enum(ComparisonOptionsEnum()),

@@ -144,7 +144,8 @@ const DispatchTable& COVLogicCtrl::LogicMembers(int32_t inputCount) {
                 Property<&C::GetInputY, &C::SetInputY>(kInputNames[1][1], 2, "Second operand"));
         }
         own.push_back(
-            Property<&C::GetValue, &C::SetValue>("Value", value, "Result of the last computation"));
+            Property<&C::GetValue, &C::SetValue>("Value", value, "Result of the last computation")
+                .HiddenPut());
         own.push_back(
             Method<&C::Operate>("Operate", value + 1, "Computes at once and returns Value"));
         own.push_back(Property<&C::GetBooleanType, &C::SetBooleanType>(

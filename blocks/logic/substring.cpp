@@ -43,9 +43,11 @@ const DispatchTable& CSubStringCtrl::SubStringMembers() {
             Property<&C::GetInputSubString, &C::SetInputSubString>("InputSubString", 2,
                                                                    "Text to search for"),
             Property<&C::GetSubString, &C::SetSubString>("SubString", 3,
-                                                         "True if String contains SubString."),
+                                                         "True if String contains SubString.")
+                .HiddenPut(),
             Property<&C::GetNotSubString, &C::SetNotSubString>(
-                "NotSubString", 4, "True if String does not contain SubString."),
+                "NotSubString", 4, "True if String does not contain SubString.")
+                .HiddenPut(),
             Method<&C::Operate>("Operate", 5, "Searches at once"),
             Property<&C::GetCaseSensitive, &C::SetCaseSensitive>(
                 "CaseSensitive", 6, "True for case sensitive comparison."),
