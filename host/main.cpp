@@ -28,7 +28,7 @@ void PrintUsage(std::ostream& out) {
            "  tallykit run FILE      run a script; FILE `-` reads standard input\n"
            "  tallykit classes       list the creatable classes\n";
     PrintModuleUsage(out);
-    out <<            "  tallykit --help        this text\n"
+    out << "  tallykit --help        this text\n"
            "\n"
            "Exit status: 0 when every line ran clean, 1 after a bad line or a failed\n"
            "expect, 2 for a wrong command line or an unreadable script.\n"

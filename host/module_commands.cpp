@@ -57,7 +57,8 @@ std::optional<int> RunModuleCommand(std::span<const std::string_view> args, std:
 }
 
 void PrintModuleUsage(std::ostream& out) {
-    out << "  tallykit register       register the module's classes and type library\n"
-           "  tallykit unregister     remove them again (in the registry file below)\n"
-           "  tallykit typelib [--json]  print the type library as IDL (or JSON)\n";
+    out << "  tallykit register      register the module's classes, pages and type library\n"
+           "  tallykit unregister    remove those entries again ($TALLYKIT_REGISTRY)\n"
+           "  tallykit typelib [--json]\n"
+           "                         print the type library as IDL (or as JSON)\n";
 }
