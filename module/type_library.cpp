@@ -15,7 +15,20 @@ constexpr EnumValue kWindowTypeValues[] = {{"ovRectangle", 0}, {"ovParzen", 1}, 
                                            {"ovBlackman", 6}};
 constexpr EnumDesc kFilterType{"FILTER_TYPE", kFilterTypeValues};
 constexpr EnumDesc kWindowType{"WINDOW_TYPE", kWindowTypeValues};
-constexpr const EnumDesc* kModuleEnumerations[] = {&kFilterType, &kWindowType};
+// The same kinds under the names the FIR filter's help strings use; should the
+// filter's own members carry these enumerations, theirs come first.
+constexpr EnumValue kFirFilterTypeValues[] = {{"FIR_FILTER_LOW_PASS", 0},
+                                              {"FIR_FILTER_HIGH_PASS", 1},
+                                              {"FIR_FILTER_BAND_PASS", 2},
+                                              {"FIR_FILTER_BAND_STOP", 3}};
+constexpr EnumValue kDigitalWindowValues[] = {
+    {"DIGITAL_WINDOW_RECTANGLE", 0}, {"DIGITAL_WINDOW_PARZEN", 1}, {"DIGITAL_WINDOW_BARTLETT", 2},
+    {"DIGITAL_WINDOW_HANNING", 3},   {"DIGITAL_WINDOW_WELCH", 4},  {"DIGITAL_WINDOW_HAMMING", 5},
+    {"DIGITAL_WINDOW_BLACKMAN", 6}};
+constexpr EnumDesc kFirFilterType{"FIR_FILTER_TYPE", kFirFilterTypeValues};
+constexpr EnumDesc kDigitalWindow{"DIGITAL_WINDOW", kDigitalWindowValues};
+constexpr const EnumDesc* kModuleEnumerations[] = {&kFilterType, &kWindowType, &kFirFilterType,
+                                                   &kDigitalWindow};
 
 constexpr std::string_view kMathAnalysis[] = {
     "ovmShellSort",       "ovmStatistics",   "ovmInterpolate",    "ovmMatrixInvert",
