@@ -21,7 +21,7 @@ struct tk_object {
 };
 
 struct tk_class_factory {
-    const ClassEntry* entry = nullptr;
+    const ClassEntry* entry = nullptr;  // null for a property page's factory
     uint32_t locks = 0;
 };
 
@@ -206,7 +206,10 @@ tk_hresult DllGetClassObject(const char* clsid, const char* iid, void** factory)
     for (const ClassEntry& c : ClassTable()) {
         if (NamesEqual(c.clsid, clsid)) entry = &c;
     }
-    if (entry == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
+    bool page = false;
+    for (const PageEntry& p : PageTable())
+        page = page || NamesEqual(p.clsid, clsid);
+    if (entry == nullptr && !page) return CLASS_E_CLASSNOTAVAILABLE;
     if (iid != nullptr && !NamesEqual(iid, TK_IID_ICLASSFACTORY)) return E_NOINTERFACE;
     auto* f = new (std::nothrow) tk_class_factory{entry, 0};
     if (f == nullptr) return E_OUTOFMEMORY;
@@ -223,6 +226,8 @@ tk_hresult tk_factory_create_instance(tk_class_factory* factory, tk_object** obj
     if (HRESULT hr = CheckHandle(factory); FAILED(hr)) return hr;
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
+    // Property pages have their factories, but no page can be shown here yet.
+    if (factory->entry == nullptr) return E_NOTIMPL;
     return CreateObject(factory->entry, true, object);
 }
 

@@ -27,6 +27,7 @@ typedef int32_t tk_hresult;
 
 #define TK_S_OK ((tk_hresult)0)
 #define TK_S_FALSE ((tk_hresult)1)
+#define TK_E_NOTIMPL ((tk_hresult)0x80004001)
 #define TK_E_NOINTERFACE ((tk_hresult)0x80004002)
 #define TK_E_POINTER ((tk_hresult)0x80004003)
 #define TK_E_HANDLE ((tk_hresult)0x80070006)
@@ -99,7 +100,9 @@ TK_EXPORT tk_hresult DllCanUnloadNow(void);
 TK_EXPORT tk_hresult DllRegisterServer(void);
 TK_EXPORT tk_hresult DllUnregisterServer(void);
 
-/* A new instance, initialised as a new control. */
+/* A new instance, initialised as a new control. A property page's factory
+ * (pages have class identifiers too) answers TK_E_NOTIMPL: pages cannot be
+ * shown by this library yet. */
 TK_EXPORT tk_hresult tk_factory_create_instance(tk_class_factory* factory, tk_object** object);
 /* Keeps the module loaded (DllCanUnloadNow) while locked. */
 TK_EXPORT tk_hresult tk_factory_lock_server(tk_class_factory* factory, int lock);

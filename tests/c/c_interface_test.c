@@ -97,6 +97,14 @@ static void AddThroughFactoryAndEvents(void) {
     CHECK(tk_release(add) == TK_S_OK);
     CHECK(tk_factory_release(factory) == TK_S_OK);
     CHECK(DllCanUnloadNow() == TK_S_OK);
+
+    /* The OVAdd page has a factory of its own, which makes no instance here. */
+    CHECK(DllGetClassObject("{5A3C0000-7A11-4B1D-9E2B-000000000110}", NULL, (void**)&factory) ==
+          TK_S_OK);
+    CHECK(tk_factory_lock_server(factory, 1) == TK_S_OK);
+    CHECK(tk_factory_create_instance(factory, &add) == TK_E_NOTIMPL && add == NULL);
+    CHECK(tk_factory_release(factory) == TK_S_OK);
+    CHECK(DllCanUnloadNow() == TK_S_OK);
 }
 
 static void FormulaWired(void) {
