@@ -95,13 +95,6 @@ bool FollowsNamingRule(const ClassEntry& c) {
            c.userTypeName == name + " Control" && (c.coclass.empty() || c.coclass == name);
 }
 
-std::span<const std::string_view> ExplicitNames() {
-    // The histogram keeps the ProgID of the library it came from; the FIR
-    // filter's ProgID has no version and its coclass keeps the class prefix.
-    static constexpr std::string_view names[] = {"COVHistogramCtrl", "CFIRFilterCtrl"};
-    return names;
-}
-
 // --- property pages ----------------------------------------------------------
 
 namespace {

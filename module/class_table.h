@@ -67,10 +67,10 @@ std::string_view Intern(std::string text);
 // or empty when the class name does not have the form "C" + name + "Ctrl".
 std::string_view ShortName(const ClassEntry& c);
 // Whether each of the row's names is the one ControlRow derives from its class
-// name; a row with special names lists them in ExplicitNames.
+// name. Two rows keep names of their own: the histogram (the ProgID
+// "TALLYKIT.LXHistogramCtrl.1", "Histogram Control") and the FIR filter
+// ("TALLYKIT.FIRFilterCtrl", coclass CFIRFilter, "FIR Filter Control").
 bool FollowsNamingRule(const ClassEntry& c);
-// Class names of the rows whose ProgID, user type name or coclass are their own.
-std::span<const std::string_view> ExplicitNames();
 
 // --- property pages ----------------------------------------------------------
 
