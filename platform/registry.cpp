@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -409,6 +410,10 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
 // Serialises this process's writers; each write is a read-change-replace.
 std::mutex g_writeMutex;
 
+// Counts this process's writes, so that a read after one never trusts a
+// cached hive: a rewritten file may reuse the old inode, size and time stamp.
+std::atomic<uint64_t> g_writes{0};
+
 template <class Change>
 bool ChangeRegistryFile(Change change) {
     std::lock_guard lock(g_writeMutex);
@@ -416,7 +421,10 @@ bool ChangeRegistryFile(Change change) {
     FileText file = ReadRegistryFile(path);
     if (file.state == FileState::Unreadable) return false;
     RegistryHive hive = RegistryHive::Parse(file.text);
-    return change(hive) && ReplaceFile(path, hive.Format());
+    if (!change(hive)) return false;
+    bool written = ReplaceFile(path, hive.Format());
+    ++g_writes;
+    return written;
 }
 
 }  // namespace
@@ -458,11 +466,13 @@ std::mutex g_cacheMutex;
 template <class Query>
 auto WithCurrentHive(Query query) {
     static std::optional<FileStamp> stamp;
+    static uint64_t writes = 0;
     static RegistryHive hive;
     std::lock_guard lock(g_cacheMutex);
     std::string path = RegistryFilePath();
     std::optional<FileStamp> now = StampOf(path);
-    if (!now || !stamp || !(*now == *stamp)) {
+    if (!now || !stamp || !(*now == *stamp) || writes != g_writes) {
+        writes = g_writes;
         hive = RegistryHive::Parse(ReadRegistryFile(path).text);
         stamp = now;
     }
