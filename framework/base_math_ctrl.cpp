@@ -33,13 +33,15 @@ const DispatchTable& COVBaseMathCtrl::BaseMembers() {
             Property<&C::GetControlIn, &C::SetControlIn>(
                 "ControlIn", DISPID_CONTROLIN, "Trigger input: putting it runs a wired block"),
             Property<&C::GetStatusCode, &C::SetStatusCode>(
-                "StatusCode", DISPID_STATUSCODE, "Status of the last computation (0 = success)"),
+                "StatusCode", DISPID_STATUSCODE, "Status of the last computation (0 = success)")
+                .HiddenPut(),
             WriteOnly<&C::SetInvalidProperty>("InvalidProperty", DISPID_INVALIDPROPERTY,
                                               "Marks the input with this DISPID invalid")
                 .Hidden(),
             Property<&C::GetCancelBlock, &C::SetCancelBlock>(
                 "CancelBlock", DISPID_CANCELBLOCK,
-                "Set from a RunBlock handler to cancel the rest of the run"),
+                "Set from a RunBlock handler to cancel the rest of the run")
+                .HiddenPut(),
             Method<&C::ShowHelp>("ShowHelp", DISPID_SHOWHELP, "Opens the block's help topic"),
             Method<&C::QuickHelp>("QuickHelp", DISPID_QUICKHELP, "Opens the block's help topic"),
             Method<&C::ShowPropertyPages>("ShowPropertyPages", DISPID_SHOWPROPERTYPAGES,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/host_files.h"
+#include "host/module_commands.h"
 #include "host/script_host.h"
 #include "platform/paths.h"
 
@@ -28,8 +29,9 @@ void PrintUsage(std::ostream& out) {
     out << "usage:\n"
            "  tallykit               interactive prompt (the script language, line by line)\n"
            "  tallykit run FILE      run a script; FILE `-` reads standard input\n"
-           "  tallykit classes       list the creatable classes\n"
-           "  tallykit --help        this text\n"
+           "  tallykit classes       list the creatable classes\n";
+    PrintModuleUsage(out);
+    out << "  tallykit --help        this text\n"
            "  tallykit --version     the version\n"
            "\n"
            "Exit status: 0 when every line ran clean, 1 after a bad line, a failed\n"
@@ -164,6 +166,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "run" && argc == 3) return RunFile(argv[2]);
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (std::optional<int> status = RunModuleCommand(args, std::cout, std::cerr)) return *status;
     if (command == "classes" && argc == 2) {
         PrintClasses(std::cout);
         return 0;

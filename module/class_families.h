@@ -4,7 +4,10 @@
 // NNNN unique across the module (base 0001, arithmetic 0010-001F, comparison
 // 0020-002F, logic 0030-003F, decision blocks 0040-004F, formula 0050-005F,
 // routing 0060-006F, arrays 0070-007F, random, function generator, statistics
-// and histogram 0080-008F, FFT and FIR filter 0090-009F).
+// and histogram 0080-008F, FFT and FIR filter 0090-009F,
+// placeholders 00A0-00AF). A control's own property page is its identifier
+// plus 0x100; shared pages take 01F0-01FF; the type library is 0200 and the
+// interfaces 1NNN (dispatch) and 2NNN (events) after their control.
 #include <span>
 
 #include "module/class_table.h"
@@ -25,3 +28,4 @@ std::span<const ClassEntry> ArrayClasses();         // collector, elements, slic
 std::span<const ClassEntry> SignalSourceClasses();  // OVRandom, OVFuncGen, Statistics, histogram
 std::span<const ClassEntry> SpectralClasses();      // FFT, CFIRFilter
 std::span<const ClassEntry> RoutingClasses();       // mux, demux, switch, lookup, bit packing
+std::span<const ClassEntry> PlaceholderClasses();   // the eight placeholder controls

@@ -7,12 +7,9 @@
 // comparison family's 24 to 29.
 std::span<const ClassEntry> DecisionClasses() {
     static const ClassEntry rows[] = {
-        {"{5A3C0000-7A11-4B1D-9E2B-000000000040}", "TALLYKIT.IfThenElseCtrl.1", "IfThenElse",
-         "CIfThenElseCtrl", "IfThenElse Control", 30, true, &CreateControl<CIfThenElseCtrl>},
-        {"{5A3C0000-7A11-4B1D-9E2B-000000000041}", "TALLYKIT.SubStringCtrl.1", "SubString",
-         "CSubStringCtrl", "SubString Control", 31, true, &CreateControl<CSubStringCtrl>},
-        {"{5A3C0000-7A11-4B1D-9E2B-000000000042}", "TALLYKIT.OVAlarmCtrl.1", "OVAlarm",
-         "COVAlarmCtrl", "OVAlarm Control", 4, true, &CreateControl<COVAlarmCtrl>},
+        ControlRow("IfThenElse", 0x40, 30, true, &CreateControl<CIfThenElseCtrl>),
+        ControlRow("SubString", 0x41, 31, true, &CreateControl<CSubStringCtrl>),
+        ControlRow("OVAlarm", 0x42, 4, true, &CreateControl<COVAlarmCtrl>),
     };
     return rows;
 }

@@ -71,6 +71,7 @@ struct MemberDesc {
     std::array<std::string_view, kMaxParams> paramNames{};
     uint8_t paramCount = 0;
     bool hidden = false;
+    bool hiddenPut = false;  // only the property put is hidden (the get is shown)
     std::string_view help;
     GetHandler get = nullptr;               // null: write-only property
     PutHandler put = nullptr;               // null: read-only property
@@ -94,6 +95,12 @@ struct MemberDesc {
     constexpr MemberDesc Hidden() const {
         MemberDesc m = *this;
         m.hidden = true;
+        return m;
+    }
+    // Hides only the property put, for a property hosts read but seldom write.
+    constexpr MemberDesc HiddenPut() const {
+        MemberDesc m = *this;
+        m.hiddenPut = true;
         return m;
     }
     // Types the property's value by an enumeration.

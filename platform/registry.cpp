@@ -1,7 +1,10 @@
 #include "platform/registry.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -407,6 +410,10 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
 // Serialises this process's writers; each write is a read-change-replace.
 std::mutex g_writeMutex;
 
+// Counts this process's writes, so that a read after one never trusts a
+// cached hive: a rewritten file may reuse the old inode, size and time stamp.
+std::atomic<uint64_t> g_writes{0};
+
 template <class Change>
 bool ChangeRegistryFile(Change change) {
     std::lock_guard lock(g_writeMutex);
@@ -414,7 +421,10 @@ bool ChangeRegistryFile(Change change) {
     FileText file = ReadRegistryFile(path);
     if (file.state == FileState::Unreadable) return false;
     RegistryHive hive = RegistryHive::Parse(file.text);
-    return change(hive) && ReplaceFile(path, hive.Format());
+    if (!change(hive)) return false;
+    bool written = ReplaceFile(path, hive.Format());
+    ++g_writes;
+    return written;
 }
 
 }  // namespace
@@ -424,13 +434,61 @@ std::string RegistryFilePath() {
                            "tallykit/registry.txt");
 }
 
+namespace {
+
+// The file's identity and version: a write replaces the file (a new inode) and
+// changes its time, so equal stamps mean the parsed hive is still current.
+struct FileStamp {
+    std::string path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    bool operator==(const FileStamp& o) const {
+        return path == o.path && device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return FileStamp{path, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
+// Every block reads the registry when it is made; parsing a registered
+// module's file each time would dominate block creation, so the parsed hive
+// is kept while the file stays the same.
+std::mutex g_cacheMutex;
+
+template <class Query>
+auto WithCurrentHive(Query query) {
+    static std::optional<FileStamp> stamp;
+    static uint64_t writes = 0;
+    static RegistryHive hive;
+    std::lock_guard lock(g_cacheMutex);
+    std::string path = RegistryFilePath();
+    std::optional<FileStamp> now = StampOf(path);
+    if (!now || !stamp || !(*now == *stamp) || writes != g_writes) {
+        writes = g_writes;
+        hive = RegistryHive::Parse(ReadRegistryFile(path).text);
+        stamp = now;
+    }
+    return query(static_cast<const RegistryHive&>(hive));
+}
+
+}  // namespace
+
 RegistryHive RegLoadHive() {
-    return RegistryHive::Parse(ReadRegistryFile(RegistryFilePath()).text);
+    return WithCurrentHive([](const RegistryHive& hive) { return hive; });
 }
 
 std::optional<std::string> RegReadString(HKEY root, std::string_view subKey,
                                          std::string_view valueName, size_t bufferSize) {
-    std::optional<std::string> data = RegLoadHive().Read(root, subKey, valueName);
+    std::optional<std::string> data = WithCurrentHive(
+        [&](const RegistryHive& hive) { return hive.Read(root, subKey, valueName); });
     if (!data || data->size() >= bufferSize) return std::nullopt;
     return data;
 }
@@ -449,14 +507,18 @@ bool RegDeleteKey(HKEY root, std::string_view subKey) {
     return ChangeRegistryFile([&](RegistryHive& hive) { return hive.DeleteKey(root, subKey); });
 }
 
+bool RegChangeHive(const std::function<bool(RegistryHive&)>& change) {
+    return ChangeRegistryFile(change);
+}
+
 bool RegKeyExists(HKEY root, std::string_view subKey) {
-    return RegLoadHive().KeyExists(root, subKey);
+    return WithCurrentHive([&](const RegistryHive& hive) { return hive.KeyExists(root, subKey); });
 }
 
 std::vector<std::string> RegEnumKeys(HKEY root, std::string_view subKey) {
-    return RegLoadHive().SubKeys(root, subKey);
+    return WithCurrentHive([&](const RegistryHive& hive) { return hive.SubKeys(root, subKey); });
 }
 
 std::vector<RegValue> RegEnumValues(HKEY root, std::string_view subKey) {
-    return RegLoadHive().Values(root, subKey);
+    return WithCurrentHive([&](const RegistryHive& hive) { return hive.Values(root, subKey); });
 }

@@ -28,6 +28,7 @@
 // this form, in key order, without the skipped lines and comments.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -122,6 +123,9 @@ bool RegWriteString(HKEY root, std::string_view subKey, std::string_view valueNa
 bool RegCreateKey(HKEY root, std::string_view subKey);
 // Deletes a key with its subkeys; false when it does not exist (nothing written).
 bool RegDeleteKey(HKEY root, std::string_view subKey);
+// Applies several changes as one write: `change` edits the file's hive and the
+// file is replaced once; false (file unchanged) when `change` returns false.
+bool RegChangeHive(const std::function<bool(RegistryHive&)>& change);
 
 // Queries on the file as it is now (see RegistryHive).
 bool RegKeyExists(HKEY root, std::string_view subKey);

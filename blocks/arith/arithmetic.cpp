@@ -162,7 +162,8 @@ const DispatchTable& COVArithmeticCtrl::ArithmeticMembers() {
             // The common DISPID + 1 mapping sends the output beyond the table:
             // it is no input.
             Property<&C::GetValue, &C::SetValue>("Value", 3, "Result of the last computation")
-                .Input(4),
+                .Input(4)
+                .HiddenPut(),
             Method<&C::Operate>("Operate", 4, "Computes at once and returns Value"),
         });
     return table;

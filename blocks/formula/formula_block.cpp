@@ -59,7 +59,8 @@ const DispatchTable& CFormulaCtrl::FormulaMembers() {
             "_Formula", DISPID_VALUE, "Mathematical formula to evaluate"));
         AddInputMembers(members, inputs);
         members.push_back(Property<&C::GetOutput1, &C::SetOutput1>(
-            "Output1", 10, "Output value from formula evaluation"));
+                              "Output1", 10, "Output value from formula evaluation")
+                              .HiddenPut());
         AddNameMembers(members, inputs);
         return members;
     }());

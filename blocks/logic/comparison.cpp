@@ -136,9 +136,11 @@ const DispatchTable& COVComparisonCtrl::ComparisonMembers(ComparisonTest test) {
                         .Reset<&C::InputY>({VT_I4, 0}),
                     Property<&C::GetOutput3, &C::SetOutput3>(kind.output3, 3, kind.help3)
                         .Input(GROUP_OUTPUT3)
+                        .HiddenPut()
                         .Reset<&C::m_bOutput3>({VT_BOOL, 0}),
                     Property<&C::GetOutput4, &C::SetOutput4>(kind.output4, 4, kind.help4)
                         .Input(GROUP_OUTPUT4)
+                        .HiddenPut()
                         .Reset<&C::m_bOutput4>({VT_BOOL, 0}),
                     Method<&C::Operate>("Operate", 5, "Compares at once"),
                 },

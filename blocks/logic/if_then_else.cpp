@@ -135,10 +135,12 @@ const DispatchTable& CIfThenElseCtrl::IfThenElseMembers() {
                     .Reset<&C::InputY>({VT_I4, 0}),
                 Property<&C::GetValueThen, &C::SetValueThen>("ValueThen", 3,
                                                              "True if inputs are evaluated True.")
-                    .Reset<&C::m_bValueThen>({VT_BOOL, 0}),
+                    .Reset<&C::m_bValueThen>({VT_BOOL, 0})
+                    .HiddenPut(),
                 Property<&C::GetValueElse, &C::SetValueElse>("ValueElse", 4,
                                                              "True if inputs are evaluated False.")
-                    .Reset<&C::m_bValueElse>({VT_BOOL, 0}),
+                    .Reset<&C::m_bValueElse>({VT_BOOL, 0})
+                    .HiddenPut(),
                 Method<&C::Operate>("Operate", 5, "Tests at once"),
                 Property<&C::GetCompare, &C::SetCompare>("Compare", 6, "Evaluation Options.")
                     .Persist<&C::m_nCompare>("Compare", {VT_I2, 0})

@@ -146,7 +146,8 @@ const DispatchTable& COVLogicCtrl::LogicMembers(int32_t inputCount) {
                     .Input(3));
         }
         own.push_back(
-            Property<&C::GetValue, &C::SetValue>("Value", value, "Result of the last computation"));
+            Property<&C::GetValue, &C::SetValue>("Value", value, "Result of the last computation")
+                .HiddenPut());
         own.push_back(
             Method<&C::Operate>("Operate", value + 1, "Computes at once and returns Value"));
         own.push_back(

@@ -54,10 +54,12 @@ const DispatchTable& CSubStringCtrl::SubStringMembers() {
                     .Reset<&C::InputSubString>({VT_BSTR, 0, ""}),
                 Property<&C::GetSubString, &C::SetSubString>("SubString", 3,
                                                              "True if String contains SubString.")
-                    .Reset<&C::m_bSubString>({VT_BOOL, 0}),
+                    .Reset<&C::m_bSubString>({VT_BOOL, 0})
+                    .HiddenPut(),
                 Property<&C::GetNotSubString, &C::SetNotSubString>(
                     "NotSubString", 4, "True if String does not contain SubString.")
-                    .Reset<&C::m_bNotSubString>({VT_BOOL, 0}),
+                    .Reset<&C::m_bNotSubString>({VT_BOOL, 0})
+                    .HiddenPut(),
                 Method<&C::Operate>("Operate", 5, "Searches at once"),
             },
             6, 7));

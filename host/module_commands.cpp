@@ -1,0 +1,64 @@
+#include "host/module_commands.h"
+
+#include <cstdio>
+
+#include "module/type_library.h"
+#include "platform/registry.h"
+#include "tallykit/tallykit.h"
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsageError = 2;
+
+int Registration(HRESULT (*step)(), std::string_view verb, std::ostream& out, std::ostream& err) {
+    HRESULT hr = step();
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+    if (FAILED(hr)) {
+        err << "tallykit: " << verb << " failed: " << code << " ("
+            << (hr == SELFREG_E_TYPELIB ? "type library" : "class") << " step) in "
+            << RegistryFilePath() << '\n';
+        return kFailed;
+    }
+    out << verb << ": " << RegistryFilePath() << '\n';
+    return 0;
+}
+
+}  // namespace
+
+std::optional<int> RunModuleCommand(std::span<const std::string_view> args, std::ostream& out,
+                                    std::ostream& err) {
+    if (args.empty()) return std::nullopt;
+    std::string_view command = args[0];
+    if (command == "register" && args.size() == 1) {
+        return Registration(&DllRegisterServer, "registered", out, err);
+    }
+    if (command == "unregister" && args.size() == 1) {
+        return Registration(&DllUnregisterServer, "unregistered", out, err);
+    }
+    if (command == "typelib") {
+        if (args.size() == 1) {
+            WriteTypeLibraryIdl(out);
+            return 0;
+        }
+        if (args.size() == 2 && args[1] == "--json") {
+            WriteTypeLibraryJson(out);
+            return 0;
+        }
+        err << "tallykit: usage: tallykit typelib [--json]\n";
+        return kUsageError;
+    }
+    if (command == "register" || command == "unregister") {
+        err << "tallykit: usage: tallykit " << command << '\n';
+        return kUsageError;
+    }
+    return std::nullopt;
+}
+
+void PrintModuleUsage(std::ostream& out) {
+    out << "  tallykit register      register the module's classes, pages and type library\n"
+           "  tallykit unregister    remove those entries again ($TALLYKIT_REGISTRY)\n"
+           "  tallykit typelib [--json]\n"
+           "                         print the type library as IDL (or as JSON)\n";
+}
