@@ -1,12 +1,20 @@
 // Operate on OVAdd through Invoke against a plain function adding two doubles
 // held in values; a whole wired run of OVAdd against the same Operate. The
 // counters "vs_plain" and "vs_operate" are those ratios, timed in alternating
-// rounds of the same run.
+// rounds of the same run. Block creation is timed with a registry file in
+// place, as on an installed machine.
 #include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 #include "bench/time_ratio.h"
 #include "blocks/arith/arithmetic.h"
 #include "platform/events.h"
+#include "platform/registry.h"
 
 namespace {
 
@@ -105,5 +113,23 @@ void BM_WiredRun(benchmark::State& state) {
     state.counters["vs_operate"] = TimeRatio(run, operate, 50000);
 }
 BENCHMARK(BM_WiredRun);
+
+// A new OVAdd, reset as a new control, with both host folders registered.
+void BM_CreateBlock(benchmark::State& state) {
+    namespace fs = std::filesystem;
+    const fs::path file =
+        fs::temp_directory_path() / ("tallykit_bench_" + std::to_string(getpid()));
+    setenv("TALLYKIT_REGISTRY", file.c_str(), 1);
+    RegWriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane\\Plexa", "PATH", "/opt/plexa");
+    RegWriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane Inc.\\Plexa", "PATH", "/opt/plexa");
+    for (auto _ : state) {
+        auto add = NewAdd();
+        benchmark::DoNotOptimize(add.Get());
+    }
+    unsetenv("TALLYKIT_REGISTRY");
+    std::error_code error;
+    fs::remove(file, error);
+}
+BENCHMARK(BM_CreateBlock)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -11,11 +11,9 @@
 #include <string>
 
 #include "platform/safearray.h"
-#include "platform/text_scan.h"
+#include "platform/text.h"
 
 namespace {
-
-using namespace text_scan;
 
 using Int = __int128;
 using UInt = unsigned __int128;
@@ -272,36 +270,40 @@ struct Number {
     Exact decimal = {};
 };
 
+// How an integer kind's payload is read and made; its width and sign are
+// facts of the kind.
 struct IntegerKind {
     VARTYPE vt;
-    int bytes;
-    bool isSigned;
     Int (*read)(const Variant&);
     Variant (*make)(Int);  // keeps the low bytes: range checks happen before
 };
 
-const IntegerKind kIntegerKinds[] = {
-    {VT_I1, 1, true, [](const Variant& v) -> Int { return v.cVal(); },
+constexpr IntegerKind kIntegerKinds[] = {
+    {VT_I1, [](const Variant& v) -> Int { return v.cVal(); },
      [](Int x) { return Variant::I1(static_cast<int8_t>(x)); }},
-    {VT_UI1, 1, false, [](const Variant& v) -> Int { return v.bVal(); },
+    {VT_UI1, [](const Variant& v) -> Int { return v.bVal(); },
      [](Int x) { return Variant::UI1(static_cast<uint8_t>(x)); }},
-    {VT_I2, 2, true, [](const Variant& v) -> Int { return v.iVal(); },
+    {VT_I2, [](const Variant& v) -> Int { return v.iVal(); },
      [](Int x) { return Variant::I2(static_cast<int16_t>(x)); }},
-    {VT_UI2, 2, false, [](const Variant& v) -> Int { return v.uiVal(); },
+    {VT_UI2, [](const Variant& v) -> Int { return v.uiVal(); },
      [](Int x) { return Variant::UI2(static_cast<uint16_t>(x)); }},
-    {VT_I4, 4, true, [](const Variant& v) -> Int { return v.lVal(); },
+    {VT_I4, [](const Variant& v) -> Int { return v.lVal(); },
      [](Int x) { return Variant::I4(static_cast<int32_t>(x)); }},
-    {VT_UI4, 4, false, [](const Variant& v) -> Int { return v.ulVal(); },
+    {VT_UI4, [](const Variant& v) -> Int { return v.ulVal(); },
      [](Int x) { return Variant::UI4(static_cast<uint32_t>(x)); }},
-    {VT_INT, 4, true, [](const Variant& v) -> Int { return v.lVal(); },
+    {VT_INT, [](const Variant& v) -> Int { return v.lVal(); },
      [](Int x) { return Variant::Int(static_cast<int32_t>(x)); }},
-    {VT_UINT, 4, false, [](const Variant& v) -> Int { return v.ulVal(); },
+    {VT_UINT, [](const Variant& v) -> Int { return v.ulVal(); },
      [](Int x) { return Variant::UInt(static_cast<uint32_t>(x)); }},
-    {VT_I8, 8, true, [](const Variant& v) -> Int { return v.llVal(); },
+    {VT_I8, [](const Variant& v) -> Int { return v.llVal(); },
      [](Int x) { return Variant::I8(static_cast<int64_t>(x)); }},
-    {VT_UI8, 8, false, [](const Variant& v) -> Int { return v.ullVal(); },
+    {VT_UI8, [](const Variant& v) -> Int { return v.ullVal(); },
      [](Int x) { return Variant::UI8(static_cast<uint64_t>(x)); }},
 };
+
+static_assert(InStepWithValueKinds(kIntegerKinds, [](const ValueKind& k) {
+    return k.integer != IntegerClass::kNone;
+}));
 
 const IntegerKind* FindIntegerKind(VARTYPE vt) {
     for (const IntegerKind& kind : kIntegerKinds) {
@@ -426,10 +428,6 @@ HRESULT ToNull(const Variant&, VARTYPE, uint16_t, Variant* out) {
     return S_OK;
 }
 
-HRESULT NoConversion(const Variant&, VARTYPE, uint16_t, Variant*) {
-    return DISP_E_TYPEMISMATCH;
-}
-
 HRESULT ToInteger(const Variant& src, VARTYPE vt, uint16_t, Variant* out) {
     const IntegerKind& target = *FindIntegerKind(vt);
     Number n;
@@ -448,11 +446,15 @@ HRESULT ToInteger(const Variant& src, VARTYPE vt, uint16_t, Variant* out) {
     }
     // The platform moves Booleans, and integers between the signed and
     // unsigned kinds of one width, by their bits: -1 becomes 255 as a byte.
-    const IntegerKind* source = FindIntegerKind(src.vt());
-    const bool keepsBits = src.vt() == VT_BOOL || (source && source->bytes == target.bytes);
-    const int bits = 8 * target.bytes;
-    const Int min = target.isSigned ? -(static_cast<Int>(1) << (bits - 1)) : 0;
-    const Int max = (static_cast<Int>(1) << (target.isSigned ? bits - 1 : bits)) - 1;
+    const ValueKind& targetFacts = *FindValueKind(vt);
+    const ValueKind* sourceFacts = FindValueKind(src.vt());
+    const bool keepsBits =
+        src.vt() == VT_BOOL || (sourceFacts && sourceFacts->integer != IntegerClass::kNone &&
+                                sourceFacts->payloadBytes == targetFacts.payloadBytes);
+    const bool isSigned = targetFacts.integer == IntegerClass::kSigned;
+    const int bits = 8 * targetFacts.payloadBytes;
+    const Int min = isSigned ? -(static_cast<Int>(1) << (bits - 1)) : 0;
+    const Int max = (static_cast<Int>(1) << (isSigned ? bits - 1 : bits)) - 1;
     if (!keepsBits && (value < min || value > max)) return DISP_E_OVERFLOW;
     *out = target.make(value);
     return S_OK;
@@ -563,7 +565,7 @@ struct TargetKind {
     HRESULT (*convert)(const Variant& src, VARTYPE vt, uint16_t flags, Variant* out);
 };
 
-const TargetKind kTargetKinds[] = {
+constexpr TargetKind kTargetKinds[] = {
     {VT_EMPTY, ToEmpty},
     {VT_NULL, ToNull},
     {VT_I1, ToInteger},
@@ -583,10 +585,8 @@ const TargetKind kTargetKinds[] = {
     {VT_BOOL, ToBool},
     {VT_BSTR, ToText},
     {VT_DECIMAL, ToDecimal},
-    {VT_ERROR, NoConversion},
-    {VT_DISPATCH, NoConversion},
-    {VT_VARIANT, NoConversion},
 };
+static_assert(InStepWithValueKinds(kTargetKinds, [](const ValueKind& k) { return k.convertible; }));
 
 bool IsValueKind(VARTYPE vt) {
     if ((vt & VT_ARRAY) != 0) {
@@ -597,10 +597,6 @@ bool IsValueKind(VARTYPE vt) {
 }
 
 HRESULT Coerce(const Variant& src, uint16_t flags, VARTYPE vt, Variant* out) {
-    if (src.vt() == vt) {
-        *out = src;
-        return S_OK;
-    }
     // Errors, objects and arrays convert only to their own kind; null only to
     // null; everything else to empty and null.
     const VARTYPE kind = src.vt();
@@ -617,9 +613,17 @@ HRESULT Coerce(const Variant& src, uint16_t flags, VARTYPE vt, Variant* out) {
 
 HRESULT VariantChangeType(Variant* dst, const Variant* src, uint16_t flags, VARTYPE vt) {
     if (!dst || !src) return E_INVALIDARG;
-    // A value converts to its own kind, whatever it is: that is a copy.
-    if (src->vt() != vt && !IsValueKind(vt)) return DISP_E_BADVARTYPE;
-    if (dst == src && src->vt() == vt) return S_OK;
+    // A value converts to its own kind, whatever it is: that is a copy (and
+    // the commonest request of all, so it skips the machinery below).
+    if (src->vt() == vt) {
+        try {
+            *dst = *src;
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+        return S_OK;
+    }
+    if (!IsValueKind(vt)) return DISP_E_BADVARTYPE;
     Variant result;
     try {
         if (HRESULT hr = Coerce(*src, flags, vt, &result); FAILED(hr)) return hr;

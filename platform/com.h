@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "platform/hresult.h"
@@ -17,6 +18,10 @@ class EventTable;
 constexpr uint16_t DISPATCH_METHOD = 0x1;
 constexpr uint16_t DISPATCH_PROPERTYGET = 0x2;
 constexpr uint16_t DISPATCH_PROPERTYPUT = 0x4;
+// With any of the above: the caller gives its arguments up, so Invoke may move
+// from them (a put value of a string or an array is then not copied). They are
+// left valid but unspecified. Without it Invoke leaves them as they were.
+constexpr uint16_t DISPATCH_MOVEARGS = 0x100;
 
 constexpr DISPID DISPID_UNKNOWN = -1;
 constexpr DISPID DISPID_VALUE = 0;
@@ -42,8 +47,10 @@ class ComPtr {
     }
     ComPtr(const ComPtr& o) : ComPtr(o.p_) {}
     ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    // Only towards a base: a downcast must be spelled out where it is meant.
     template <class U>
-    ComPtr(const ComPtr<U>& o) : ComPtr(static_cast<T*>(o.Get())) {}
+    requires std::is_convertible_v<U*, T*> ComPtr(const ComPtr<U>& o)
+        : ComPtr(static_cast<T*>(o.Get())) {}
     ~ComPtr() { Reset(); }
     ComPtr& operator=(ComPtr o) noexcept {
         std::swap(p_, o.p_);
@@ -55,6 +62,8 @@ class ComPtr {
         r.p_ = p;
         return r;
     }
+    // Hands the reference over to the caller and leaves this pointer null.
+    T* Detach() { return std::exchange(p_, nullptr); }
     void Reset() {
         if (T* p = std::exchange(p_, nullptr)) p->Release();
     }
@@ -92,7 +101,9 @@ class RefCounted : public Base {
 };
 
 // The automation interface. Arguments come in call order (the first parameter
-// first); a property put passes the new value as the last argument.
+// first); a property put passes the new value as the last argument. They are
+// in-parameters: an implementation leaves them unchanged unless the flags
+// include DISPATCH_MOVEARGS.
 class IDispatch : public IUnknown {
   public:
     // DISPID of a member by case-insensitive name; DISP_E_UNKNOWNNAME if none.

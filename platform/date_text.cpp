@@ -8,11 +8,9 @@
 #include <vector>
 
 #include "platform/coerce.h"
-#include "platform/text_scan.h"
+#include "platform/text.h"
 
 namespace {
-
-using namespace text_scan;
 
 // ---------------------------------------------------------------------------
 // Dates: days since 12/30/1899; for negative values the fraction still counts

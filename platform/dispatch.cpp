@@ -1,12 +1,13 @@
 #include "platform/dispatch.h"
 
 #include <algorithm>
-#include <optional>
+#include <array>
+#include <new>
+
+#include "platform/text.h"
 
 bool NamesEqual(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
+    return EqualsIgnoringCase(a, b);
 }
 
 Variant MakeValue(const PlainValue& plain) {
@@ -58,17 +59,45 @@ const MemberDesc* DispatchTable::Find(std::string_view name) const {
     return nullptr;
 }
 
-HRESULT CoerceArguments(std::span<const VARTYPE> kinds, std::span<Variant> args, uint32_t* argErr) {
-    if (args.size() != kinds.size()) return DISP_E_BADPARAMCOUNT;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (kinds[i] == VT_VARIANT || args[i].vt() == kinds[i]) continue;
-        if (FAILED(VariantChangeType(&args[i], &args[i], 0, kinds[i]))) {
-            if (argErr != nullptr) *argErr = static_cast<uint32_t>(i);
-            return DISP_E_TYPEMISMATCH;
+namespace {
+
+// The arguments of one call, coerced to their declared kinds in slots of the
+// call's own. Values that already have their kind are copied, or moved when
+// the caller gave them up.
+class ArgumentSlots {
+  public:
+    HRESULT Fill(std::span<const VARTYPE> kinds, std::span<Variant> args, bool take,
+                 uint32_t* argErr) {
+        if (args.size() != kinds.size()) return DISP_E_BADPARAMCOUNT;
+        for (size_t i = 0; i < args.size(); ++i) {
+            if (kinds[i] == VT_VARIANT || args[i].vt() == kinds[i]) {
+                slots_[i] = take ? std::move(args[i]) : args[i];
+            } else if (FAILED(VariantChangeType(&slots_[i], &args[i], 0, kinds[i]))) {
+                if (argErr != nullptr) *argErr = static_cast<uint32_t>(i);
+                return DISP_E_TYPEMISMATCH;
+            }
         }
+        count_ = args.size();
+        return S_OK;
     }
-    return S_OK;
+    std::span<Variant> Args() { return {slots_.data(), count_}; }
+
+  private:
+    std::array<Variant, kMaxParams> slots_;
+    size_t count_ = 0;
+};
+
+// Most members take no arguments: their calls skip the slots altogether.
+template <class Handler>
+HRESULT WithArguments(std::span<const VARTYPE> kinds, std::span<Variant> args, bool take,
+                      uint32_t* argErr, Handler&& handler) {
+    if (kinds.empty() && args.empty()) return handler(std::span<Variant>());
+    ArgumentSlots slots;
+    if (HRESULT hr = slots.Fill(kinds, args, take, argErr); FAILED(hr)) return hr;
+    return handler(slots.Args());
 }
+
+}  // namespace
 
 HRESULT DispatchObject::GetIDsOfNames(std::string_view name, DISPID* dispid) {
     const MemberDesc* m = Members().Find(name);
@@ -92,38 +121,44 @@ HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant>
         ~KeepAlive() { object->Release(); }
         DispatchObject* object;
     } keepAlive(this);
+    const bool take = (flags & DISPATCH_MOVEARGS) != 0;
     std::span<const VARTYPE> params(m->paramTypes.data(), m->paramCount);
-    // A caller that wants no result still gets one to drop.
-    std::optional<Variant> scratch;
-    auto out = [&]() -> Variant& { return result != nullptr ? *result : scratch.emplace(); };
-
-    if (m->kind == MemberKind::Method) {
-        // Automation controllers may call a method with get|method flags.
-        if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
-        HRESULT hr = CoerceArguments(params, args, argErr);
-        if (FAILED(hr)) return hr;
-        return m->call(*this, args, out());
-    }
-    if ((flags & DISPATCH_PROPERTYPUT) != 0) {
-        if (m->put == nullptr) return CTL_E_SETNOTSUPPORTED;
-        if (args.empty()) return DISP_E_BADPARAMCOUNT;
-        if (!params.empty() || args.size() != 1) {  // an indexed put
-            HRESULT hr = CoerceArguments(params, args.first(args.size() - 1), argErr);
-            if (FAILED(hr)) return hr;
+    // Failures cross the interface as codes only.
+    try {
+        if (m->kind == MemberKind::Property && (flags & DISPATCH_PROPERTYPUT) != 0) {
+            if (m->put == nullptr) return CTL_E_SETNOTSUPPORTED;
+            if (args.empty()) return DISP_E_BADPARAMCOUNT;
+            return WithArguments(
+                params, args.first(args.size() - 1), take, argErr,
+                [&](std::span<Variant> slots) -> HRESULT {
+                    Variant& given = args.back();
+                    if (m->putType == VT_VARIANT || given.vt() == m->putType)
+                        return m->put(*this, slots, given, take);
+                    Variant coerced;
+                    if (FAILED(VariantChangeType(&coerced, &given, 0, m->putType))) {
+                        if (argErr != nullptr) *argErr = static_cast<uint32_t>(args.size() - 1);
+                        return DISP_E_TYPEMISMATCH;
+                    }
+                    return m->put(*this, slots, coerced, true);
+                });
         }
-        Variant& value = args.back();
-        if (m->putType != VT_VARIANT && value.vt() != m->putType &&
-            FAILED(VariantChangeType(&value, &value, 0, m->putType))) {
-            if (argErr != nullptr) *argErr = static_cast<uint32_t>(args.size() - 1);
-            return DISP_E_TYPEMISMATCH;
+        // A caller that wants no result still gets one to drop.
+        Variant scratch;
+        Variant& out = result != nullptr ? *result : scratch;
+        if (m->kind == MemberKind::Method) {
+            // Automation controllers may call a method with get|method flags.
+            if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+            return WithArguments(params, args, take, argErr, [&](std::span<Variant> slots) {
+                return m->call(*this, slots, out);
+            });
         }
-        return m->put(*this, args.first(args.size() - 1), value);
-    }
-    if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0) {
+        if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) return DISP_E_MEMBERNOTFOUND;
         if (m->get == nullptr) return CTL_E_GETNOTSUPPORTED;
-        HRESULT hr = CoerceArguments(params, args, argErr);
-        if (FAILED(hr)) return hr;
-        return m->get(*this, args, out());
+        return WithArguments(params, args, take, argErr,
+                             [&](std::span<Variant> slots) { return m->get(*this, slots, out); });
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return DISP_E_EXCEPTION;
     }
-    return DISP_E_MEMBERNOTFOUND;
 }

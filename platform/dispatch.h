@@ -54,8 +54,13 @@ struct EnumDesc {
     std::span<const EnumValue> values;
 };
 
+// Handlers get the arguments already coerced to the declared kinds, in slots
+// that belong to the call: they may move from them. A put handler may move
+// from `value` only when `valueIsOurs` (a coerced copy, or a value the caller
+// gave up); otherwise it is the caller's and stays as it is.
 using GetHandler = HRESULT (*)(DispatchObject& self, std::span<Variant> params, Variant& result);
-using PutHandler = HRESULT (*)(DispatchObject& self, std::span<Variant> params, Variant& value);
+using PutHandler = HRESULT (*)(DispatchObject& self, std::span<Variant> params, Variant& value,
+                               bool valueIsOurs);
 using CallHandler = HRESULT (*)(DispatchObject& self, std::span<Variant> args, Variant& result);
 
 constexpr size_t kMaxParams = 4;
@@ -200,11 +205,15 @@ constexpr VARTYPE KindOf() {
         static_assert(sizeof(U) == 0, "no automation kind for this C++ type");
 }
 
-// Reads an argument already coerced to KindOf<T>().
+// Reads an argument already coerced to KindOf<T>(). A handler taking a value
+// by value or by rvalue reference gets it moved when the slot is ours.
 template <class T>
-decltype(auto) Arg(Variant& v) {
+decltype(auto) Arg(Variant& v, bool ours = true) {
     using U = typename Plain<T>::type;
-    if constexpr (std::is_same_v<U, bool>)
+    if constexpr (std::is_same_v<U, Variant> &&
+                  (std::is_same_v<T, Variant> || std::is_rvalue_reference_v<T>))
+        return ours ? Variant(std::move(v)) : Variant(v);
+    else if constexpr (std::is_same_v<U, bool>)
         return v.boolVal() != 0;
     else if constexpr (std::is_same_v<U, int16_t>)
         return v.iVal();
@@ -275,13 +284,14 @@ HRESULT GetThunk(DispatchObject& self, std::span<Variant> params, Variant& resul
 
 // A put handler may return void or an HRESULT (a put the object refuses).
 template <auto Put>
-HRESULT PutThunk(DispatchObject& self, std::span<Variant> params, Variant& value) {
+HRESULT PutThunk(DispatchObject& self, std::span<Variant> params, Variant& value,
+                 bool valueIsOurs) {
     using T = Fn<decltype(Put)>;
     using Value = std::tuple_element_t<T::arity - 1, typename T::Args>;
     auto& obj = static_cast<typename T::Class&>(self);
     auto call = [&]<size_t... I>(std::index_sequence<I...>) {
         return (obj.*Put)(Arg<std::tuple_element_t<I, typename T::Args>>(params[I])...,
-                          Arg<Value>(value));
+                          Arg<Value>(value, valueIsOurs));
     };
     if constexpr (std::is_same_v<typename T::Return, void>) {
         call(std::make_index_sequence<T::arity - 1>());
@@ -363,8 +373,10 @@ constexpr MemberDesc Method(std::string_view name, DISPID dispid, std::string_vi
 }
 
 // An object whose members come from a DispatchTable. Implements GetIDsOfNames
-// and Invoke for every such class; arguments are coerced in place to the
-// declared kinds before the handler runs.
+// and Invoke for every such class. Arguments are coerced to the declared kinds
+// in slots of the call's own, so the caller's values stay as they were (unless
+// it passes DISPATCH_MOVEARGS); any exception a handler lets out is answered
+// as E_OUTOFMEMORY (memory) or DISP_E_EXCEPTION (anything else).
 class DispatchObject : public RefCounted<IDispatch> {
   public:
     HRESULT GetIDsOfNames(std::string_view name, DISPID* dispid) override;
@@ -379,9 +391,5 @@ class DispatchObject : public RefCounted<IDispatch> {
     mutable const DispatchTable* members_ = nullptr;
 };
 
-// Coerces `args` to the member's declared parameter kinds (in place), checking
-// the count. Shared by Invoke and event delivery.
-HRESULT CoerceArguments(std::span<const VARTYPE> kinds, std::span<Variant> args, uint32_t* argErr);
-
-// Case-insensitive ASCII comparison of member names.
+// Member names compare case-insensitively (ASCII letters), as automation names do.
 bool NamesEqual(std::string_view a, std::string_view b);

@@ -7,33 +7,17 @@
 #include <functional>
 #include <unordered_map>
 
+#include "platform/text.h"
 #include "platform/value_text.h"
 
 namespace {
 
 constexpr std::string_view kHeader = "TallyKit property bag 1";
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return LowerAscii(x) == LowerAscii(y);
-           });
-}
-
 std::string Folded(std::string_view name) {
     std::string folded(name);
     std::transform(folded.begin(), folded.end(), folded.begin(), LowerAscii);
     return folded;
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-    constexpr std::string_view kBlanks = " \t";
-    size_t first = s.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
 }
 
 std::string SystemReason(const std::string& path) {
@@ -86,7 +70,7 @@ bool PropertyBag::IsValidName(std::string_view name) {
 
 PropertyBag::Property* PropertyBag::Find(std::string_view name) {
     auto it = std::find_if(properties_.begin(), properties_.end(),
-                           [name](const Property& p) { return SameName(p.name, name); });
+                           [name](const Property& p) { return EqualsIgnoringCase(p.name, name); });
     return it != properties_.end() ? &*it : nullptr;
 }
 
@@ -136,14 +120,14 @@ bool PropertyBag::Parse(std::string_view text, PropertyBag* out, std::string* er
             SetError(error, where + "expected the header '" + std::string(kHeader) + "'");
             return false;
         }
-        std::string_view content = TrimBlanks(line);
+        std::string_view content = Trim(line, kSpacesAndTabs);
         if (content.empty() || content.front() == '#') continue;
         size_t equals = content.find('=');
         if (equals == std::string_view::npos) {
             SetError(error, where + "expected 'Name = value'");
             return false;
         }
-        std::string_view name = TrimBlanks(content.substr(0, equals));
+        std::string_view name = Trim(content.substr(0, equals), kSpacesAndTabs);
         if (!IsValidName(name)) {
             SetError(error, where + "invalid property name '" + std::string(name) +
                                 "' (letters, digits and '_' only)");
@@ -157,7 +141,7 @@ bool PropertyBag::Parse(std::string_view text, PropertyBag* out, std::string* er
         }
         Variant value;
         std::string why;
-        if (!ParseValue(TrimBlanks(content.substr(equals + 1)), &value, &why)) {
+        if (!ParseValue(Trim(content.substr(equals + 1), kSpacesAndTabs), &value, &why)) {
             SetError(error, where + "value of " + std::string(name) + ": " + why);
             return false;
         }

@@ -9,8 +9,13 @@
 #include <filesystem>
 #include <mutex>
 #include <random>
+#include <utility>
+
+#include <sys/stat.h>
+#include <time.h>
 
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -28,36 +33,16 @@ constexpr std::array kRootNames = {
 constexpr char kSeparator = '\\';
 constexpr size_t kMaxFileSize = 16u << 20;
 
-char FoldCase(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
+// Keys are ordered by their upper-cased paths (the order the file is written in).
 std::string Folded(std::string_view s) {
     std::string folded(s);
-    std::transform(folded.begin(), folded.end(), folded.begin(), FoldCase);
+    std::transform(folded.begin(), folded.end(), folded.begin(), UpperAscii);
     return folded;
-}
-
-bool EqualFolded(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return FoldCase(x) == FoldCase(y); });
 }
 
 bool IsControl(char c) {
     auto byte = static_cast<unsigned char>(c);
     return byte < 0x20 || byte == 0x7F;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
 }
 
 // Every name of a key path is non-empty and free of control characters.
@@ -93,7 +78,7 @@ std::optional<std::string> KeyPathFromText(std::string_view text) {
         if (subKey.empty()) return std::nullopt;  // "HKLM\" names no key
     }
     for (const RootName& r : kRootNames) {
-        if (EqualFolded(rootText, r.name) || EqualFolded(rootText, r.abbreviation)) {
+        if (EqualsIgnoringCase(rootText, r.name) || EqualsIgnoringCase(rootText, r.abbreviation)) {
             return KeyPath(r.root, subKey);
         }
     }
@@ -175,7 +160,7 @@ std::string Quoted(std::string_view s) {
 // Whether a token would not read back as written bare.
 bool NeedsQuotes(std::string_view s) {
     return std::any_of(s.begin(), s.end(), IsControl) || (!s.empty() && s.front() == '"') ||
-           s != TrimBlanks(s);
+           s != Trim(s, kSpacesAndTabs);
 }
 
 std::string NameText(std::string_view name) {
@@ -194,19 +179,19 @@ std::optional<RegValue> ParseValueLine(std::string_view line) {
     RegValue value;
     if (line.front() == '"') {
         std::optional<std::string> name = TakeQuoted(line);
-        line = TrimBlanks(line);
+        line = Trim(line, kSpacesAndTabs);
         if (!name || line.empty() || line.front() != '=') return std::nullopt;
         value.name = std::move(*name);
         line.remove_prefix(1);
     } else {
         size_t equals = line.find('=');
         if (equals == std::string_view::npos) return std::nullopt;
-        std::string_view name = TrimBlanks(line.substr(0, equals));
+        std::string_view name = Trim(line.substr(0, equals), kSpacesAndTabs);
         if (name.empty()) return std::nullopt;
         if (name != "@") value.name = name;
         line.remove_prefix(equals + 1);
     }
-    line = TrimBlanks(line);
+    line = Trim(line, kSpacesAndTabs);
     if (line.empty() || line.front() != '"') {
         value.data = line;
         return value;
@@ -219,7 +204,7 @@ std::optional<RegValue> ParseValueLine(std::string_view line) {
 
 void SetValue(std::vector<RegValue>& values, RegValue value) {
     auto existing = std::find_if(values.begin(), values.end(), [&value](const RegValue& v) {
-        return EqualFolded(v.name, value.name);
+        return EqualsIgnoringCase(v.name, value.name);
     });
     if (existing != values.end()) {
         existing->data = std::move(value.data);
@@ -238,7 +223,7 @@ RegistryHive RegistryHive::Parse(std::string_view text) {
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        line = TrimBlanks(line);
+        line = Trim(line, kSpacesAndTabs);
         if (line.empty() || line.front() == '#' || line.front() == ';') continue;
         if (line.front() == '[') {
             std::optional<std::string> path;
@@ -288,7 +273,7 @@ std::optional<std::string> RegistryHive::Read(HKEY root, std::string_view subKey
     if (key == keys_.end()) return std::nullopt;
     const std::vector<RegValue>& values = key->second.values;
     auto value = std::find_if(values.begin(), values.end(), [valueName](const RegValue& v) {
-        return EqualFolded(v.name, valueName);
+        return EqualsIgnoringCase(v.name, valueName);
     });
     if (value == values.end()) return std::nullopt;
     return value->data;
@@ -425,6 +410,88 @@ bool ChangeRegistryFile(Change change) {
     bool written = ReplaceFile(path, hive.Format());
     ++g_writes;
     return written;
+}
+
+// What identifies one version of the file: our writers replace it by a
+// rename (a new inode), and an editor that rewrites it in place changes its
+// size or its time stamps.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    int64_t modified = 0;  // nanoseconds since the epoch
+    int64_t changed = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+int64_t Nanoseconds(const timespec& t) {
+    return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+}
+
+FileStamp StampOf(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) return {};
+    return {true,
+            info.st_dev,
+            info.st_ino,
+            info.st_size,
+            Nanoseconds(info.st_mtim),
+            Nanoseconds(info.st_ctim)};
+}
+
+int64_t NowNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return Nanoseconds(now);
+}
+
+// File time stamps advance by the kernel's clock tick, so two rewrites of the
+// same size within one tick look alike; a stamp this close to the moment we
+// read the file does not prove that the text is still what we read.
+constexpr int64_t kStampResolution = 100'000'000;  // 100 ms, well above a tick
+
+// The hive as last read, shared by every reader of the process. Blocks read
+// the registry in their constructor, and parsing the file each time made
+// block creation several times slower; a stat per read is what remains.
+struct CachedHive {
+    std::mutex mutex;
+    bool loaded = false;
+    std::string path;
+    FileStamp stamp;
+    int64_t readAt = 0;
+    std::string text;
+    RegistryHive hive;
+
+    bool Trusted(const std::string& currentPath, const FileStamp& current) const {
+        return loaded && currentPath == path && current == stamp &&
+               std::max(stamp.modified, stamp.changed) + kStampResolution < readAt;
+    }
+};
+
+CachedHive g_cache;
+
+// Calls `read` with the file's hive as it is now. The file is read again only
+// when its stamp has changed or is too recent to be trusted, and parsed again
+// only when its text differs from the last one.
+template <class Read>
+auto WithCurrentHive(Read read) {
+    std::lock_guard lock(g_cache.mutex);
+    std::string path = RegistryFilePath();
+    FileStamp stamp = StampOf(path);
+    if (!g_cache.Trusted(path, stamp)) {
+        const int64_t readAt = NowNanoseconds();
+        FileText file = ReadRegistryFile(path);
+        if (!g_cache.loaded || path != g_cache.path || file.text != g_cache.text) {
+            g_cache.hive = RegistryHive::Parse(file.text);
+            g_cache.text = std::move(file.text);
+            g_cache.path = std::move(path);
+            g_cache.loaded = true;
+        }
+        g_cache.stamp = stamp;
+        g_cache.readAt = readAt;
+    }
+    return read(std::as_const(g_cache.hive));
 }
 
 }  // namespace

@@ -127,7 +127,11 @@ bool RegDeleteKey(HKEY root, std::string_view subKey);
 // file is replaced once; false (file unchanged) when `change` returns false.
 bool RegChangeHive(const std::function<bool(RegistryHive&)>& change);
 
-// Queries on the file as it is now (see RegistryHive).
+// Queries on the file as it is now (see RegistryHive). RegReadString and
+// these read a copy of the hive kept for the whole process: the file is read
+// again when its identity, size or time stamps change (or are too recent to
+// tell a change), and parsed again only when its text changed, so that a
+// read mostly costs a stat rather than a parse.
 bool RegKeyExists(HKEY root, std::string_view subKey);
 std::vector<std::string> RegEnumKeys(HKEY root, std::string_view subKey);
 std::vector<RegValue> RegEnumValues(HKEY root, std::string_view subKey);

@@ -18,7 +18,6 @@ using Elements = std::variant<std::vector<int8_t>, std::vector<uint8_t>, std::ve
 // How values of one element kind enter and leave storage.
 struct ElementKind {
     VARTYPE vt;
-    bool storable;  // what the blocks may collect; arrays of variants are not
     Elements (*empty)();
     Variant (*read)(const Elements& elements, size_t offset);
     void (*write)(Elements& elements, size_t offset, const Variant& v);
@@ -46,7 +45,7 @@ void WriteScalar(Elements& elements, size_t offset, const Variant& v) {
 
 template <auto Get, auto Make>
 constexpr ElementKind Scalar(VARTYPE vt) {
-    return {vt, true, &EmptyElements<StorageOf<Get>>, &ReadScalar<Get, Make>, &WriteScalar<Get>};
+    return {vt, &EmptyElements<StorageOf<Get>>, &ReadScalar<Get, Make>, &WriteScalar<Get>};
 }
 
 Variant ReadVariant(const Elements& elements, size_t offset) {
@@ -77,8 +76,12 @@ constexpr ElementKind kElementKinds[] = {
     Scalar<&Variant::ulVal, &Variant::UI4>(VT_UI4),
     Scalar<&Variant::lVal, &Variant::Int>(VT_INT),
     Scalar<&Variant::ulVal, &Variant::UInt>(VT_UINT),
-    {VT_VARIANT, false, &EmptyElements<Variant>, &ReadVariant, &WriteVariant},
+    {VT_VARIANT, &EmptyElements<Variant>, &ReadVariant, &WriteVariant},
 };
+// Arrays of variants exist, although the blocks store and fetch only the others.
+static_assert(InStepWithValueKinds(kElementKinds, [](const ValueKind& k) {
+    return k.storable || k.vt == VT_VARIANT;
+}));
 
 const ElementKind* FindElementKind(VARTYPE vt) {
     for (const ElementKind& kind : kElementKinds) {
@@ -191,7 +194,7 @@ HRESULT SafeArray::SetElementAt(size_t offset, const Variant& v) {
 }
 
 bool IsStorableElementType(VARTYPE vt) {
-    const ElementKind* kind = FindElementKind(vt);
+    const ValueKind* kind = FindValueKind(vt);
     return kind && kind->storable;
 }
 

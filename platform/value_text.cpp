@@ -544,6 +544,8 @@ constexpr KindText kKindTexts[] = {
     {VT_VARIANT, nullptr, nullptr, "a value"},
 };
 
+static_assert(InStepWithValueKinds(kKindTexts, [](const ValueKind&) { return true; }));
+
 const KindText* FindKindText(VARTYPE vt) {
     auto it = std::find_if(std::begin(kKindTexts), std::end(kKindTexts),
                            [vt](const KindText& k) { return k.vt == vt; });

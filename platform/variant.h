@@ -1,43 +1,17 @@
 #pragma once
-// The automation value: a 16-bit type code and a payload, with deep-copy
-// ownership of strings and arrays. Text is UTF-8 (the system code page here),
-// so strings are byte strings and compare byte-wise.
+// The automation value: a 16-bit type code and a 16-byte payload, with
+// deep-copy ownership of strings and arrays. Text is UTF-8 (the system code
+// page here), so strings are byte strings and compare byte-wise.
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/com.h"
-
-using VARTYPE = uint16_t;
-
-enum : VARTYPE {
-    VT_EMPTY = 0,
-    VT_NULL = 1,
-    VT_I2 = 2,
-    VT_I4 = 3,
-    VT_R4 = 4,
-    VT_R8 = 5,
-    VT_CY = 6,
-    VT_DATE = 7,
-    VT_BSTR = 8,
-    VT_DISPATCH = 9,
-    VT_ERROR = 10,
-    VT_BOOL = 11,
-    VT_VARIANT = 12,
-    VT_DECIMAL = 14,
-    VT_I1 = 16,
-    VT_UI1 = 17,
-    VT_UI2 = 18,
-    VT_UI4 = 19,
-    VT_I8 = 20,
-    VT_UI8 = 21,
-    VT_INT = 22,
-    VT_UINT = 23,
-    VT_ARRAY = 0x2000,
-    VT_TYPEMASK = 0x0FFF,
-};
+#include "platform/value_kind.h"
 
 using VARIANT_BOOL = int16_t;
 constexpr VARIANT_BOOL VARIANT_TRUE = -1;
@@ -74,34 +48,34 @@ constexpr uint16_t VARIANT_ALPHABOOL = 0x2;  // Boolean to text gives "True"/"Fa
 class Variant {
   public:
     Variant() noexcept { u_.llVal = 0; }
-    ~Variant() = default;
+    ~Variant() {
+        if (!IsPlainKind(vt_)) ReleaseOwned();
+    }
     // Values without a string, array or object (numbers, Booleans, dates...)
     // copy and move as their bits; the hot paths of dispatch rely on that.
     Variant(const Variant& other) : vt_(other.vt_) {
         CopyPayload(other);
-        if (!other.IsPlain()) CopyFrom(other);
+        if (!IsPlainKind(vt_)) CopyOwned(other);
     }
     Variant& operator=(const Variant& other) {
-        if (IsPlain() && other.IsPlain()) {
+        if (IsPlainKind(vt_) && IsPlainKind(other.vt_)) {
             vt_ = other.vt_;
             CopyPayload(other);
             return *this;
         }
         return AssignSlow(other);
     }
-    Variant(Variant&& other) noexcept : vt_(other.vt_) {
+    // A move hands the owned pointer over with the bits.
+    Variant(Variant&& other) noexcept : vt_(std::exchange(other.vt_, VT_EMPTY)) {
         CopyPayload(other);
-        other.vt_ = VT_EMPTY;
-        if (!other.IsPlain()) MoveResourcesFrom(other);
     }
     Variant& operator=(Variant&& other) noexcept {
-        if (IsPlain() && other.IsPlain()) {
-            vt_ = other.vt_;
+        if (this != &other) {
+            if (!IsPlainKind(vt_)) ReleaseOwned();
+            vt_ = std::exchange(other.vt_, VT_EMPTY);
             CopyPayload(other);
-            other.vt_ = VT_EMPTY;
-            return *this;
         }
-        return MoveAssignSlow(other);
+        return *this;
     }
 
     // Named makers, one per kind, so every value's kind is explicit at the call.
@@ -163,22 +137,26 @@ class Variant {
     friend bool operator==(const Variant& a, const Variant& b);
 
   private:
-    bool IsPlain() const { return str_.empty() && !array_ && !disp_; }
+    // Copies the payload of `other`, whose type code this value already holds.
     // Only a decimal fills the whole payload; copying just the first eight bytes
     // of the others also spares a stall on a value whose maker stored them alone.
     void CopyPayload(const Variant& other) {
-        if (other.vt_ == VT_DECIMAL) {
+        if (vt_ == VT_DECIMAL) {
             u_ = other.u_;
         } else {
             std::memcpy(static_cast<void*>(&u_), &other.u_, sizeof(int64_t));
         }
     }
-    void CopyFrom(const Variant& other);
+    // Replaces the borrowed pointer (just copied with the bits) by one of our
+    // own. On failure this value is left empty and the exception goes on.
+    void CopyOwned(const Variant& other);
+    void ReleaseOwned() noexcept;
     Variant& AssignSlow(const Variant& other);
-    Variant& MoveAssignSlow(Variant& other) noexcept;
-    void MoveResourcesFrom(Variant& other) noexcept;
 
     VARTYPE vt_ = VT_EMPTY;
+    // The pointer arms are owned exactly when the type code says so
+    // (IsPlainKind false): a string for VT_BSTR, a reference for VT_DISPATCH,
+    // the array for VT_ARRAY kinds.
     union {
         int8_t cVal;
         uint8_t bVal;
@@ -195,11 +173,14 @@ class Variant {
         VARIANT_BOOL boolVal;
         SCODE scode;
         DECIMAL decVal;
+        std::string* str;
+        IDispatch* disp;
+        SafeArray* array;
     } u_{};  // CY and DECIMAL have member initialisers, so the union needs one too
-    std::string str_;
-    SafeArrayPtr array_;
-    ComPtr<IDispatch> disp_;
 };
+
+// The platform's VARIANT is a type code and a 16-byte payload; ours is no larger.
+static_assert(sizeof(Variant) <= 24);
 
 // The scalar makers are inline: hosts and blocks build values on every call.
 inline Variant Variant::Null() {
@@ -327,6 +308,82 @@ inline Variant Variant::Decimal(const DECIMAL& x) {
     v.vt_ = VT_DECIMAL;
     v.u_.decVal = x;
     return v;
+}
+
+// The payload readers are inline: blocks and dispatch read values on every call.
+inline int8_t Variant::cVal() const {
+    assert(vt_ == VT_I1);
+    return u_.cVal;
+}
+
+inline uint8_t Variant::bVal() const {
+    assert(vt_ == VT_UI1);
+    return u_.bVal;
+}
+
+inline int16_t Variant::iVal() const {
+    assert(vt_ == VT_I2);
+    return u_.iVal;
+}
+
+inline uint16_t Variant::uiVal() const {
+    assert(vt_ == VT_UI2);
+    return u_.uiVal;
+}
+
+inline int32_t Variant::lVal() const {
+    assert(vt_ == VT_I4 || vt_ == VT_INT);
+    return u_.lVal;
+}
+
+inline uint32_t Variant::ulVal() const {
+    assert(vt_ == VT_UI4 || vt_ == VT_UINT);
+    return u_.ulVal;
+}
+
+inline int64_t Variant::llVal() const {
+    assert(vt_ == VT_I8);
+    return u_.llVal;
+}
+
+inline uint64_t Variant::ullVal() const {
+    assert(vt_ == VT_UI8);
+    return u_.ullVal;
+}
+
+inline float Variant::fltVal() const {
+    assert(vt_ == VT_R4);
+    return u_.fltVal;
+}
+
+inline double Variant::dblVal() const {
+    assert(vt_ == VT_R8);
+    return u_.dblVal;
+}
+
+inline CY Variant::cyVal() const {
+    assert(vt_ == VT_CY);
+    return u_.cyVal;
+}
+
+inline DATE Variant::date() const {
+    assert(vt_ == VT_DATE);
+    return u_.date;
+}
+
+inline VARIANT_BOOL Variant::boolVal() const {
+    assert(vt_ == VT_BOOL);
+    return u_.boolVal;
+}
+
+inline SCODE Variant::scode() const {
+    assert(vt_ == VT_ERROR);
+    return u_.scode;
+}
+
+inline const DECIMAL& Variant::decVal() const {
+    assert(vt_ == VT_DECIMAL);
+    return u_.decVal;
 }
 
 using VARIANT = Variant;

@@ -59,6 +59,11 @@ constexpr IntegerKind kIntegerKinds[] = {
      [](uint32_t r) { return Variant::UI4(r); }},
 };
 
+// Every integer kind up to 32 bits has a width class; the 64-bit ones have none.
+static_assert(InStepWithValueKinds(kIntegerKinds, [](const ValueKind& k) {
+    return k.integer != IntegerClass::kNone && k.payloadBytes <= 4;
+}));
+
 const IntegerKind* FindIntegerKind(VARTYPE vt) {
     for (const IntegerKind& k : kIntegerKinds) {
         if (k.vt == vt) return &k;

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "platform/events.h"
@@ -25,6 +28,8 @@ class Gauge : public DispatchObject {
                     .Params("factor", "offset"),
                 Method<&Gauge::Reset>("Reset", 6, "method without result").Hidden(),
                 Property<&Gauge::GetAny, &Gauge::SetAny>("Any", 7, "a variant"),
+                WriteOnly<&Gauge::Keep>("Keep", 9, "takes its value by value"),
+                Method<&Gauge::Fail>("Fail", 10, "throws"),
             });
         return table;
     }
@@ -47,6 +52,11 @@ class Gauge : public DispatchObject {
     void Reset() { level = 0; }
     Variant GetAny() const { return any; }
     void SetAny(const Variant& v) { any = v; }
+    void Keep(Variant v) { any = std::move(v); }
+    void Fail(int32_t how) {
+        if (how == 1) throw std::bad_alloc();
+        throw std::runtime_error("handler failed");
+    }
 
     double level = 0;
     int32_t count = 3;
@@ -189,6 +199,38 @@ TEST(Dispatch, ErrorsAreThePlatformCodes) {
         EXPECT_EQ(g->level, 0.0) << c.what;
     }
 }
+
+TEST(Dispatch, CallersArgumentsStayUnlessGivenUp) {
+    auto g = MakeCom<Gauge>();
+    std::vector<Variant> put = {Variant::Str(" 2.5 ")};
+    EXPECT_EQ(g->Invoke(1, DISPATCH_PROPERTYPUT, put, nullptr), S_OK);
+    std::vector<Variant> call = {Variant::I2(3), Variant::Str("1")};
+    EXPECT_EQ(g->Invoke(5, DISPATCH_METHOD, call, nullptr), S_OK);
+    std::vector<Variant> kept = {Variant::Str("text")};
+    EXPECT_EQ(g->Invoke(9, DISPATCH_PROPERTYPUT, kept, nullptr), S_OK);
+    EXPECT_EQ(put[0], Variant::Str(" 2.5 "));
+    EXPECT_EQ(call[0], Variant::I2(3));
+    EXPECT_EQ(call[1], Variant::Str("1"));
+    EXPECT_EQ(kept[0], Variant::Str("text"));
+    EXPECT_EQ(g->any, Variant::Str("text"));
+
+    // Given up, the string itself changes hands instead of being copied.
+    const std::string* text = &kept[0].bstrVal();
+    EXPECT_EQ(g->Invoke(9, DISPATCH_PROPERTYPUT | DISPATCH_MOVEARGS, kept, nullptr), S_OK);
+    EXPECT_EQ(&g->any.bstrVal(), text);
+}
+
+TEST(Dispatch, HandlerExceptionsBecomeCodes) {
+    auto g = MakeCom<Gauge>();
+    for (auto [how, expected] : {std::pair{1, E_OUTOFMEMORY}, std::pair{2, DISP_E_EXCEPTION}}) {
+        std::vector<Variant> args = {Variant::I4(how)};
+        EXPECT_EQ(g->Invoke(10, DISPATCH_METHOD, args, nullptr), expected) << how;
+    }
+}
+
+// A smart pointer converts towards a base only; a downcast is spelled out.
+static_assert(std::is_convertible_v<ComPtr<Gauge>, ComPtr<IDispatch>>);
+static_assert(!std::is_convertible_v<ComPtr<IDispatch>, ComPtr<Gauge>>);
 
 TEST(Dispatch, DerivedTablesOverrideAndInherit) {
     auto g = MakeCom<BigGauge>();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/coerce.h"
+#include "platform/events.h"
 #include "platform/safearray.h"
 
 namespace {
@@ -336,6 +337,32 @@ TEST(Variant, MovingAndClearingLeaveEmptyValues) {
     EXPECT_EQ(VariantClear(&text), S_OK);
     EXPECT_EQ(text, Variant());
     EXPECT_EQ(Variant::Array(nullptr), Variant());
+}
+
+// Every pairing of plain and owning kinds, by copy and by move: the target
+// ends equal to the source, a copied source is untouched, and an object's
+// references come back to one when all values are gone.
+TEST(Variant, AssignmentBetweenOwningKindsKeepsEachValueWhole) {
+    auto object = MakeCom<EventSink>([](DISPID, std::span<const Variant>) {});
+    {
+        const std::vector<Variant> values = {
+            Variant::R8(1.5), Variant::Str("text"), R8Array({1, 2}),
+            Variant::Dispatch(ComPtr<IDispatch>(object)), Variant::Decimal(DECIMAL{0, 2, 0, 1, 5})};
+        for (const Variant& from : values) {
+            for (const Variant& to : values) {
+                Variant copied = to;
+                copied = from;
+                EXPECT_EQ(copied, from);
+                Variant source = from;
+                Variant moved = to;
+                moved = std::move(source);
+                EXPECT_EQ(moved, from);
+                EXPECT_TRUE(source.IsEmpty());
+            }
+        }
+    }
+    EXPECT_EQ(object->AddRef(), 2u);
+    object->Release();
 }
 
 TEST(Variant, EqualityComparesKindAndBits) {
