@@ -81,6 +81,12 @@ class ArgumentSlots {
         return S_OK;
     }
     std::span<Variant> Args() { return {slots_.data(), count_}; }
+    // Hands the by-reference arguments back to the caller.
+    void ReturnByRef(std::span<Variant> args, uint8_t byRef) {
+        for (size_t i = 0; i < count_; ++i) {
+            if ((byRef >> i) & 1u) args[i] = std::move(slots_[i]);
+        }
+    }
 
   private:
     std::array<Variant, kMaxParams> slots_;
@@ -90,11 +96,13 @@ class ArgumentSlots {
 // Most members take no arguments: their calls skip the slots altogether.
 template <class Handler>
 HRESULT WithArguments(std::span<const VARTYPE> kinds, std::span<Variant> args, bool take,
-                      uint32_t* argErr, Handler&& handler) {
+                      uint32_t* argErr, Handler&& handler, uint8_t byRef = 0) {
     if (kinds.empty() && args.empty()) return handler(std::span<Variant>());
     ArgumentSlots slots;
     if (HRESULT hr = slots.Fill(kinds, args, take, argErr); FAILED(hr)) return hr;
-    return handler(slots.Args());
+    HRESULT hr = handler(slots.Args());
+    if (byRef != 0) slots.ReturnByRef(args, byRef);
+    return hr;
 }
 
 }  // namespace
@@ -148,9 +156,10 @@ HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant>
         if (m->kind == MemberKind::Method) {
             // Automation controllers may call a method with get|method flags.
             if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
-            return WithArguments(params, args, take, argErr, [&](std::span<Variant> slots) {
-                return m->call(*this, slots, out);
-            });
+            return WithArguments(
+                params, args, take, argErr,
+                [&](std::span<Variant> slots) { return m->call(*this, slots, out); },
+                m->byRefParams);
         }
         if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) return DISP_E_MEMBERNOTFOUND;
         if (m->get == nullptr) return CTL_E_GETNOTSUPPORTED;

@@ -75,6 +75,9 @@ struct MemberDesc {
     std::array<VARTYPE, kMaxParams> paramTypes{};
     std::array<std::string_view, kMaxParams> paramNames{};
     uint8_t paramCount = 0;
+    // Bit i set: argument i is passed by reference, so what the handler leaves
+    // in it is handed back to the caller (the others stay as the caller gave them).
+    uint8_t byRefParams = 0;
     bool hidden = false;
     bool hiddenPut = false;  // only the property put is hidden (the get is shown)
     std::string_view help;

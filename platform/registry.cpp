@@ -460,11 +460,12 @@ struct CachedHive {
     std::string path;
     FileStamp stamp;
     int64_t readAt = 0;
+    uint64_t writes = 0;  // g_writes when it was read
     std::string text;
     RegistryHive hive;
 
     bool Trusted(const std::string& currentPath, const FileStamp& current) const {
-        return loaded && currentPath == path && current == stamp &&
+        return loaded && currentPath == path && current == stamp && writes == g_writes &&
                std::max(stamp.modified, stamp.changed) + kStampResolution < readAt;
     }
 };
@@ -490,6 +491,7 @@ auto WithCurrentHive(Read read) {
         }
         g_cache.stamp = stamp;
         g_cache.readAt = readAt;
+        g_cache.writes = g_writes;
     }
     return read(std::as_const(g_cache.hive));
 }
@@ -500,53 +502,6 @@ std::string RegistryFilePath() {
     return ResolveUserPath("TALLYKIT_REGISTRY", "XDG_CONFIG_HOME", ".config",
                            "tallykit/registry.txt");
 }
-
-namespace {
-
-// The file's identity and version: a write replaces the file (a new inode) and
-// changes its time, so equal stamps mean the parsed hive is still current.
-struct FileStamp {
-    std::string path;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    bool operator==(const FileStamp& o) const {
-        return path == o.path && device == o.device && inode == o.inode && size == o.size &&
-               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
-    }
-};
-
-std::optional<FileStamp> StampOf(const std::string& path) {
-    struct stat info {};
-    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return std::nullopt;
-    }
-    return FileStamp{path, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-}
-
-// Every block reads the registry when it is made; parsing a registered
-// module's file each time would dominate block creation, so the parsed hive
-// is kept while the file stays the same.
-std::mutex g_cacheMutex;
-
-template <class Query>
-auto WithCurrentHive(Query query) {
-    static std::optional<FileStamp> stamp;
-    static uint64_t writes = 0;
-    static RegistryHive hive;
-    std::lock_guard lock(g_cacheMutex);
-    std::string path = RegistryFilePath();
-    std::optional<FileStamp> now = StampOf(path);
-    if (!now || !stamp || !(*now == *stamp) || writes != g_writes) {
-        writes = g_writes;
-        hive = RegistryHive::Parse(ReadRegistryFile(path).text);
-        stamp = now;
-    }
-    return query(static_cast<const RegistryHive&>(hive));
-}
-
-}  // namespace
 
 RegistryHive RegLoadHive() {
     return WithCurrentHive([](const RegistryHive& hive) { return hive; });

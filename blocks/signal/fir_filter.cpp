@@ -52,6 +52,7 @@ MemberDesc FilterDataMember() {
     m.paramTypes = {VT_I4, VT_VARIANT, VT_VARIANT};
     m.paramNames = {"lNumOfPoint", "pfData", "pfFilteredData"};
     m.paramCount = 3;
+    m.byRefParams = 0b100;  // the filtered samples come back in pfFilteredData
     m.help = "Filters lNumOfPoint samples of pfData into pfFilteredData, continuing the delay line";
     m.call = &FilterDataCall;
     return m;
