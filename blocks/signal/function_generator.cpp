@@ -104,7 +104,8 @@ const DispatchTable& COVFuncGenCtrl::FuncGenMembers() {
                                                          "Samples per run"),
             Property<&C::GetSampleRate, &C::SetSampleRate>("SampleRate", kSampleRate,
                                                            "Samples per second"),
-            Property<&C::GetValue, &C::SetValue>("Value", kValue, "Samples of the last run"),
+            Property<&C::GetValue, &C::SetValue>("Value", kValue, "Samples of the last run")
+                .HiddenPut(),
             Property<&C::GetAmplitudeOffset, &C::SetAmplitudeOffset>(
                 "AmplitudeOffset", kOffset, "Offset added to every sample"),
             Method<&C::Operate>("Operate", 12, "Makes one block of samples and returns Value"),

@@ -54,8 +54,10 @@ const EnumDesc kOutlyingOptionsEnum{"OUTLYING_OPTIONS", kOutlyingValues};
 
 HistogramResult ComputeHistogram(std::span<const double> data, const HistogramSettings& s) {
     double inc = s.increment, nb = s.bins, lo = s.minValue, hi = s.maxValue;
+    // A Range value that is neither option takes the range as set but checks
+    // no value against it.
     const bool setRange = s.range == lxSetRange;
-    if (!setRange) {
+    if (s.range == lxDeriveRange) {
         lo = std::numeric_limits<double>::infinity();
         hi = -lo;
         for (double x : data) {
@@ -189,8 +191,10 @@ const DispatchTable& COVHistogramCtrl::HistogramMembers() {
             Property<&C::GetRange, &C::SetRange>("Range", 6, "Range derived or set")
                 .Enum(kRangeOptionsEnum),
             Property<&C::GetHistogamArray, &C::SetHistogamArray>(
-                "HistogamArray", 7, "Lower edges (row 0) and counts (row 1) of the bins"),
-            Property<&C::GetDataArray, &C::SetDataArray>("DataArray", 8, "The data, sorted"),
+                "HistogamArray", 7, "Lower edges (row 0) and counts (row 1) of the bins")
+                .HiddenPut(),
+            Property<&C::GetDataArray, &C::SetDataArray>("DataArray", 8, "The data, sorted")
+                .HiddenPut(),
             Property<&C::GetNormalize, &C::SetNormalize>("Normalize", 9, "Normalisation of counts")
                 .Enum(kNormalizeOptionsEnum),
             Property<&C::GetScale, &C::SetScale>("Scale", 10, "Total of normalised counts"),
