@@ -181,13 +181,18 @@ const DispatchTable& COVHistogramCtrl::HistogramMembers() {
         &COVBaseMathCtrl::BaseMembers(),
         {
             Property<&C::GetInputValues, &C::SetInputValues>("InputValues", 1,
-                                                             "A number or an array of numbers"),
-            Property<&C::GetBinIncrement, &C::SetBinIncrement>("BinIncrement", 2, "Bin width"),
-            Property<&C::GetNumberOfBins, &C::SetNumberOfBins>("NumberOfBins", 3, "Number of bins"),
+                                                             "A number or an array of numbers")
+                .Input(2),
+            Property<&C::GetBinIncrement, &C::SetBinIncrement>("BinIncrement", 2, "Bin width")
+                .Input(3),
+            Property<&C::GetNumberOfBins, &C::SetNumberOfBins>("NumberOfBins", 3, "Number of bins")
+                .Input(4),
             Property<&C::GetBinMinValue, &C::SetBinMinValue>("BinMinValue", 4,
-                                                             "Lower end of a set range"),
+                                                             "Lower end of a set range")
+                .Input(5),
             Property<&C::GetBinMaxValue, &C::SetBinMaxValue>("BinMaxValue", 5,
-                                                             "Upper end of a set range"),
+                                                             "Upper end of a set range")
+                .Input(6),
             Property<&C::GetRange, &C::SetRange>("Range", 6, "Range derived or set")
                 .Enum(kRangeOptionsEnum),
             Property<&C::GetHistogamArray, &C::SetHistogamArray>(
@@ -208,11 +213,6 @@ const DispatchTable& COVHistogramCtrl::HistogramMembers() {
             Method<&C::Operate>("Operate", 15, "Computes the histogram at once"),
         });
     return table;
-}
-
-int32_t COVHistogramCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid >= 1 && dispid <= 5) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 std::vector<double>& COVHistogramCtrl::MutableData() {

@@ -108,7 +108,6 @@ class COVHistogramCtrl : public COVBaseMathCtrl {
     void Operate() { Compute(); }
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // A run fires RunBlock, StatusReady, ErrorOut, ErrorOccurred (nonzero
     // status, then the error-service report) and ControlOut itself, also when
     // values lay outside a set range; without a bin layout or memory it fires

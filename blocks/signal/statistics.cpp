@@ -35,7 +35,8 @@ const DispatchTable& CStatisticsCtrl::StatisticsMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetValue, &C::SetValue>("Value", 1, "Array of numbers to describe"),
+            Property<&C::GetValue, &C::SetValue>("Value", 1, "Array of numbers to describe")
+                .Input(2),
             Property<&C::GetOutput<&C::m_fMean>, &C::SetOutput<&C::m_fMean>>("Mean", 2,
                                                                              "Mean of the values")
                 .HiddenPut(),
@@ -57,11 +58,6 @@ const DispatchTable& CStatisticsCtrl::StatisticsMembers() {
             Method<&C::Operate>("Operate", 8, "Computes at once"),
         });
     return table;
-}
-
-int32_t CStatisticsCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1) return 2;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 void CStatisticsCtrl::SetValue(const Variant& value) {
@@ -87,11 +83,6 @@ void CStatisticsCtrl::Compute() {
         m_fAvgDeviation = r.avgDeviation;
     }
     FireResults(this);
-}
-
-// Nothing of its own persists; the outputs are results.
-void CStatisticsCtrl::DoPropExchange(CPropExchange* pPX) {
-    COVBaseMathCtrl::DoPropExchange(pPX);
 }
 
 void CStatisticsCtrl::OnResetState() {
