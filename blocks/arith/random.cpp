@@ -55,7 +55,7 @@ const DispatchTable& COVRandomCtrl::RandomMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetValue, &C::SetValue>("Value", 1, "The last number drawn"),
+            Property<&C::GetValue, &C::SetValue>("Value", 1, "The last number drawn").HiddenPut(),
             Method<&C::Operate>("Operate", 2, "Draws a number at once and returns Value"),
             Property<&C::GetMinValue, &C::SetMinValue>("MinValue", 3, "Lower end of the range"),
             Property<&C::GetMaxValue, &C::SetMaxValue>("MaxValue", 4, "Upper end of the range"),

@@ -90,32 +90,33 @@ const DispatchTable& COVFuncGenCtrl::FuncGenMembers() {
         &COVBaseMathCtrl::BaseMembers(),
         {
             Property<&C::GetWaveform, &C::SetWaveform>("Waveform", kWaveform, "Waveform to make")
+                .Input(2)
                 .Enum(kWaveformEnum),
-            Property<&C::GetFrequency, &C::SetFrequency>("Frequency", kFrequency,
-                                                         "Frequency in Hz"),
-            Property<&C::GetAmplitude, &C::SetAmplitude>("Amplitude", kAmplitude, "Amplitude"),
-            Property<&C::GetPhase, &C::SetPhase>("Phase", kPhase, "Phase in degrees"),
+            Property<&C::GetFrequency, &C::SetFrequency>("Frequency", kFrequency, "Frequency in Hz")
+                .Input(3),
+            Property<&C::GetAmplitude, &C::SetAmplitude>("Amplitude", kAmplitude, "Amplitude")
+                .Input(4),
+            Property<&C::GetPhase, &C::SetPhase>("Phase", kPhase, "Phase in degrees").Input(5),
             Property<&C::GetTime, &C::SetTime>("Time", kTime,
-                                               "Running time in seconds; a put sets the start"),
+                                               "Running time in seconds; a put sets the start")
+                .Input(6),
             Property<&C::GetDampingFactor, &C::SetDampingFactor>("DampingFactor", kDamping,
-                                                                 "Decay rate of the damped sine"),
-            Property<&C::GetPeriod, &C::SetPeriod>("Period", kPeriod, "Period in seconds"),
-            Property<&C::GetArraySize, &C::SetArraySize>("ArraySize", kArraySize,
-                                                         "Samples per run"),
+                                                                 "Decay rate of the damped sine")
+                .Input(7),
+            Property<&C::GetPeriod, &C::SetPeriod>("Period", kPeriod, "Period in seconds").Input(8),
+            Property<&C::GetArraySize, &C::SetArraySize>("ArraySize", kArraySize, "Samples per run")
+                .Input(9),
             Property<&C::GetSampleRate, &C::SetSampleRate>("SampleRate", kSampleRate,
-                                                           "Samples per second"),
-            Property<&C::GetValue, &C::SetValue>("Value", kValue, "Samples of the last run"),
-            Property<&C::GetAmplitudeOffset, &C::SetAmplitudeOffset>(
-                "AmplitudeOffset", kOffset, "Offset added to every sample"),
+                                                           "Samples per second")
+                .Input(10),
+            Property<&C::GetValue, &C::SetValue>("Value", kValue, "Samples of the last run")
+                .HiddenPut(),
+            Property<&C::GetAmplitudeOffset, &C::SetAmplitudeOffset>("AmplitudeOffset", kOffset,
+                                                                     "Offset added to every sample")
+                .Input(11),
             Method<&C::Operate>("Operate", 12, "Makes one block of samples and returns Value"),
         });
     return table;
-}
-
-int32_t COVFuncGenCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid >= kWaveform && dispid <= kSampleRate) return dispid + 1;
-    if (dispid == kOffset) return 11;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 void COVFuncGenCtrl::InputArrived(DISPID dispid, bool rewind) {

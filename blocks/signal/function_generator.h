@@ -85,7 +85,6 @@ class COVFuncGenCtrl : public COVBaseMathCtrl {
     Variant Operate();
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // ERROR_INVALID_DATA_HR when F or P is 0 for a periodic waveform (Value
     // kept) or the waveform is outside 0..6 (Value emptied); E_OUTOFMEMORY
     // when the samples cannot be allocated or would be more than

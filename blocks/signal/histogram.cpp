@@ -54,8 +54,10 @@ const EnumDesc kOutlyingOptionsEnum{"OUTLYING_OPTIONS", kOutlyingValues};
 
 HistogramResult ComputeHistogram(std::span<const double> data, const HistogramSettings& s) {
     double inc = s.increment, nb = s.bins, lo = s.minValue, hi = s.maxValue;
+    // A Range value that is neither option takes the range as set but checks
+    // no value against it.
     const bool setRange = s.range == lxSetRange;
-    if (!setRange) {
+    if (s.range == lxDeriveRange) {
         lo = std::numeric_limits<double>::infinity();
         hi = -lo;
         for (double x : data) {
@@ -179,18 +181,25 @@ const DispatchTable& COVHistogramCtrl::HistogramMembers() {
         &COVBaseMathCtrl::BaseMembers(),
         {
             Property<&C::GetInputValues, &C::SetInputValues>("InputValues", 1,
-                                                             "A number or an array of numbers"),
-            Property<&C::GetBinIncrement, &C::SetBinIncrement>("BinIncrement", 2, "Bin width"),
-            Property<&C::GetNumberOfBins, &C::SetNumberOfBins>("NumberOfBins", 3, "Number of bins"),
+                                                             "A number or an array of numbers")
+                .Input(2),
+            Property<&C::GetBinIncrement, &C::SetBinIncrement>("BinIncrement", 2, "Bin width")
+                .Input(3),
+            Property<&C::GetNumberOfBins, &C::SetNumberOfBins>("NumberOfBins", 3, "Number of bins")
+                .Input(4),
             Property<&C::GetBinMinValue, &C::SetBinMinValue>("BinMinValue", 4,
-                                                             "Lower end of a set range"),
+                                                             "Lower end of a set range")
+                .Input(5),
             Property<&C::GetBinMaxValue, &C::SetBinMaxValue>("BinMaxValue", 5,
-                                                             "Upper end of a set range"),
+                                                             "Upper end of a set range")
+                .Input(6),
             Property<&C::GetRange, &C::SetRange>("Range", 6, "Range derived or set")
                 .Enum(kRangeOptionsEnum),
             Property<&C::GetHistogamArray, &C::SetHistogamArray>(
-                "HistogamArray", 7, "Lower edges (row 0) and counts (row 1) of the bins"),
-            Property<&C::GetDataArray, &C::SetDataArray>("DataArray", 8, "The data, sorted"),
+                "HistogamArray", 7, "Lower edges (row 0) and counts (row 1) of the bins")
+                .HiddenPut(),
+            Property<&C::GetDataArray, &C::SetDataArray>("DataArray", 8, "The data, sorted")
+                .HiddenPut(),
             Property<&C::GetNormalize, &C::SetNormalize>("Normalize", 9, "Normalisation of counts")
                 .Enum(kNormalizeOptionsEnum),
             Property<&C::GetScale, &C::SetScale>("Scale", 10, "Total of normalised counts"),
@@ -204,11 +213,6 @@ const DispatchTable& COVHistogramCtrl::HistogramMembers() {
             Method<&C::Operate>("Operate", 15, "Computes the histogram at once"),
         });
     return table;
-}
-
-int32_t COVHistogramCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid >= 1 && dispid <= 5) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 std::vector<double>& COVHistogramCtrl::MutableData() {

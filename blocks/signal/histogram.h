@@ -36,8 +36,9 @@ struct HistogramResult {
 };
 
 // One run over `data` (in arrival order; the result does not depend on it).
-//  1. A derived range runs from the smallest to the largest value, NaNs left
-//     out. A zero width is (max - min)/bins when bins > 0; a zero bin count is
+//  1. A derived range (lxDeriveRange) runs from the smallest to the largest
+//     value, NaNs left out; any other Range value takes minValue..maxValue.
+//     A zero width is (max - min)/bins when bins > 0; a zero bin count is
 //     (max - min)/width when the width is positive; both only when max ≠ min.
 //  2. Without width > 0, bins > 0 and min < max, all finite: ERROR_INVALID_DATA_HR
 //     (also for an empty list with a derived range).
@@ -46,7 +47,7 @@ struct HistogramResult {
 //     (the output's two cells per bin): E_OUTOFMEMORY.
 //  4. With ε = width·1e-5, bin u < B-1 counts x when edge[u] - ε <= x < edge[u+1] - ε;
 //     the last bin when edge[B-1] - ε <= x <= max + ε. NaNs count nowhere. With
-//     a set range, x + ε < min is below and x > max + ε above it: status
+//     lxSetRange only, x + ε < min is below and x > max + ε above it: status
 //     DISP_E_OVERFLOW, and with lxCountOutlyingData they go to the end bins.
 //  5. Counts become count/total·100 or count/total·scale when asked; with a
 //     total of 0, or another Normalize value, they stay as counted.
@@ -107,7 +108,6 @@ class COVHistogramCtrl : public COVBaseMathCtrl {
     void Operate() { Compute(); }
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // A run fires RunBlock, StatusReady, ErrorOut, ErrorOccurred (nonzero
     // status, then the error-service report) and ControlOut itself, also when
     // values lay outside a set range; without a bin layout or memory it fires

@@ -35,27 +35,29 @@ const DispatchTable& CStatisticsCtrl::StatisticsMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetValue, &C::SetValue>("Value", 1, "Array of numbers to describe"),
+            Property<&C::GetValue, &C::SetValue>("Value", 1, "Array of numbers to describe")
+                .Input(2),
             Property<&C::GetOutput<&C::m_fMean>, &C::SetOutput<&C::m_fMean>>("Mean", 2,
-                                                                             "Mean of the values"),
+                                                                             "Mean of the values")
+                .HiddenPut(),
             Property<&C::GetOutput<&C::m_fVariance>, &C::SetOutput<&C::m_fVariance>>(
-                "Variance", 3, "Sample variance (divisor n - 1)"),
+                "Variance", 3, "Sample variance (divisor n - 1)")
+                .HiddenPut(),
             Property<&C::GetOutput<&C::m_fStdDeviation>, &C::SetOutput<&C::m_fStdDeviation>>(
-                "StdDeviation", 4, "Sample standard deviation"),
+                "StdDeviation", 4, "Sample standard deviation")
+                .HiddenPut(),
             Property<&C::GetOutput<&C::m_fAvgDeviation>, &C::SetOutput<&C::m_fAvgDeviation>>(
-                "AvgDeviation", 5, "Mean absolute deviation about the mean"),
+                "AvgDeviation", 5, "Mean absolute deviation about the mean")
+                .HiddenPut(),
             Property<&C::GetOutput<&C::m_fMinValue>, &C::SetOutput<&C::m_fMinValue>>(
-                "MinValue", 6, "Smallest value"),
+                "MinValue", 6, "Smallest value")
+                .HiddenPut(),
             Property<&C::GetOutput<&C::m_fMaxValue>, &C::SetOutput<&C::m_fMaxValue>>(
-                "MaxValue", 7, "Largest value"),
+                "MaxValue", 7, "Largest value")
+                .HiddenPut(),
             Method<&C::Operate>("Operate", 8, "Computes at once"),
         });
     return table;
-}
-
-int32_t CStatisticsCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1) return 2;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 void CStatisticsCtrl::SetValue(const Variant& value) {
@@ -81,11 +83,6 @@ void CStatisticsCtrl::Compute() {
         m_fAvgDeviation = r.avgDeviation;
     }
     FireResults(this);
-}
-
-// Nothing of its own persists; the outputs are results.
-void CStatisticsCtrl::DoPropExchange(CPropExchange* pPX) {
-    COVBaseMathCtrl::DoPropExchange(pPX);
 }
 
 void CStatisticsCtrl::OnResetState() {

@@ -46,12 +46,10 @@ class CStatisticsCtrl : public COVBaseMathCtrl {
     void Operate() { Compute(); }
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // On failure the moments keep their previous values; MinValue and MaxValue
     // may already reflect the elements read before the failing one.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:

@@ -104,6 +104,12 @@ TEST(Histogram, LayoutsAndCounts) {
         {"no bins", five, {0, 0}, ERROR_INVALID_DATA_HR, {}, {}},
         {"negative bins", five, {0, -3}, ERROR_INVALID_DATA_HR, {}, {}},
         {"min above max", five, {0, 3, 5, 1, lxSetRange}, ERROR_INVALID_DATA_HR, {}, {}},
+        {"neither range option: bounds kept, no outliers",
+         {-1, 5, 11},
+         {0, 5, 0, 10, 2},
+         0,
+         {0, 2, 4, 6, 8},
+         {0, 0, 1, 0, 0}},
         {"a billion bins", five, {0, 1e9}, E_OUTOFMEMORY, {}, {}},
     };
     for (const HistCase& c : cases) {

@@ -6,7 +6,10 @@
 #include <numeric>
 #include <random>
 
+#include "blocks/arith/random.h"
 #include "blocks/signal/analysis.h"
+#include "blocks/signal/function_generator.h"
+#include "blocks/signal/histogram.h"
 #include "platform/safearray.h"
 #include "tests/support/block_harness.h"
 
@@ -111,6 +114,29 @@ TEST(Statistics, ValuePutRunsOnlyInWiredMode) {
     b.Put("Value", Vector(VT_R8, {1.0, 3.0}));
     EXPECT_EQ(b.Get("Mean"), Variant::R4(2));
     EXPECT_EQ(b.Take().front(), "RunBlock");
+}
+
+// Hosts read the outputs of the source and analysis blocks but do not offer
+// their puts; the inputs stay visible.
+TEST(SignalSources, OnlyOutputPutsAreHidden) {
+    struct Row {
+        const DispatchTable& table;
+        std::vector<const char*> outputs, inputs;
+    };
+    const Row rows[] = {
+        {COVRandomCtrl::RandomMembers(), {"Value"}, {"MinValue", "OutputPrecision"}},
+        {COVFuncGenCtrl::FuncGenMembers(), {"Value"}, {"Waveform", "AmplitudeOffset"}},
+        {CStatisticsCtrl::StatisticsMembers(),
+         {"Mean", "Variance", "StdDeviation", "AvgDeviation", "MinValue", "MaxValue"},
+         {"Value"}},
+        {COVHistogramCtrl::HistogramMembers(), {"HistogamArray", "DataArray"}, {"InputValues"}},
+    };
+    for (const Row& r : rows) {
+        for (const char* name : r.outputs)
+            EXPECT_TRUE(r.table.Find(name)->hiddenPut) << name;
+        for (const char* name : r.inputs)
+            EXPECT_FALSE(r.table.Find(name)->hiddenPut) << name;
+    }
 }
 
 }  // namespace
