@@ -245,6 +245,9 @@ void COVListCtrl::ExchangeList(CPropExchange* pPX, const char* inputName) {
     m_cDelimiter = static_cast<uint8_t>(delimiter);
     int32_t type = m_varLookupTable.vt();
     PX_Long(pPX, "LookupType", type, VT_BSTR);
+    // A loaded block is not reset first: a bag without a usable list must
+    // still leave the table a new block has, not whatever was there before.
+    if (loading) m_varLookupTable = Variant::Str("");
     if (type == VT_BSTR) {
         std::string path = loading ? std::string() : m_varLookupTable.bstrVal();
         PX_String(pPX, "LookupTable", path, std::string());
