@@ -187,11 +187,6 @@ SafeArrayPtr ListToArray(ListValues&& list, bool twoColumns) {
 
 // --- the list part of the switch and lookup blocks ----------------------------
 
-int32_t COVListCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1 || dispid == DISPID_LOOKUPTABLE) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 void COVListCtrl::SetLookupTable(const Variant& value) {
     m_varLookupTable = value;
     SetModifiedFlag();
@@ -338,10 +333,11 @@ const DispatchTable& COVLookupCtrl::LookupMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetInput, &C::SetInput>("Input", 1, "Value to look up"),
+            Property<&C::GetInput, &C::SetInput>("Input", 1, "Value to look up").Input(2),
             Property<&C::GetLookupTable, &C::SetLookupTable>(
                 "LookupTable", DISPID_LOOKUPTABLE,
-                "Path of a list file, or a 2-by-n array of keys and outputs"),
+                "Path of a list file, or a 2-by-n array of keys and outputs")
+                .Input(3),
             Property<&C::GetValue, &C::SetValue>("Value", 3, "Output of the last lookup"),
             Property<&C::GetMapIndex, &C::SetMapIndex>("MapIndex", 4,
                                                        "Index of the entry that matched last"),
