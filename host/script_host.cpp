@@ -478,8 +478,8 @@ void ScriptHost::Run(const LoadCommand& c, const Command& cmd, const Frame&) {
     }
     std::shared_ptr<Object> object = Create(c.object, c.className, false, cmd);
     if (!object) return;
-    CheckSaved(bag, *object, c.path, cmd);
     object->control->Load(bag);
+    CheckSaved(bag, *object, c.path, cmd);
     Install(std::move(object));
 }
 
@@ -499,9 +499,14 @@ void ScriptHost::CheckSaved(const PropertyBag& bag, const Object& object, const 
     fresh->InitNew();
     PropertyBag known;
     fresh->Save(known);
+    // Some keys exist only for some values (a lookup table's entries): what
+    // the loaded block saves back knows those.
+    PropertyBag kept;
+    object.control->Save(kept, false);
     for (const PropertyBag::Property& p : bag.Properties()) {
         if (NamesEqual(p.name, kClassKey)) continue;
         const Variant* kind = known.Read(p.name);
+        if (kind == nullptr) kind = kept.Read(p.name);
         Variant converted;
         if (kind == nullptr) {
             Warn(cmd, path + ": unknown key " + p.name + " (ignored)");

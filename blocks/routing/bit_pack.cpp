@@ -83,7 +83,10 @@ const DispatchTable& COVBitUnpackCtrl::BitUnpackMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetInput, &C::SetInput>("Input", 1, "The byte to split, 0 to 255"),
+            Property<&C::GetInput, &C::SetInput>("Input", 1, "The byte to split, 0 to 255")
+                .Input(2)
+                .Persist<&C::m_nInput>("Input", {VT_I2, 0})
+                .Reset<&C::m_nInput>({VT_I2, 0}),
             Property<&C::GetBit<0>, &C::SetBit<0>>("Output0", 2, "Bit 0 of the input"),
             Property<&C::GetBit<1>, &C::SetBit<1>>("Output1", 3, "Bit 1 of the input"),
             Property<&C::GetBit<2>, &C::SetBit<2>>("Output2", 4, "Bit 2 of the input"),
@@ -97,25 +100,14 @@ const DispatchTable& COVBitUnpackCtrl::BitUnpackMembers() {
     return table;
 }
 
-int32_t COVBitUnpackCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1) return 2;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 void COVBitUnpackCtrl::Compute() {
     ClearStatus();
     m_outputs = UnpackBits(m_nInput);
     FireResults(this);
 }
 
-void COVBitUnpackCtrl::DoPropExchange(CPropExchange* pPX) {
-    COVBaseMathCtrl::DoPropExchange(pPX);
-    PX_Short(pPX, "Input", m_nInput, 0);
-}
-
 void COVBitUnpackCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
     m_outputs.fill(0);
-    m_nInput = 0;
     m_nHelpContext = BITUNPACK_HELP_CONTEXT;
 }

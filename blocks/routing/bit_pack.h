@@ -73,10 +73,8 @@ class COVBitUnpackCtrl : public COVBaseMathCtrl {
     void Operate() { Compute(); }
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:

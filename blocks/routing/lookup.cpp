@@ -187,11 +187,6 @@ SafeArrayPtr ListToArray(ListValues&& list, bool twoColumns) {
 
 // --- the list part of the switch and lookup blocks ----------------------------
 
-int32_t COVListCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1 || dispid == DISPID_LOOKUPTABLE) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 void COVListCtrl::SetLookupTable(const Variant& value) {
     m_varLookupTable = value;
     SetModifiedFlag();
@@ -245,6 +240,9 @@ void COVListCtrl::ExchangeList(CPropExchange* pPX, const char* inputName) {
     m_cDelimiter = static_cast<uint8_t>(delimiter);
     int32_t type = m_varLookupTable.vt();
     PX_Long(pPX, "LookupType", type, VT_BSTR);
+    // A loaded block is not reset first: a bag without a usable list must
+    // still leave the table a new block has, not whatever was there before.
+    if (loading) m_varLookupTable = Variant::Str("");
     if (type == VT_BSTR) {
         std::string path = loading ? std::string() : m_varLookupTable.bstrVal();
         PX_String(pPX, "LookupTable", path, std::string());
@@ -335,10 +333,11 @@ const DispatchTable& COVLookupCtrl::LookupMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetInput, &C::SetInput>("Input", 1, "Value to look up"),
+            Property<&C::GetInput, &C::SetInput>("Input", 1, "Value to look up").Input(2),
             Property<&C::GetLookupTable, &C::SetLookupTable>(
                 "LookupTable", DISPID_LOOKUPTABLE,
-                "Path of a list file, or a 2-by-n array of keys and outputs"),
+                "Path of a list file, or a 2-by-n array of keys and outputs")
+                .Input(3),
             Property<&C::GetValue, &C::SetValue>("Value", 3, "Output of the last lookup"),
             Property<&C::GetMapIndex, &C::SetMapIndex>("MapIndex", 4,
                                                        "Index of the entry that matched last"),

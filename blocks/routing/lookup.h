@@ -119,8 +119,6 @@ class COVListCtrl : public COVBaseMathCtrl {
     // other value gives TYPE_E_TYPEMISMATCH. Sets the numeric-table flag.
     RunTable TableForRun();
 
-    // DISPID 1 (the input) is entry 2, LookupTable entry 3.
-    int32_t GetInputIndex(DISPID dispid) override;
     BOOL CanRun() override { return AmbientUserMode(); }
     // Persists the input under `inputName` as a double, then CaseSensitive,
     // Delimiter, LookupType and the path or the list's elements.

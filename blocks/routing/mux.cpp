@@ -86,9 +86,15 @@ const DispatchTable& COVDemuxCtrl::DemuxMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetValue, &C::SetValue>("Value", 1, "Value to deliver"),
+            Property<&C::GetValue, &C::SetValue>("Value", 1, "Value to deliver")
+                .Input(2)
+                .Persist<&C::m_varValue>("Value", {VT_BSTR, 0, ""})
+                .Reset<&C::m_varValue>({VT_I4, 0}),
             Property<&C::GetOutputIndex, &C::SetOutputIndex>(
-                "OutputIndex", 2, "Number of the output event to fire, 0 to 7"),
+                "OutputIndex", 2, "Number of the output event to fire, 0 to 7")
+                .Input(3)
+                .Persist<&C::m_lOutputIndex>("OutputIndex", {VT_I4, 0})
+                .Reset<&C::m_lOutputIndex>({VT_I4, 0}),
             Method<&C::Operate>("Operate", 3, "Delivers the value at once"),
         });
     return table;
@@ -109,11 +115,6 @@ const EventTable& COVDemuxCtrl::DemuxEvents() {
     return table;
 }
 
-int32_t COVDemuxCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1 || dispid == 2) return dispid + 1;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 void COVDemuxCtrl::Compute() {
     ClearStatus();
     const std::optional<int32_t> route = RouteOf(m_lOutputIndex);
@@ -129,15 +130,7 @@ void COVDemuxCtrl::Compute() {
     FireResults(this);
 }
 
-void COVDemuxCtrl::DoPropExchange(CPropExchange* pPX) {
-    COVBaseMathCtrl::DoPropExchange(pPX);
-    ExchangeAsString(pPX, "Value", m_varValue);
-    PX_Long(pPX, "OutputIndex", m_lOutputIndex, 0);
-}
-
 void COVDemuxCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
-    m_varValue = Variant::I4(0);
-    m_lOutputIndex = 0;
     m_nHelpContext = DEMUX_HELP_CONTEXT;
 }

@@ -81,14 +81,12 @@ class COVDemuxCtrl : public COVBaseMathCtrl {
     void Operate() { Compute(); }
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // Status 0; fires the selected output with Value, then ValidateGroup for
     // the other seven outputs' groups in ascending order; an index outside 0
     // to 7 gives ERROR_INVALID_DATA_HR and ValidateGroup for all eight;
     // FireResults.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:

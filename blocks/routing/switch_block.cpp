@@ -19,10 +19,12 @@ const DispatchTable& COVSwitchCtrl::SwitchMembers() {
         &COVBaseMathCtrl::BaseMembers(),
         {
             Property<&C::GetInput, &C::SetInput>("Value", 1,
-                                                 "Value to route; the argument of the outputs"),
+                                                 "Value to route; the argument of the outputs")
+                .Input(2),
             Property<&C::GetLookupTable, &C::SetLookupTable>(
                 "LookupTable", DISPID_LOOKUPTABLE,
-                "Path of a switch list file, or an array of up to eight case values"),
+                "Path of a switch list file, or an array of up to eight case values")
+                .Input(3),
             Method<&C::Operate>("Operate", 3, "Routes the value at once"),
             Property<&C::GetCaseSensitive, &C::SetCaseSensitive<4>>(
                 "CaseSensitive", 4, "True for case sensitive comparison of text cases."),
