@@ -58,10 +58,8 @@ class CFIRFilterCtrl : public COVBaseMathCtrl {
     std::span<const float> Coefficients() const;
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
-    // Status 0; with no samples loaded or no filter 0x80028CA0, with a NaN or
-    // an infinity among the samples 0x8007000D (the delay line untouched);
-    // otherwise ValueOut becomes the filtered samples (lower bound 0). FireResults.
+    // Status 0; with no samples loaded or no filter 0x80028CA0; otherwise
+    // ValueOut becomes the filtered samples (lower bound 0). FireResults.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
     void DoPropExchange(CPropExchange* pPX) override;
