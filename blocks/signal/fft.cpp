@@ -19,7 +19,7 @@ const DispatchTable& CFFTCtrl::FFTMembers() {
         &COVBaseMathCtrl::BaseMembers(),
         {
             Property<&C::GetValue, &C::SetValue>("Value", 1, "Samples to transform").Input(2),
-            Property<&C::GetOutput, &C::SetOutput>("Output", 2, "Packed half spectrum"),
+            Property<&C::GetOutput, &C::SetOutput>("Output", 2, "Packed half spectrum").HiddenPut(),
             Method<&C::Operate>("Operate", 3, "Transforms the samples at once"),
         });
     return table;

@@ -91,7 +91,8 @@ const DispatchTable& CFIRFilterCtrl::FIRFilterMembers() {
             // The samples' entry is addressed through ValueOut's DISPID; ValueIn is no input.
             Property<&C::GetValueOut, &C::SetValueOut>("ValueOut", DISPID_VALUEOUT,
                                                        "Filtered samples")
-                .Input(2),
+                .Input(2)
+                .HiddenPut(),
             Method<&C::Operate>("Operate", 8, "Filters the loaded samples and returns ValueOut"),
             FilterDataMember(),
             ReadOnly<&C::GetHWnd>("hWnd", DISPID_HWND, "The control's window"),
