@@ -431,6 +431,16 @@ TEST(FIRBlock, HostileSamplesGetAStatusAndLeaveTheLineAlone) {
     EXPECT_EQ(b.Get("StatusCode"), Variant::I4(0));
 }
 
+TEST(FIRBlock, SettingsAndValueOutAddressTheValidityTable) {
+    Block b("CFIRFilter");
+    // DISPID 6 (ValueIn) is no input; the samples' entry goes by ValueOut's 7.
+    for (int32_t dispid : {1, 2, 3, 4, 5, 6, 7}) {
+        b.Put("InvalidProperty", Variant::I4(dispid));
+        EXPECT_EQ(b.GetIndexed("PropertyValid", Variant::I4(dispid)).boolVal() != 0, dispid == 6)
+            << dispid;
+    }
+}
+
 TEST(FIRBlock, FilterDataHandsBackTheFilteredArray) {
     Block b("CFIRFilter");
     Variant args[] = {Variant::I4(3), FloatArray({1, 0, 0}), Variant()};
