@@ -41,8 +41,9 @@ class CFIRFilterCtrl : public COVBaseMathCtrl {
 
     Variant GetValueIn() const { return m_varValueIn; }
     // Loads the samples of an array (I2, I4, R4, R8; for two dimensions the
-    // first row) and marks the input valid, which may run the block. A value
-    // that is no array loads no samples and marks nothing.
+    // first row; an array of another kind gives as many zeros) and marks the
+    // input valid, which may run the block. A value that is no array loads no
+    // samples and marks nothing.
     void SetValueIn(const Variant& value);
     Variant GetValueOut() const { return m_varValueOut; }
     void SetValueOut(const Variant& value) { PutSetting(m_varValueOut, value); }

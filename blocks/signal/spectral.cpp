@@ -684,15 +684,15 @@ SampleArray ReadSamples(const Variant& v, std::span<const VARTYPE> kinds) {
     const uint32_t dims = SafeArrayGetDim(a);
     if (dims == 0) return out;
     out.isArray = true;
+    const SAFEARRAYBOUND& last = a->Bound(dims - 1);
+    out.lowerBound = last.lLbound;
+    out.values.resize(last.cElements);
     const VARTYPE kind = a->ElementType();
     if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) return out;
     out.readable = true;
-    const SAFEARRAYBOUND& last = a->Bound(dims - 1);
-    out.lowerBound = last.lLbound;
     // Storage runs the first index fastest: the elements of the last dimension
     // for the first index at its lower bound lie one first-dimension count apart.
     const size_t stride = dims == 1 ? 1 : a->Count() / std::max<size_t>(last.cElements, 1);
-    out.values.resize(last.cElements);
     switch (kind) {
         case VT_I2:
             CopyStrided(a->Data<int16_t>(), stride, out.values);
@@ -708,7 +708,6 @@ SampleArray ReadSamples(const Variant& v, std::span<const VARTYPE> kinds) {
             break;
         default:
             out.readable = false;
-            out.values.clear();
             break;
     }
     return out;

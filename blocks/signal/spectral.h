@@ -127,10 +127,10 @@ class FirFilter {
 // The samples a block reads from an array value: the last dimension's elements
 // (for two dimensions, those of the first index at its lower bound), as floats.
 struct SampleArray {
-    bool isArray = false;    // the value held an array with a dimension
-    bool readable = false;   // and its element kind was one of those asked for
-    int32_t lowerBound = 0;  // of the last dimension
-    std::vector<float> values;
+    bool isArray = false;       // the value held an array with a dimension
+    bool readable = false;      // and its element kind was one of those asked for
+    int32_t lowerBound = 0;     // of the last dimension
+    std::vector<float> values;  // as many as the last dimension counts; zeros if not readable
 };
 
 // Reads `v` when its element kind is among `kinds` (any of I2, I4, R4, R8;
