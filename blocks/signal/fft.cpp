@@ -4,7 +4,6 @@
 #include <new>
 
 #include "blocks/signal/spectral.h"
-#include "platform/property_bag.h"
 
 namespace {
 
@@ -19,8 +18,8 @@ const DispatchTable& CFFTCtrl::FFTMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetValue, &C::SetValue>("Value", 1, "Samples to transform"),
-            Property<&C::GetOutput, &C::SetOutput>("Output", 2, "Packed half spectrum"),
+            Property<&C::GetValue, &C::SetValue>("Value", 1, "Samples to transform").Input(2),
+            Property<&C::GetOutput, &C::SetOutput>("Output", 2, "Packed half spectrum").HiddenPut(),
             Method<&C::Operate>("Operate", 3, "Transforms the samples at once"),
         });
     return table;
@@ -38,20 +37,14 @@ Variant CFFTCtrl::Operate() {
     return m_varOutput;
 }
 
-int32_t CFFTCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1) return 2;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 void CFFTCtrl::Compute() {
     ClearStatus();
     try {
         SampleArray samples = ReadSamples(m_varValue, kSampleKinds);
         if (!samples.readable) {
             m_lStatusCode = TYPE_E_TYPEMISMATCH;
-        } else if (samples.values.size() < 2 || !AllFinite(samples.values)) {
-            // A transform needs two samples at least; a NaN or an infinity
-            // would spread over every bin.
+        } else if (samples.values.size() < 2) {
+            // A transform needs two samples at least.
             m_lStatusCode = ERROR_INVALID_DATA_HR;
         } else {
             const size_t n = std::bit_floor(samples.values.size());
@@ -63,10 +56,6 @@ void CFFTCtrl::Compute() {
         m_lStatusCode = E_OUTOFMEMORY;
     }
     FireResults(this);
-}
-
-void CFFTCtrl::DoPropExchange(CPropExchange* pPX) {
-    COVBaseMathCtrl::DoPropExchange(pPX);
 }
 
 void CFFTCtrl::OnResetState() {

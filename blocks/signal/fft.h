@@ -25,15 +25,13 @@ class CFFTCtrl : public COVBaseMathCtrl {
     Variant Operate();
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // Status 0; Value must be an array of 4- or 8-byte floats (else
-    // 0x80028CA0) with at least two samples, all finite (else 0x8007000D).
+    // 0x80028CA0) with at least two samples (else 0x8007000D).
     // Output becomes the transform of the first n = largest power of two not
     // above the count, with Value's lower bound; a failed run keeps the old
     // Output. FireResults.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:

@@ -70,23 +70,30 @@ const DispatchTable& CFIRFilterCtrl::FIRFilterMembers() {
         {
             Property<&C::GetFilterType, &C::SetFilterType>(
                 "FilterType", DISPID_FILTERTYPE,
-                "Filter type (FIR_FILTER_TYPE): 0 low pass, 1 high pass, 2 band pass, 3 band stop"),
+                "Filter type (FIR_FILTER_TYPE): 0 low pass, 1 high pass, 2 band pass, 3 band stop")
+                .Input(3),
             Property<&C::GetNumOfCoeff, &C::SetNumOfCoeff>("NumOfCoeff", DISPID_NUMOFCOEFF,
-                                                           "Number of filter taps, 2 to 64"),
+                                                           "Number of filter taps, 2 to 64")
+                .Input(4),
             Property<&C::GetLowFrequencyCutoff, &C::SetLowFrequencyCutoff>(
-                "LowFrequencyCutoff", DISPID_LOWCUTOFF,
-                "Low cutoff in cycles per sample, 0 to 0.5"),
+                "LowFrequencyCutoff", DISPID_LOWCUTOFF, "Low cutoff in cycles per sample, 0 to 0.5")
+                .Input(5),
             Property<&C::GetHighFrequencyCutoff, &C::SetHighFrequencyCutoff>(
                 "HighFrequencyCutoff", DISPID_HIGHCUTOFF,
-                "High cutoff in cycles per sample, 0 to 0.5"),
+                "High cutoff in cycles per sample, 0 to 0.5")
+                .Input(6),
             Property<&C::GetWindowType, &C::SetWindowType>(
                 "WindowType", DISPID_WINDOWTYPE,
                 "Window (DIGITAL_WINDOW): 0 rectangle, 1 Parzen, 2 Bartlett, 3 Hanning, 4 Welch, 5 "
-                "Hamming, 6 Blackman"),
+                "Hamming, 6 Blackman")
+                .Input(7),
             Property<&C::GetValueIn, &C::SetValueIn>("ValueIn", DISPID_VALUEIN,
                                                      "Samples to filter"),
+            // The samples' entry is addressed through ValueOut's DISPID; ValueIn is no input.
             Property<&C::GetValueOut, &C::SetValueOut>("ValueOut", DISPID_VALUEOUT,
-                                                       "Filtered samples"),
+                                                       "Filtered samples")
+                .Input(2)
+                .HiddenPut(),
             Method<&C::Operate>("Operate", 8, "Filters the loaded samples and returns ValueOut"),
             FilterDataMember(),
             ReadOnly<&C::GetHWnd>("hWnd", DISPID_HWND, "The control's window"),
@@ -187,20 +194,10 @@ bool CFIRFilterCtrl::FilterData(int32_t nPoints, const float* in, float* out) {
     return true;
 }
 
-int32_t CFIRFilterCtrl::GetInputIndex(DISPID dispid) {
-    // The samples' entry is addressed through ValueOut's DISPID; ValueIn is no input.
-    if (dispid == DISPID_VALUEOUT) return 2;
-    if (dispid >= DISPID_FILTERTYPE && dispid <= DISPID_WINDOWTYPE) return dispid + 2;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
-}
-
 void CFIRFilterCtrl::Compute() {
     ClearStatus();
     if (m_samples.empty() || !m_filter) {
         m_lStatusCode = TYPE_E_TYPEMISMATCH;
-    } else if (!AllFinite(m_samples)) {
-        // A NaN or an infinity would poison the delay line for a whole filter length.
-        m_lStatusCode = ERROR_INVALID_DATA_HR;
     } else {
         try {
             std::vector<float> out(m_samples.size());

@@ -41,8 +41,9 @@ class CFIRFilterCtrl : public COVBaseMathCtrl {
 
     Variant GetValueIn() const { return m_varValueIn; }
     // Loads the samples of an array (I2, I4, R4, R8; for two dimensions the
-    // first row) and marks the input valid, which may run the block. A value
-    // that is no array loads no samples and marks nothing.
+    // first row; an array of another kind gives as many zeros) and marks the
+    // input valid, which may run the block. A value that is no array loads no
+    // samples and marks nothing.
     void SetValueIn(const Variant& value);
     Variant GetValueOut() const { return m_varValueOut; }
     void SetValueOut(const Variant& value) { PutSetting(m_varValueOut, value); }
@@ -58,10 +59,8 @@ class CFIRFilterCtrl : public COVBaseMathCtrl {
     std::span<const float> Coefficients() const;
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
-    // Status 0; with no samples loaded or no filter 0x80028CA0, with a NaN or
-    // an infinity among the samples 0x8007000D (the delay line untouched);
-    // otherwise ValueOut becomes the filtered samples (lower bound 0). FireResults.
+    // Status 0; with no samples loaded or no filter 0x80028CA0; otherwise
+    // ValueOut becomes the filtered samples (lower bound 0). FireResults.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
     void DoPropExchange(CPropExchange* pPX) override;

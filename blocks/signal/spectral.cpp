@@ -529,49 +529,6 @@ void ovmRealFFT(int32_t nPoints, bool bInverse, float* pfData) {
 
 // --- windows and design ------------------------------------------------------
 
-namespace {
-
-constexpr EnumValue kFirFilterTypeValues[] = {
-    {"FIR_FILTER_LOW_PASS", FIR_FILTER_LOW_PASS},
-    {"FIR_FILTER_HIGH_PASS", FIR_FILTER_HIGH_PASS},
-    {"FIR_FILTER_BAND_PASS", FIR_FILTER_BAND_PASS},
-    {"FIR_FILTER_BAND_STOP", FIR_FILTER_BAND_STOP},
-};
-constexpr EnumValue kFilterTypeValues[] = {
-    {"ovLowPass", FIR_FILTER_LOW_PASS},
-    {"ovHighPass", FIR_FILTER_HIGH_PASS},
-    {"ovBandPass", FIR_FILTER_BAND_PASS},
-    {"ovBandStop", FIR_FILTER_BAND_STOP},
-};
-constexpr EnumValue kDigitalWindowValues[] = {
-    {"DIGITAL_WINDOW_RECTANGLE", DIGITAL_WINDOW_RECTANGLE},
-    {"DIGITAL_WINDOW_PARZEN", DIGITAL_WINDOW_PARZEN},
-    {"DIGITAL_WINDOW_BARTLETT", DIGITAL_WINDOW_BARTLETT},
-    {"DIGITAL_WINDOW_HANNING", DIGITAL_WINDOW_HANNING},
-    {"DIGITAL_WINDOW_WELCH", DIGITAL_WINDOW_WELCH},
-    {"DIGITAL_WINDOW_HAMMING", DIGITAL_WINDOW_HAMMING},
-    {"DIGITAL_WINDOW_BLACKMAN", DIGITAL_WINDOW_BLACKMAN},
-};
-constexpr EnumValue kWindowTypeValues[] = {
-    {"ovRectangle", DIGITAL_WINDOW_RECTANGLE}, {"ovParzen", DIGITAL_WINDOW_PARZEN},
-    {"ovBartlett", DIGITAL_WINDOW_BARTLETT},   {"ovHanning", DIGITAL_WINDOW_HANNING},
-    {"ovWelch", DIGITAL_WINDOW_WELCH},         {"ovHamming", DIGITAL_WINDOW_HAMMING},
-    {"ovBlackman", DIGITAL_WINDOW_BLACKMAN},
-};
-
-}  // namespace
-
-const EnumDesc kFirFilterTypeEnum{"FIR_FILTER_TYPE", kFirFilterTypeValues};
-const EnumDesc kDigitalWindowEnum{"DIGITAL_WINDOW", kDigitalWindowValues};
-const EnumDesc kFilterTypeEnum{"FILTER_TYPE", kFilterTypeValues};
-const EnumDesc kWindowTypeEnum{"WINDOW_TYPE", kWindowTypeValues};
-
-std::span<const EnumDesc* const> SpectralEnumerations() {
-    static const EnumDesc* const all[] = {&kFilterTypeEnum, &kWindowTypeEnum, &kDigitalWindowEnum,
-                                          &kFirFilterTypeEnum};
-    return all;
-}
-
 void ovmWindowData(int32_t nPoints, int16_t windowType, float* data) {
     if (nPoints < 2 || data == nullptr) return;
     const float s = 2.0f / static_cast<float>(nPoints - 1);
@@ -727,15 +684,15 @@ SampleArray ReadSamples(const Variant& v, std::span<const VARTYPE> kinds) {
     const uint32_t dims = SafeArrayGetDim(a);
     if (dims == 0) return out;
     out.isArray = true;
+    const SAFEARRAYBOUND& last = a->Bound(dims - 1);
+    out.lowerBound = last.lLbound;
+    out.values.resize(last.cElements);
     const VARTYPE kind = a->ElementType();
     if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) return out;
     out.readable = true;
-    const SAFEARRAYBOUND& last = a->Bound(dims - 1);
-    out.lowerBound = last.lLbound;
     // Storage runs the first index fastest: the elements of the last dimension
     // for the first index at its lower bound lie one first-dimension count apart.
     const size_t stride = dims == 1 ? 1 : a->Count() / std::max<size_t>(last.cElements, 1);
-    out.values.resize(last.cElements);
     switch (kind) {
         case VT_I2:
             CopyStrided(a->Data<int16_t>(), stride, out.values);
@@ -751,7 +708,6 @@ SampleArray ReadSamples(const Variant& v, std::span<const VARTYPE> kinds) {
             break;
         default:
             out.readable = false;
-            out.values.clear();
             break;
     }
     return out;
@@ -763,8 +719,4 @@ HRESULT PutFloatArray(std::span<const float> values, int32_t lowerBound, Variant
     std::copy(values.begin(), values.end(), a->Data<float>().begin());
     target = Variant::Array(std::move(a));
     return S_OK;
-}
-
-bool AllFinite(std::span<const float> values) {
-    return std::all_of(values.begin(), values.end(), [](float x) { return std::isfinite(x); });
 }

@@ -65,16 +65,6 @@ enum FirFilterType : int16_t {
     FIR_FILTER_BAND_STOP = 3,
 };
 
-// The enumerations of the type library for filter and window kinds: the
-// FIR filter's own (FIR_FILTER_TYPE, DIGITAL_WINDOW) and their `ov` spellings
-// (FILTER_TYPE, WINDOW_TYPE).
-extern const EnumDesc kFirFilterTypeEnum;
-extern const EnumDesc kDigitalWindowEnum;
-extern const EnumDesc kFilterTypeEnum;
-extern const EnumDesc kWindowTypeEnum;
-// All four, for the type library.
-std::span<const EnumDesc* const> SpectralEnumerations();
-
 // Multiplies data[i] and data[nPoints - 1 - i] by the weight w(i) for
 // i = 0 .. nPoints/2 - 1, with s = 2/(nPoints - 1) and theta = s*pi (floats):
 // Parzen i*s, Bartlett the same ramp accumulated by adding s, Hanning
@@ -137,10 +127,10 @@ class FirFilter {
 // The samples a block reads from an array value: the last dimension's elements
 // (for two dimensions, those of the first index at its lower bound), as floats.
 struct SampleArray {
-    bool isArray = false;    // the value held an array with a dimension
-    bool readable = false;   // and its element kind was one of those asked for
-    int32_t lowerBound = 0;  // of the last dimension
-    std::vector<float> values;
+    bool isArray = false;       // the value held an array with a dimension
+    bool readable = false;      // and its element kind was one of those asked for
+    int32_t lowerBound = 0;     // of the last dimension
+    std::vector<float> values;  // as many as the last dimension counts; zeros if not readable
 };
 
 // Reads `v` when its element kind is among `kinds` (any of I2, I4, R4, R8;
@@ -151,6 +141,3 @@ SampleArray ReadSamples(const Variant& v, std::span<const VARTYPE> kinds);
 // `values` from `lowerBound` on. E_OUTOFMEMORY, leaving `target` as it was,
 // when the array cannot be made; otherwise S_OK.
 HRESULT PutFloatArray(std::span<const float> values, int32_t lowerBound, Variant& target) noexcept;
-
-// Whether no sample is a NaN or an infinity.
-bool AllFinite(std::span<const float> values);
