@@ -16,7 +16,10 @@ HRESULT CollectValue(Variant& array, Variant& value, int32_t& current, int32_t& 
         array = Variant::Array(std::move(created));
     }
     if (!IsStorableElementType(value.vt())) return S_OK;
-    if (SUCCEEDED(SafeArrayPutElement(ArrayOf(array), &current, value))) {
+    // Values are written only into a one-dimensional array: one index cannot
+    // address an array of more dimensions that a host put into Array.
+    SafeArray& held = *ArrayOf(array);
+    if (held.Dims() == 1 && SUCCEEDED(SafeArrayPutElement(&held, &current, value))) {
         // Past INT32_MAX the index wraps, as a 32-bit index does; the next
         // resize then reports the impossible count instead of overwriting.
         current = static_cast<int32_t>(static_cast<uint32_t>(current) + 1u);

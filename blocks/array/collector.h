@@ -13,9 +13,9 @@
 // `value` is converted in place to its element type (a value that does not
 // convert is dropped: S_OK, nothing changes) and the array is resized to
 // `start` .. `current`. The value is then stored at `current`, which moves on,
-// unless its type is not storable. Returns S_OK or the failure to report:
-// E_OUTOFMEMORY when the array cannot be created, the resize's code when it
-// cannot be resized (a `current` that wrapped past INT32_MAX gives E_INVALIDARG).
+// unless its type is not storable or the array is not one-dimensional. Returns S_OK or the failure
+// to report: E_OUTOFMEMORY when the array cannot be created, the resize's code when it cannot be
+// resized (a `current` that wrapped past INT32_MAX gives E_INVALIDARG).
 HRESULT CollectValue(Variant& array, Variant& value, int32_t& current, int32_t& start);
 
 constexpr int32_t COLLECTOR_HELP_CONTEXT = 53;

@@ -90,7 +90,9 @@ HRESULT PackedRows::Pack(const Variant& row, int32_t& currentRow) {
     const VARTYPE packedType = rows_->ElementType();
     if (rowType != packedType && !PairConverts(rowType, packedType)) return S_OK;
     const SAFEARRAYBOUND rowBound = rows_->Bound(1);
-    if (!RangeInside(rows_->Bound(0), range) || !InBounds(rowBound, currentRow)) {
+    // Only a row past the last one enlarges; a row below the first (of an
+    // array a host put) has no place, and packs nothing.
+    if (!RangeInside(rows_->Bound(0), range) || currentRow > UpperIndex(rowBound)) {
         if (RangeInside(rows_->Bound(0), range) && rowBound.lLbound == 0) {
             // Only rows are added: the last dimension grows in place.
             if (FAILED(ResizeBlockArray(*rows_, 0, int64_t{currentRow} + 1))) return E_OUTOFMEMORY;
@@ -100,7 +102,7 @@ HRESULT PackedRows::Pack(const Variant& row, int32_t& currentRow) {
             rows_ = std::move(larger);
         }
     }
-    if (range.count > 0) {
+    if (range.count > 0 && InBounds(rows_->Bound(1), currentRow)) {
         const int32_t indices[] = {static_cast<int32_t>(range.lower), currentRow};
         const size_t first = static_cast<size_t>(rows_->Offset(indices));
         if (source) {

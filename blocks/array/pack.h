@@ -19,7 +19,9 @@ class PackedRows {
     // Without packed rows an array of the row's type is begun with rows
     // 0 .. currentRow. A row that does not fit enlarges the array to cover both
     // the old rows and index range and the new ones, every old element keeping
-    // its (row, index). Dropped silently (S_OK, nothing changes): an empty or
+    // its (row, index). A row below the first row (of an array a host put)
+    // has no place: nothing is stored, and `currentRow` still moves on.
+    // Dropped silently (S_OK, nothing changes): an empty or
     // null `row`, a negative `currentRow`, an array that is not
     // one-dimensional, a row type that does not convert to the packed type
     // (tested on its zero); single elements that do not convert are skipped.
