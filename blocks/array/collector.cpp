@@ -1,7 +1,5 @@
 #include "blocks/array/collector.h"
 
-#include "framework/block_value.h"
-
 HRESULT CollectValue(Variant& array, Variant& value, int32_t& current, int32_t& start) {
     if (SafeArray* held = ArrayOf(array)) {
         if (FAILED(ConvertToElement(value, held->ElementType()))) return S_OK;
@@ -36,13 +34,22 @@ const DispatchTable& COVCollectorCtrl::CollectorMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetNew, &C::SetNew>("New", 1, "Value to add to the array"),
+            Property<&C::GetNew, &C::SetNew>("New", 1, "Value to add to the array")
+                .Input(2)
+                .Persist<&C::New>("New", {VT_R8, 0})
+                .Reset<&C::New>({VT_R8, 0}),
+            // Only the current index persists; the start index follows it when
+            // the next array is created.
             Property<&C::GetArrayIndex, &C::SetArrayIndex>(
-                "ArrayIndex", 2, "Index where the next value goes; a put starts there"),
-            Property<&C::GetArray, &C::SetArray>("Array", 3, "The collected array"),
+                "ArrayIndex", 2, "Index where the next value goes; a put starts there")
+                .Input(3)
+                .Persist<&C::m_lCurrent>("ArrayIndex", {VT_I4, -1}),
+            Property<&C::GetArray, &C::SetArray>("Array", 3, "The collected array")
+                .Reset<&C::Array>({}),
             WriteOnly<&C::SetClearArray>("ClearArray", 4, "Empties the array"),
             Property<&C::GetClearOnOutput, &C::SetClearOnOutput>(
-                "ClearOnOutput", 5, "True: a new array starts after each output"),
+                "ClearOnOutput", 5, "True: a new array starts after each output")
+                .Persist<&C::m_bClearOnOutput>("ClearOnOutput", {VT_BOOL, 1}),
             Method<&C::Operate>("Operate", 6, "Outputs the collected array"),
         });
     return table;
@@ -84,18 +91,7 @@ void COVCollectorCtrl::Compute() {
     FireResults(this);
 }
 
-void COVCollectorCtrl::DoPropExchange(CPropExchange* pPX) {
-    ExchangeCommon(pPX);
-    ExchangeInput(pPX, "New", New, VT_R8, Variant::R8(0.0));
-    // Only the current index persists; the start index follows it when the
-    // next array is created.
-    PX_Long(pPX, "ArrayIndex", m_lCurrent, -1);
-    PX_Bool(pPX, "ClearOnOutput", m_bClearOnOutput, TRUE);
-}
-
 void COVCollectorCtrl::OnResetState() {
     CCollectingBlock::OnResetState();
-    New = Variant::R8(0.0);
-    Array.Clear();
     m_nHelpContext = COLLECTOR_HELP_CONTEXT;
 }

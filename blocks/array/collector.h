@@ -41,7 +41,6 @@ class COVCollectorCtrl : public CCollectingBlock {
   protected:
     // Hands the array out; with ClearOnOutput the next value starts a new one.
     void Compute() override;
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:

@@ -162,13 +162,18 @@ const DispatchTable& COVPackCtrl::PackMembers() {
         &COVBaseMathCtrl::BaseMembers(),
         {
             Property<&C::GetInputArray, &C::SetInputArray>("InputArray", 1,
-                                                           "Array or value to pack as a row"),
+                                                           "Array or value to pack as a row")
+                .Input(2)
+                .Reset<&C::InputArray>({}),
             Property<&C::GetArrayNumber, &C::SetArrayNumber>(
-                "ArrayNumber", 2, "Row the next input goes to; a put starts there"),
+                "ArrayNumber", 2, "Row the next input goes to; a put starts there")
+                .Input(3)
+                .Persist<&C::m_lCurrent>("ArrayNumber", {VT_I4, 0}),
             Property<&C::GetArray, &C::SetArray>("Array", 3, "The packed two-dimensional array"),
             WriteOnly<&C::SetClearArray>("ClearArray", 4, "Empties the array"),
             Property<&C::GetClearOnOutput, &C::SetClearOnOutput>(
-                "ClearOnOutput", 5, "True: a new array starts after each output"),
+                "ClearOnOutput", 5, "True: a new array starts after each output")
+                .Persist<&C::m_bClearOnOutput>("ClearOnOutput", {VT_BOOL, 1}),
             Method<&C::Operate>("Operate", 6, "Outputs the packed array"),
         });
     return table;
@@ -217,15 +222,13 @@ void COVPackCtrl::Compute() {
 }
 
 void COVPackCtrl::DoPropExchange(CPropExchange* pPX) {
-    ExchangeCommon(pPX);
-    PX_Long(pPX, "ArrayNumber", m_lCurrent, 0);
+    COVBaseMathCtrl::DoPropExchange(pPX);
+    // A loaded row is also where a new array begins.
     if (pPX->IsLoading()) m_lStart = m_lCurrent;
-    PX_Bool(pPX, "ClearOnOutput", m_bClearOnOutput, TRUE);
 }
 
 void COVPackCtrl::OnResetState() {
     CCollectingBlock::OnResetState();
-    InputArray.Clear();
     m_packed.Clear();
     m_nHelpContext = PACK_HELP_CONTEXT;
 }
@@ -240,8 +243,13 @@ const DispatchTable& COVUnpackCtrl::UnpackMembers() {
         &COVBaseMathCtrl::BaseMembers(),
         {
             Property<&C::GetInputArray, &C::SetInputArray>("InputArray", 1,
-                                                           "Two-dimensional array to unpack"),
-            Property<&C::GetArrayNumber, &C::SetArrayNumber>("ArrayNumber", 2, "Row to take out"),
+                                                           "Two-dimensional array to unpack")
+                .Input(2)
+                .Reset<&C::InputArray>({}),
+            Property<&C::GetArrayNumber, &C::SetArrayNumber>("ArrayNumber", 2, "Row to take out")
+                .Input(3)
+                .Persist<&C::m_lArrayNumber>("ArrayNumber", {VT_I4, 0})
+                .Reset<&C::m_lArrayNumber>({VT_I4, 0}),
             Property<&C::GetOutputArray, &C::SetOutputArray>("OutputArray", 3, "The row taken"),
             Method<&C::Operate>("Operate", 4, "Takes the row out at once"),
         });
@@ -254,14 +262,7 @@ void COVUnpackCtrl::Compute() {
     FireResults(this);
 }
 
-void COVUnpackCtrl::DoPropExchange(CPropExchange* pPX) {
-    ExchangeCommon(pPX);
-    PX_Long(pPX, "ArrayNumber", m_lArrayNumber, 0);
-}
-
 void COVUnpackCtrl::OnResetState() {
     CArrayOutputBlock::OnResetState();
-    InputArray.Clear();
-    m_lArrayNumber = 0;
     m_nHelpContext = UNPACK_HELP_CONTEXT;
 }

@@ -90,11 +90,10 @@ class COVUnpackCtrl : public CArrayOutputBlock {
     Variant GetInputArray() const { return InputArray; }
     void SetInputArray(const Variant& value) { PutInput(1, InputArray, value); }
     int32_t GetArrayNumber() const { return m_lArrayNumber; }
-    void SetArrayNumber(int32_t value) { PutInputField(2, m_lArrayNumber, value); }
+    void SetArrayNumber(int32_t value) { PutInput(2, m_lArrayNumber, value); }
 
   protected:
     void Compute() override;
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:
