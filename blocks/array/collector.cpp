@@ -9,6 +9,7 @@ HRESULT CollectValue(Variant& array, Variant& value, int32_t& current, int32_t& 
     } else {
         if (current < 0) current = 0;
         start = current;
+        if (IsUnheldElementType(value.vt())) return S_OK;
         SafeArrayPtr created = CreateBlockVector(value.vt(), start, 1);
         if (!created) return E_OUTOFMEMORY;
         array = Variant::Array(std::move(created));

@@ -9,7 +9,8 @@
 
 // Appends `value` to the collection held in `array` at index `current`.
 // Without an array, a negative `current` becomes 0, `start` takes `current`
-// and a one-element array of the value's type is created at `start`. With one,
+// and a one-element array of the value's type is created at `start` (none for
+// a type IsUnheldElementType names: S_OK, nothing stored). With one,
 // `value` is converted in place to its element type (a value that does not
 // convert is dropped: S_OK, nothing changes) and the array is resized to
 // `start` .. `current`. The value is then stored at `current`, which moves on,

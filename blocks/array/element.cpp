@@ -16,6 +16,7 @@ HRESULT FetchElement(const Variant& array, int32_t number, int32_t index, Varian
 HRESULT StoreElement(Variant& array, int32_t index, Variant& element, bool grow) {
     if (element.IsEmpty()) return TYPE_E_TYPEMISMATCH;
     if (!ArrayOf(array)) {
+        if (IsUnheldElementType(element.vt())) return TYPE_E_TYPEMISMATCH;
         SafeArrayPtr created = CreateBlockVector(element.vt(), 0, int64_t{index} + 1);
         if (!created) return E_OUTOFMEMORY;
         array = Variant::Array(std::move(created));

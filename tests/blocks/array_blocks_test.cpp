@@ -242,6 +242,20 @@ TEST(ArrayBlocks, ClearArrayReportsAtOnceAndCollectingRunsWhenWired) {
                                "ErrorOccurred(" + oom + ")", "ControlOut", "ValidateGroup(0)"}));
 }
 
+TEST(ArrayBlocks, ObjectsAndLongIntegersBeginNoArray) {
+    Block other("OVAdd");
+    for (const Variant& value : {Variant::I8(5), Variant::Dispatch(other.control)}) {
+        Block c("OVCollector");
+        c.Put("New", value);
+        EXPECT_EQ(c.Get("StatusCode"), Variant::I4(S_OK));
+        EXPECT_EQ(c.Get("ArrayIndex"), Variant::I4(0));
+        Block s("OVSetElement");
+        s.Put("Element", value);
+        s.Call("Operate");
+        EXPECT_EQ(s.Get("StatusCode"), Variant::I4(kMismatch));
+    }
+}
+
 TEST(ArrayBlocks, PersistTheirSettingsByName) {
     Block c("OVCollector");
     c.Put("New", V("\"12\""));
