@@ -82,6 +82,7 @@ HRESULT PackedRows::Pack(const Variant& row, int32_t& currentRow) {
         source ? RowRange{source->Bound(0).lLbound, source->Bound(0).cElements} : RowRange{};
     const VARTYPE rowType = source ? source->ElementType() : row.vt();
     if (!rows_) {
+        if (IsUnheldElementType(rowType)) return S_OK;
         rows_ =
             CreateBlockArray(rowType, {{range.lower, range.count}, {0, int64_t{currentRow} + 1}});
         if (!rows_) return E_OUTOFMEMORY;

@@ -21,10 +21,11 @@ class PackedRows {
     // the old rows and index range and the new ones, every old element keeping
     // its (row, index). A row below the first row (of an array a host put)
     // has no place: nothing is stored, and `currentRow` still moves on.
-    // Dropped silently (S_OK, nothing changes): an empty or
-    // null `row`, a negative `currentRow`, an array that is not
-    // one-dimensional, a row type that does not convert to the packed type
-    // (tested on its zero); single elements that do not convert are skipped.
+    // Dropped silently (S_OK, nothing changes): an empty or null `row`, a
+    // negative `currentRow`, an array that is not one-dimensional, a row type
+    // that does not convert to the packed type (tested on its zero) or that
+    // would begin an array of a type no array here holds (IsUnheldElementType).
+    // Single elements that do not convert are skipped.
     // E_OUTOFMEMORY when the array cannot be created or enlarged.
     HRESULT Pack(const Variant& row, int32_t& currentRow);
     // Takes what a host put: a two-dimensional array becomes the packed rows;

@@ -253,6 +253,10 @@ TEST(ArrayBlocks, ObjectsAndLongIntegersBeginNoArray) {
         s.Put("Element", value);
         s.Call("Operate");
         EXPECT_EQ(s.Get("StatusCode"), Variant::I4(kMismatch));
+        Block p("OVPack");
+        p.Put("InputArray", value);
+        EXPECT_EQ(p.Get("StatusCode"), Variant::I4(S_OK));
+        EXPECT_EQ(p.Get("Array"), Variant());
     }
 }
 
