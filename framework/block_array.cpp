@@ -174,6 +174,10 @@ HRESULT ConvertToElement(Variant& value, VARTYPE elementType) {
     return VariantChangeType(&value, &value, 0, elementType);
 }
 
+bool IsUnheldElementType(VARTYPE vt) {
+    return vt == VT_DISPATCH || vt == VT_I8 || vt == VT_UI8;
+}
+
 int64_t ElementOffset(const SafeArray& array, int32_t row, int32_t index) {
     if (array.Dims() == 1) return array.Offset(std::span<const int32_t>(&index, 1));
     const int32_t indices[] = {row, index};

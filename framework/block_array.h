@@ -80,6 +80,12 @@ HRESULT ResizeBlockArray(SafeArray& array, int64_t lowerBound, int64_t count);
 // Nothing converts into an array of variants: variants are not storable.
 HRESULT ConvertToElement(Variant& value, VARTYPE elementType);
 
+// Whether `vt` is an element type that arrays may have but that no array here
+// holds: object references and 64-bit integers, which are never stored in an
+// array anyway. A block that would begin an array of such a type goes on as if
+// it held one that received nothing, rather than reporting a failed creation.
+bool IsUnheldElementType(VARTYPE vt);
+
 // Storage offset of (row, index) in a two-dimensional array, or of (index) in a
 // one-dimensional one (`row` ignored); -1 outside the bounds.
 int64_t ElementOffset(const SafeArray& array, int32_t row, int32_t index);

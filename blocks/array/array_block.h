@@ -1,39 +1,19 @@
 #pragma once
 // What the array blocks share on top of the block base: they run only in run
-// mode, their integer inputs take the same put steps as their value inputs,
-// and a ClearArray put empties the held array and reports at once.
+// mode, and a ClearArray put empties the held array and reports at once. Their
+// member rows give the validity-table entries, persisted names and resets.
 #include <cstdint>
 
 #include "framework/base_math_ctrl.h"
 #include "framework/block_array.h"
-#include "platform/property_bag.h"
 
 class CArrayBlock : public COVBaseMathCtrl {
   public:
-    // `inputCount` counts the validity table's entries, ControlIn included;
-    // the inputs are DISPIDs 1 .. inputCount - 1, in table order.
+    // `inputCount` counts the validity table's entries, ControlIn included.
     explicit CArrayBlock(int32_t inputCount) : COVBaseMathCtrl(inputCount) {}
 
   protected:
     BOOL CanRun() override { return AmbientUserMode(); }
-    int32_t GetInputIndex(DISPID dispid) override {
-        if (dispid >= 1 && dispid < m_nInputs) return dispid + 1;
-        return COVBaseMathCtrl::GetInputIndex(dispid);
-    }
-    // The control version and the base's properties, before a block's own.
-    void ExchangeCommon(CPropExchange* pPX) { COVBaseMathCtrl::DoPropExchange(pPX); }
-
-    // The input put steps for a field of any kind: store, mark modified, give
-    // the bound-change notice, note the change and mark the input valid (which
-    // may run the block).
-    template <class Field>
-    void PutInputField(DISPID dispid, Field& field, const Field& value) {
-        field = value;
-        SetModifiedFlag();
-        NotifyBoundChange(dispid);
-        m_bInputChanged = TRUE;
-        SetInputValid(dispid, TRUE);
-    }
 
     // The first steps of a put that collects a value at once (collector, pack):
     // the input put steps without marking the input valid, and a fresh status.
@@ -98,7 +78,7 @@ class CCollectingBlock : public CArrayBlock {
     // A put of the position input (DISPID 2) moves both positions.
     void MoveTo(int32_t position) {
         m_lStart = position;
-        PutInputField(2, m_lCurrent, position);
+        PutInput(2, m_lCurrent, position);
     }
     void OnResetState() override {
         COVBaseMathCtrl::OnResetState();

@@ -1,7 +1,5 @@
 #include "blocks/array/collector.h"
 
-#include "framework/block_value.h"
-
 HRESULT CollectValue(Variant& array, Variant& value, int32_t& current, int32_t& start) {
     if (SafeArray* held = ArrayOf(array)) {
         if (FAILED(ConvertToElement(value, held->ElementType()))) return S_OK;
@@ -11,12 +9,16 @@ HRESULT CollectValue(Variant& array, Variant& value, int32_t& current, int32_t& 
     } else {
         if (current < 0) current = 0;
         start = current;
+        if (IsUnheldElementType(value.vt())) return S_OK;
         SafeArrayPtr created = CreateBlockVector(value.vt(), start, 1);
         if (!created) return E_OUTOFMEMORY;
         array = Variant::Array(std::move(created));
     }
     if (!IsStorableElementType(value.vt())) return S_OK;
-    if (SUCCEEDED(SafeArrayPutElement(ArrayOf(array), &current, value))) {
+    // Values are written only into a one-dimensional array: one index cannot
+    // address an array of more dimensions that a host put into Array.
+    SafeArray& held = *ArrayOf(array);
+    if (held.Dims() == 1 && SUCCEEDED(SafeArrayPutElement(&held, &current, value))) {
         // Past INT32_MAX the index wraps, as a 32-bit index does; the next
         // resize then reports the impossible count instead of overwriting.
         current = static_cast<int32_t>(static_cast<uint32_t>(current) + 1u);
@@ -33,13 +35,22 @@ const DispatchTable& COVCollectorCtrl::CollectorMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetNew, &C::SetNew>("New", 1, "Value to add to the array"),
+            Property<&C::GetNew, &C::SetNew>("New", 1, "Value to add to the array")
+                .Input(2)
+                .Persist<&C::New>("New", {VT_R8, 0})
+                .Reset<&C::New>({VT_R8, 0}),
+            // Only the current index persists; the start index follows it when
+            // the next array is created.
             Property<&C::GetArrayIndex, &C::SetArrayIndex>(
-                "ArrayIndex", 2, "Index where the next value goes; a put starts there"),
-            Property<&C::GetArray, &C::SetArray>("Array", 3, "The collected array"),
+                "ArrayIndex", 2, "Index where the next value goes; a put starts there")
+                .Input(3)
+                .Persist<&C::m_lCurrent>("ArrayIndex", {VT_I4, -1}),
+            Property<&C::GetArray, &C::SetArray>("Array", 3, "The collected array")
+                .Reset<&C::Array>({}),
             WriteOnly<&C::SetClearArray>("ClearArray", 4, "Empties the array"),
             Property<&C::GetClearOnOutput, &C::SetClearOnOutput>(
-                "ClearOnOutput", 5, "True: a new array starts after each output"),
+                "ClearOnOutput", 5, "True: a new array starts after each output")
+                .Persist<&C::m_bClearOnOutput>("ClearOnOutput", {VT_BOOL, 1}),
             Method<&C::Operate>("Operate", 6, "Outputs the collected array"),
         });
     return table;
@@ -81,18 +92,7 @@ void COVCollectorCtrl::Compute() {
     FireResults(this);
 }
 
-void COVCollectorCtrl::DoPropExchange(CPropExchange* pPX) {
-    ExchangeCommon(pPX);
-    ExchangeInput(pPX, "New", New, VT_R8, Variant::R8(0.0));
-    // Only the current index persists; the start index follows it when the
-    // next array is created.
-    PX_Long(pPX, "ArrayIndex", m_lCurrent, -1);
-    PX_Bool(pPX, "ClearOnOutput", m_bClearOnOutput, TRUE);
-}
-
 void COVCollectorCtrl::OnResetState() {
     CCollectingBlock::OnResetState();
-    New = Variant::R8(0.0);
-    Array.Clear();
     m_nHelpContext = COLLECTOR_HELP_CONTEXT;
 }

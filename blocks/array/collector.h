@@ -9,13 +9,14 @@
 
 // Appends `value` to the collection held in `array` at index `current`.
 // Without an array, a negative `current` becomes 0, `start` takes `current`
-// and a one-element array of the value's type is created at `start`. With one,
+// and a one-element array of the value's type is created at `start` (none for
+// a type IsUnheldElementType names: S_OK, nothing stored). With one,
 // `value` is converted in place to its element type (a value that does not
 // convert is dropped: S_OK, nothing changes) and the array is resized to
 // `start` .. `current`. The value is then stored at `current`, which moves on,
-// unless its type is not storable. Returns S_OK or the failure to report:
-// E_OUTOFMEMORY when the array cannot be created, the resize's code when it
-// cannot be resized (a `current` that wrapped past INT32_MAX gives E_INVALIDARG).
+// unless its type is not storable or the array is not one-dimensional. Returns S_OK or the failure
+// to report: E_OUTOFMEMORY when the array cannot be created, the resize's code when it cannot be
+// resized (a `current` that wrapped past INT32_MAX gives E_INVALIDARG).
 HRESULT CollectValue(Variant& array, Variant& value, int32_t& current, int32_t& start);
 
 constexpr int32_t COLLECTOR_HELP_CONTEXT = 53;
@@ -41,7 +42,6 @@ class COVCollectorCtrl : public CCollectingBlock {
   protected:
     // Hands the array out; with ClearOnOutput the next value starts a new one.
     void Compute() override;
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:

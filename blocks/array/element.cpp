@@ -16,6 +16,7 @@ HRESULT FetchElement(const Variant& array, int32_t number, int32_t index, Varian
 HRESULT StoreElement(Variant& array, int32_t index, Variant& element, bool grow) {
     if (element.IsEmpty()) return TYPE_E_TYPEMISMATCH;
     if (!ArrayOf(array)) {
+        if (IsUnheldElementType(element.vt())) return TYPE_E_TYPEMISMATCH;
         SafeArrayPtr created = CreateBlockVector(element.vt(), 0, int64_t{index} + 1);
         if (!created) return E_OUTOFMEMORY;
         array = Variant::Array(std::move(created));
@@ -44,20 +45,23 @@ const DispatchTable& COVGetElementCtrl::GetElementMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetArray, &C::SetArray>("Array", 1, "Array to read from"),
-            Property<&C::GetArrayIndex, &C::SetArrayIndex>("ArrayIndex", 2, "Index of the element"),
-            Property<&C::GetElement, &C::SetElement>("Element", 3, "The element read"),
+            Property<&C::GetArray, &C::SetArray>("Array", 1, "Array to read from")
+                .Input(2)
+                .Reset<&C::Array>({}),
+            Property<&C::GetArrayIndex, &C::SetArrayIndex>("ArrayIndex", 2, "Index of the element")
+                .Input(3)
+                .Persist<&C::m_lArrayIndex>("ArrayIndex", {VT_I4, 0})
+                .Reset<&C::m_lArrayIndex>({VT_I4, 0}),
+            Property<&C::GetElement, &C::SetElement>("Element", 3, "The element read")
+                .Reset<&C::Element>({}),
             Property<&C::GetArrayNumber, &C::SetArrayNumber>(
-                "ArrayNumber", 4, "Array number (first index) of a two-dimensional array"),
+                "ArrayNumber", 4, "Array number (first index) of a two-dimensional array")
+                .Input(4)
+                .Persist<&C::m_lArrayNumber>("ArrayNumber", {VT_I4, 0})
+                .Reset<&C::m_lArrayNumber>({VT_I4, 0}),
             Method<&C::Operate>("Operate", 5, "Reads the element at once"),
         });
     return table;
-}
-
-int32_t COVGetElementCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 1 || dispid == 2) return dispid + 1;
-    if (dispid == 4) return 4;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 Variant COVGetElementCtrl::Operate() {
@@ -71,18 +75,8 @@ void COVGetElementCtrl::Compute() {
     FireResults(this);
 }
 
-void COVGetElementCtrl::DoPropExchange(CPropExchange* pPX) {
-    ExchangeCommon(pPX);
-    PX_Long(pPX, "ArrayIndex", m_lArrayIndex, 0);
-    PX_Long(pPX, "ArrayNumber", m_lArrayNumber, 0);
-}
-
 void COVGetElementCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
-    Array.Clear();
-    Element.Clear();
-    m_lArrayIndex = 0;
-    m_lArrayNumber = 0;
     m_nHelpContext = GETELEMENT_HELP_CONTEXT;
 }
 
@@ -95,11 +89,21 @@ const DispatchTable& COVSetElementCtrl::SetElementMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetArrayIndex, &C::SetArrayIndex>("ArrayIndex", 1, "Index to write at"),
-            Property<&C::GetElement, &C::SetElement>("Element", 2, "Value to write"),
-            Property<&C::GetArray, &C::SetArray>("Array", 3, "Array to write into; the result"),
+            Property<&C::GetArrayIndex, &C::SetArrayIndex>("ArrayIndex", 1, "Index to write at")
+                .Input(2)
+                .Persist<&C::m_lArrayIndex>("ArrayIndex", {VT_I4, 0})
+                .Reset<&C::m_lArrayIndex>({VT_I4, 0}),
+            Property<&C::GetElement, &C::SetElement>("Element", 2, "Value to write")
+                .Input(3)
+                .Reset<&C::Element>({}),
+            Property<&C::GetArray, &C::SetArray>("Array", 3, "Array to write into; the result")
+                .Input(4)
+                .Reset<&C::Array>({}),
             Property<&C::GetGrowArray, &C::SetGrowArray>(
-                "GrowArray", 4, "True: an index outside the array enlarges it"),
+                "GrowArray", 4, "True: an index outside the array enlarges it")
+                .Input(5)
+                .Persist<&C::m_bGrowArray>("GrowArray", {VT_BOOL, 1})
+                .Reset<&C::m_bGrowArray>({VT_BOOL, 1}),
             WriteOnly<&C::SetClearArray>("ClearArray", 5, "Empties the array"),
             Method<&C::Operate>("Operate", 6, "Writes the element at once"),
         });
@@ -117,17 +121,7 @@ void COVSetElementCtrl::Compute() {
     FireResults(this);
 }
 
-void COVSetElementCtrl::DoPropExchange(CPropExchange* pPX) {
-    ExchangeCommon(pPX);
-    PX_Long(pPX, "ArrayIndex", m_lArrayIndex, 0);
-    PX_Bool(pPX, "GrowArray", m_bGrowArray, TRUE);
-}
-
 void COVSetElementCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
-    Array.Clear();
-    Element.Clear();
-    m_lArrayIndex = 0;
-    m_bGrowArray = TRUE;
     m_nHelpContext = SETELEMENT_HELP_CONTEXT;
 }

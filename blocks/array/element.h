@@ -37,18 +37,15 @@ class COVGetElementCtrl : public CArrayBlock {
     Variant GetArray() const { return Array; }
     void SetArray(const Variant& value) { PutInput(1, Array, value); }
     int32_t GetArrayIndex() const { return m_lArrayIndex; }
-    void SetArrayIndex(int32_t value) { PutInputField(2, m_lArrayIndex, value); }
+    void SetArrayIndex(int32_t value) { PutInput(2, m_lArrayIndex, value); }
     Variant GetElement() const { return Element; }
     void SetElement(const Variant& value) { PutSetting(Element, value); }
     int32_t GetArrayNumber() const { return m_lArrayNumber; }
-    void SetArrayNumber(int32_t value) { PutInputField(4, m_lArrayNumber, value); }
+    void SetArrayNumber(int32_t value) { PutInput(4, m_lArrayNumber, value); }
     Variant Operate();
 
   protected:
-    // ArrayNumber (DISPID 4) follows Element (DISPID 3, an output).
-    int32_t GetInputIndex(DISPID dispid) override;
     void Compute() override;
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:
@@ -66,13 +63,13 @@ class COVSetElementCtrl : public CArrayBlock {
     const DispatchTable& Members() const override { return SetElementMembers(); }
 
     int32_t GetArrayIndex() const { return m_lArrayIndex; }
-    void SetArrayIndex(int32_t value) { PutInputField(1, m_lArrayIndex, value); }
+    void SetArrayIndex(int32_t value) { PutInput(1, m_lArrayIndex, value); }
     Variant GetElement() const { return Element; }
     void SetElement(const Variant& value) { PutInput(2, Element, value); }
     Variant GetArray() const { return Array; }
     void SetArray(const Variant& value) { PutInput(3, Array, value); }
     bool GetGrowArray() const { return m_bGrowArray != FALSE; }
-    void SetGrowArray(bool value) { PutInputField(4, m_bGrowArray, BOOL{value}); }
+    void SetGrowArray(bool value) { PutInput(4, m_bGrowArray, BOOL{value}); }
     void SetClearArray(const Variant&) { ClearAndReport(Array); }
     Variant Operate();
 
@@ -80,7 +77,6 @@ class COVSetElementCtrl : public CArrayBlock {
     // Stores into the array held in Array, so a run without a new Array
     // writes into the result of the previous one.
     void Compute() override;
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:

@@ -82,6 +82,7 @@ HRESULT PackedRows::Pack(const Variant& row, int32_t& currentRow) {
         source ? RowRange{source->Bound(0).lLbound, source->Bound(0).cElements} : RowRange{};
     const VARTYPE rowType = source ? source->ElementType() : row.vt();
     if (!rows_) {
+        if (IsUnheldElementType(rowType)) return S_OK;
         rows_ =
             CreateBlockArray(rowType, {{range.lower, range.count}, {0, int64_t{currentRow} + 1}});
         if (!rows_) return E_OUTOFMEMORY;
@@ -90,7 +91,9 @@ HRESULT PackedRows::Pack(const Variant& row, int32_t& currentRow) {
     const VARTYPE packedType = rows_->ElementType();
     if (rowType != packedType && !PairConverts(rowType, packedType)) return S_OK;
     const SAFEARRAYBOUND rowBound = rows_->Bound(1);
-    if (!RangeInside(rows_->Bound(0), range) || !InBounds(rowBound, currentRow)) {
+    // Only a row past the last one enlarges; a row below the first (of an
+    // array a host put) has no place, and packs nothing.
+    if (!RangeInside(rows_->Bound(0), range) || currentRow > UpperIndex(rowBound)) {
         if (RangeInside(rows_->Bound(0), range) && rowBound.lLbound == 0) {
             // Only rows are added: the last dimension grows in place.
             if (FAILED(ResizeBlockArray(*rows_, 0, int64_t{currentRow} + 1))) return E_OUTOFMEMORY;
@@ -100,7 +103,7 @@ HRESULT PackedRows::Pack(const Variant& row, int32_t& currentRow) {
             rows_ = std::move(larger);
         }
     }
-    if (range.count > 0) {
+    if (range.count > 0 && InBounds(rows_->Bound(1), currentRow)) {
         const int32_t indices[] = {static_cast<int32_t>(range.lower), currentRow};
         const size_t first = static_cast<size_t>(rows_->Offset(indices));
         if (source) {
@@ -160,13 +163,18 @@ const DispatchTable& COVPackCtrl::PackMembers() {
         &COVBaseMathCtrl::BaseMembers(),
         {
             Property<&C::GetInputArray, &C::SetInputArray>("InputArray", 1,
-                                                           "Array or value to pack as a row"),
+                                                           "Array or value to pack as a row")
+                .Input(2)
+                .Reset<&C::InputArray>({}),
             Property<&C::GetArrayNumber, &C::SetArrayNumber>(
-                "ArrayNumber", 2, "Row the next input goes to; a put starts there"),
+                "ArrayNumber", 2, "Row the next input goes to; a put starts there")
+                .Input(3)
+                .Persist<&C::m_lCurrent>("ArrayNumber", {VT_I4, 0}),
             Property<&C::GetArray, &C::SetArray>("Array", 3, "The packed two-dimensional array"),
             WriteOnly<&C::SetClearArray>("ClearArray", 4, "Empties the array"),
             Property<&C::GetClearOnOutput, &C::SetClearOnOutput>(
-                "ClearOnOutput", 5, "True: a new array starts after each output"),
+                "ClearOnOutput", 5, "True: a new array starts after each output")
+                .Persist<&C::m_bClearOnOutput>("ClearOnOutput", {VT_BOOL, 1}),
             Method<&C::Operate>("Operate", 6, "Outputs the packed array"),
         });
     return table;
@@ -215,15 +223,13 @@ void COVPackCtrl::Compute() {
 }
 
 void COVPackCtrl::DoPropExchange(CPropExchange* pPX) {
-    ExchangeCommon(pPX);
-    PX_Long(pPX, "ArrayNumber", m_lCurrent, 0);
+    COVBaseMathCtrl::DoPropExchange(pPX);
+    // A loaded row is also where a new array begins.
     if (pPX->IsLoading()) m_lStart = m_lCurrent;
-    PX_Bool(pPX, "ClearOnOutput", m_bClearOnOutput, TRUE);
 }
 
 void COVPackCtrl::OnResetState() {
     CCollectingBlock::OnResetState();
-    InputArray.Clear();
     m_packed.Clear();
     m_nHelpContext = PACK_HELP_CONTEXT;
 }
@@ -238,8 +244,13 @@ const DispatchTable& COVUnpackCtrl::UnpackMembers() {
         &COVBaseMathCtrl::BaseMembers(),
         {
             Property<&C::GetInputArray, &C::SetInputArray>("InputArray", 1,
-                                                           "Two-dimensional array to unpack"),
-            Property<&C::GetArrayNumber, &C::SetArrayNumber>("ArrayNumber", 2, "Row to take out"),
+                                                           "Two-dimensional array to unpack")
+                .Input(2)
+                .Reset<&C::InputArray>({}),
+            Property<&C::GetArrayNumber, &C::SetArrayNumber>("ArrayNumber", 2, "Row to take out")
+                .Input(3)
+                .Persist<&C::m_lArrayNumber>("ArrayNumber", {VT_I4, 0})
+                .Reset<&C::m_lArrayNumber>({VT_I4, 0}),
             Property<&C::GetOutputArray, &C::SetOutputArray>("OutputArray", 3, "The row taken"),
             Method<&C::Operate>("Operate", 4, "Takes the row out at once"),
         });
@@ -252,14 +263,7 @@ void COVUnpackCtrl::Compute() {
     FireResults(this);
 }
 
-void COVUnpackCtrl::DoPropExchange(CPropExchange* pPX) {
-    ExchangeCommon(pPX);
-    PX_Long(pPX, "ArrayNumber", m_lArrayNumber, 0);
-}
-
 void COVUnpackCtrl::OnResetState() {
     CArrayOutputBlock::OnResetState();
-    InputArray.Clear();
-    m_lArrayNumber = 0;
     m_nHelpContext = UNPACK_HELP_CONTEXT;
 }

@@ -19,10 +19,13 @@ class PackedRows {
     // Without packed rows an array of the row's type is begun with rows
     // 0 .. currentRow. A row that does not fit enlarges the array to cover both
     // the old rows and index range and the new ones, every old element keeping
-    // its (row, index). Dropped silently (S_OK, nothing changes): an empty or
-    // null `row`, a negative `currentRow`, an array that is not
-    // one-dimensional, a row type that does not convert to the packed type
-    // (tested on its zero); single elements that do not convert are skipped.
+    // its (row, index). A row below the first row (of an array a host put)
+    // has no place: nothing is stored, and `currentRow` still moves on.
+    // Dropped silently (S_OK, nothing changes): an empty or null `row`, a
+    // negative `currentRow`, an array that is not one-dimensional, a row type
+    // that does not convert to the packed type (tested on its zero) or that
+    // would begin an array of a type no array here holds (IsUnheldElementType).
+    // Single elements that do not convert are skipped.
     // E_OUTOFMEMORY when the array cannot be created or enlarged.
     HRESULT Pack(const Variant& row, int32_t& currentRow);
     // Takes what a host put: a two-dimensional array becomes the packed rows;
@@ -88,11 +91,10 @@ class COVUnpackCtrl : public CArrayOutputBlock {
     Variant GetInputArray() const { return InputArray; }
     void SetInputArray(const Variant& value) { PutInput(1, InputArray, value); }
     int32_t GetArrayNumber() const { return m_lArrayNumber; }
-    void SetArrayNumber(int32_t value) { PutInputField(2, m_lArrayNumber, value); }
+    void SetArrayNumber(int32_t value) { PutInput(2, m_lArrayNumber, value); }
 
   protected:
     void Compute() override;
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:

@@ -99,9 +99,13 @@ const DispatchTable& COVConcatArrayCtrl::ConcatArrayMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetInputArray1, &C::SetInputArray1>("InputArray1", 1, "First array"),
+            Property<&C::GetInputArray1, &C::SetInputArray1>("InputArray1", 1, "First array")
+                .Input(2)
+                .Reset<&C::InputArray1>({}),
             Property<&C::GetInputArray2, &C::SetInputArray2>("InputArray2", 2,
-                                                             "Array appended to the first"),
+                                                             "Array appended to the first")
+                .Input(3)
+                .Reset<&C::InputArray2>({}),
             Property<&C::GetOutputArray, &C::SetOutputArray>("OutputArray", 3, "The joined array"),
             Method<&C::Operate>("Operate", 4, "Joins the arrays at once"),
         });
@@ -114,14 +118,8 @@ void COVConcatArrayCtrl::Compute() {
     FireResults(this);
 }
 
-void COVConcatArrayCtrl::DoPropExchange(CPropExchange* pPX) {
-    ExchangeCommon(pPX);
-}
-
 void COVConcatArrayCtrl::OnResetState() {
     CArrayOutputBlock::OnResetState();
-    InputArray1.Clear();
-    InputArray2.Clear();
     m_nHelpContext = CONCATARRAY_HELP_CONTEXT;
 }
 
@@ -134,12 +132,23 @@ const DispatchTable& COVSubArrayCtrl::SubArrayMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetInputArray, &C::SetInputArray>("InputArray", 1, "Array to cut from"),
+            Property<&C::GetInputArray, &C::SetInputArray>("InputArray", 1, "Array to cut from")
+                .Input(2)
+                .Reset<&C::InputArray>({}),
             Property<&C::GetStartIndex, &C::SetStartIndex>("StartIndex", 2,
-                                                           "First index of the range"),
-            Property<&C::GetEndIndex, &C::SetEndIndex>("EndIndex", 3, "Last index of the range"),
+                                                           "First index of the range")
+                .Input(3)
+                .Persist<&C::m_lStartIndex>("StartIndex", {VT_I4, 0})
+                .Reset<&C::m_lStartIndex>({VT_I4, 0}),
+            Property<&C::GetEndIndex, &C::SetEndIndex>("EndIndex", 3, "Last index of the range")
+                .Input(4)
+                .Persist<&C::m_lEndIndex>("EndIndex", {VT_I4, 1})
+                .Reset<&C::m_lEndIndex>({VT_I4, 1}),
             Property<&C::GetArrayNumber, &C::SetArrayNumber>(
-                "ArrayNumber", 4, "Row (first index) of a two-dimensional array"),
+                "ArrayNumber", 4, "Row (first index) of a two-dimensional array")
+                .Input(5)
+                .Persist<&C::m_lArrayNumber>("ArrayNumber", {VT_I4, 0})
+                .Reset<&C::m_lArrayNumber>({VT_I4, 0}),
             Property<&C::GetOutputArray, &C::SetOutputArray>("OutputArray", 5,
                                                              "The extracted range"),
             Method<&C::Operate>("Operate", 6, "Extracts the range at once"),
@@ -154,18 +163,7 @@ void COVSubArrayCtrl::Compute() {
     FireResults(this);
 }
 
-void COVSubArrayCtrl::DoPropExchange(CPropExchange* pPX) {
-    ExchangeCommon(pPX);
-    PX_Long(pPX, "StartIndex", m_lStartIndex, 0);
-    PX_Long(pPX, "EndIndex", m_lEndIndex, 1);
-    PX_Long(pPX, "ArrayNumber", m_lArrayNumber, 0);
-}
-
 void COVSubArrayCtrl::OnResetState() {
     CArrayOutputBlock::OnResetState();
-    InputArray.Clear();
-    m_lStartIndex = 0;
-    m_lEndIndex = 1;
-    m_lArrayNumber = 0;
     m_nHelpContext = SUBARRAY_HELP_CONTEXT;
 }

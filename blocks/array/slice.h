@@ -51,7 +51,6 @@ class COVConcatArrayCtrl : public CArrayOutputBlock {
 
   protected:
     void Compute() override;
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:
@@ -69,15 +68,14 @@ class COVSubArrayCtrl : public CArrayOutputBlock {
     Variant GetInputArray() const { return InputArray; }
     void SetInputArray(const Variant& value) { PutInput(1, InputArray, value); }
     int32_t GetStartIndex() const { return m_lStartIndex; }
-    void SetStartIndex(int32_t value) { PutInputField(2, m_lStartIndex, value); }
+    void SetStartIndex(int32_t value) { PutInput(2, m_lStartIndex, value); }
     int32_t GetEndIndex() const { return m_lEndIndex; }
-    void SetEndIndex(int32_t value) { PutInputField(3, m_lEndIndex, value); }
+    void SetEndIndex(int32_t value) { PutInput(3, m_lEndIndex, value); }
     int32_t GetArrayNumber() const { return m_lArrayNumber; }
-    void SetArrayNumber(int32_t value) { PutInputField(4, m_lArrayNumber, value); }
+    void SetArrayNumber(int32_t value) { PutInput(4, m_lArrayNumber, value); }
 
   protected:
     void Compute() override;
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:

@@ -69,6 +69,8 @@ TEST(Collector, AppendsInTheTypeOfTheFirstValue) {
         {"OVCollector", "New=r8[1]", "Array", "empty", kOutOfMemory},
         {"OVCollector", "ArrayIndex=2147483647; New=1; New=2", "Array", "i4@2147483647[1]",
          E_INVALIDARG},
+        // An array of two dimensions a host put is resized but not written into.
+        {"OVCollector", "Array=r8[[1, 2], [3, 4]]; New=5", "Array", "r8[[1], [3]]"},
     };
     for (const Case& c : cases)
         Check(c, "collector case " + std::to_string(&c - cases));
@@ -190,6 +192,8 @@ TEST(Packing, StacksRowsAndTakesThemBackOut) {
         {"OVPack", "Array=i4@1,0[[1, 2]]; ArrayNumber=2; InputArray=i4[3]", "Array",
          "i4[[0, 0], [1, 2], [3, 0]]"},
         {"OVPack", "Array=i4[1, 2]; Operate", "Array", "i4[1, 2]"},
+        {"OVPack", "Array=i4@3,0[[1, 2], [3, 4]]; InputArray=i4[5, 6]", "Array",
+         "i4@3,0[[1, 2], [3, 4]]"},
         {"OVPack", "Array=i4[1, 2]; InputArray=r8[3]", "Array", "r8[[3]]"},
         // Dropped without a status.
         {"OVPack", "InputArray=i4[1]; InputArray=\"x\"", "Array", "i4[[1]]"},
@@ -236,6 +240,24 @@ TEST(ArrayBlocks, ClearArrayReportsAtOnceAndCollectingRunsWhenWired) {
         "operation.\"";
     EXPECT_EQ(c.Take(), (Trace{"ValidateGroup(1)", "ErrorOut(self, " + oom + ")",
                                "ErrorOccurred(" + oom + ")", "ControlOut", "ValidateGroup(0)"}));
+}
+
+TEST(ArrayBlocks, ObjectsAndLongIntegersBeginNoArray) {
+    Block other("OVAdd");
+    for (const Variant& value : {Variant::I8(5), Variant::Dispatch(other.control)}) {
+        Block c("OVCollector");
+        c.Put("New", value);
+        EXPECT_EQ(c.Get("StatusCode"), Variant::I4(S_OK));
+        EXPECT_EQ(c.Get("ArrayIndex"), Variant::I4(0));
+        Block s("OVSetElement");
+        s.Put("Element", value);
+        s.Call("Operate");
+        EXPECT_EQ(s.Get("StatusCode"), Variant::I4(kMismatch));
+        Block p("OVPack");
+        p.Put("InputArray", value);
+        EXPECT_EQ(p.Get("StatusCode"), Variant::I4(S_OK));
+        EXPECT_EQ(p.Get("Array"), Variant());
+    }
 }
 
 TEST(ArrayBlocks, PersistTheirSettingsByName) {
