@@ -83,7 +83,8 @@ bool FillElements(const py::array& a, SafeArray& sa, VARTYPE vt) {
 }
 
 bool ArrayToVariant(PyObject* object, Variant* out) {
-    static py::object asfortran = py::module_::import("numpy").attr("asfortranarray");
+    // Kept for the life of the process: freeing it after the interpreter is gone would crash.
+    static py::object& asfortran = *new py::object(py::module_::import("numpy").attr("asfortranarray"));
     py::array a = py::reinterpret_borrow<py::object>(object);
     if (!py::isinstance<py::array>(a)) a = py::module_::import("numpy").attr("asarray")(a);
     auto ndim = a.ndim();
