@@ -182,7 +182,9 @@ PyObject* ArrayFromVariant(const SafeArray& sa) {
             py::object np = py::module_::import("numpy");
             a = np.attr("array")(items, py::arg("dtype") = dtype);
             if (sa.ElementType() == VT_BSTR && sa.Count() == 0) a = np.attr("array")(items, "U1");
-            a = a.attr("reshape")(py::tuple(py::cast(shape)), py::arg("order") = "F");
+            py::tuple dims(shape.size());
+            for (size_t d = 0; d < shape.size(); ++d) dims[d] = py::int_(shape[d]);
+            a = a.attr("reshape")(dims, py::arg("order") = "F");
         }
     }
     py::tuple lbound(sa.Dims());
