@@ -36,8 +36,7 @@ struct SinkLink {
 };
 
 struct BlockObject {
-    PyObject_HEAD
-    COleControl* control;  // one reference
+    PyObject_HEAD COleControl* control;  // one reference
     const ClassEntry* entry;
     PyObject* cache;     // borrowed, per class: attribute name -> member (int) or None
     PyObject* handlers;  // event name -> list of callables
@@ -48,8 +47,7 @@ struct BlockObject {
 
 // A method, or a property with index parameters, of one block.
 struct MemberObject {
-    PyObject_HEAD
-    PyObject* block;
+    PyObject_HEAD PyObject* block;
     const MemberDesc* member;
 };
 
@@ -79,7 +77,8 @@ const MemberDesc* Lookup(BlockObject* b, PyObject* name) {
     // The type's own attributes (on, save, __class__ ...) come first.
     if (text[0] != '_' && _PyType_Lookup(Py_TYPE(b), name) == nullptr)
         m = b->control->Members().Find(text);
-    PyObject* entry = m != nullptr ? PyLong_FromVoidPtr(const_cast<MemberDesc*>(m)) : Py_NewRef(Py_None);
+    PyObject* entry =
+        m != nullptr ? PyLong_FromVoidPtr(const_cast<MemberDesc*>(m)) : Py_NewRef(Py_None);
     if (entry == nullptr) return nullptr;
     PyDict_SetItem(b->cache, name, entry);
     Py_DECREF(entry);
@@ -103,6 +102,37 @@ bool EnumByName(const MemberDesc* m, PyObject* value, Variant* out) {
     return false;
 }
 
+// The exception for a call the block refused, with what the member expected.
+PyObject* Refused(BlockObject* b, const MemberDesc* m, HRESULT hr, uint32_t argErr, size_t count,
+                  bool isPut) {
+    std::string detail;
+    if (hr == DISP_E_BADPARAMCOUNT) {
+        detail = "takes " + std::to_string(m->paramCount) + " argument(s)";
+    } else if (hr == DISP_E_TYPEMISMATCH) {
+        bool isValue = isPut && argErr + 1 == count;
+        VARTYPE kind = isValue                  ? m->putType
+                       : argErr < m->paramCount ? m->paramTypes[argErr]
+                                                : VARTYPE{VT_EMPTY};
+        detail = (isValue ? std::string("the value") : "argument " + std::to_string(argErr + 1)) +
+                 " does not convert to " + std::string(VarTypeName(kind));
+    }
+    return RaiseError(hr, Context(b, m), detail);
+}
+
+// Invokes a member with `args`; S_OK or the refusal, with a C++ exception
+// turned into a Python one (E_UNEXPECTED then).
+HRESULT Invoke(BlockObject* b, const MemberDesc* m, uint16_t flags, std::span<Variant> args,
+               Variant* result, uint32_t* argErr) {
+    try {
+        return b->control->Invoke(m->dispid, flags, args, result, argErr);
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& e) {
+        PyErr_SetString(PyExc_RuntimeError, e.what());
+    }
+    return E_UNEXPECTED;
+}
+
 // Invokes a member with the Python arguments in `args` (a tuple or null) and,
 // for a put, `value`. A new reference to the result, or null with an exception set.
 PyObject* Access(BlockObject* b, const MemberDesc* m, uint16_t flags, PyObject* args,
@@ -122,33 +152,12 @@ PyObject* Access(BlockObject* b, const MemberDesc* m, uint16_t flags, PyObject* 
     }
     Variant result;
     uint32_t argErr = 0;
-    HRESULT hr;
-    try {
-        hr = b->control->Invoke(m->dispid, flags,
-                                std::span<Variant>(vars.data(), static_cast<size_t>(count)),
-                                &result, &argErr);
-    } catch (const std::bad_alloc&) {
-        return PyErr_NoMemory();
-    } catch (const std::exception& e) {
-        PyErr_SetString(PyExc_RuntimeError, e.what());
-        return nullptr;
-    }
-    if (FAILED(hr)) {
-        std::string detail;
-        if (hr == DISP_E_BADPARAMCOUNT) {
-            detail = "takes " + std::to_string(m->paramCount) + " argument(s)";
-        } else if (hr == DISP_E_TYPEMISMATCH) {
-            bool isValue = value != nullptr && argErr + 1 == static_cast<uint32_t>(count);
-            VARTYPE kind = isValue ? m->putType
-                           : argErr < m->paramCount ? m->paramTypes[argErr]
-                                                    : VARTYPE{VT_EMPTY};
-            detail = (isValue ? std::string("the value") : "argument " + std::to_string(argErr + 1)) +
-                     " does not convert to " + std::string(VarTypeName(kind));
-        }
-        return RaiseError(hr, Context(b, m), detail);
-    }
+    auto n = static_cast<size_t>(count);
+    HRESULT hr = Invoke(b, m, flags, std::span<Variant>(vars.data(), n), &result, &argErr);
+    if (PyErr_Occurred()) return nullptr;
+    if (FAILED(hr)) return Refused(b, m, hr, argErr, n, value != nullptr);
     if (value != nullptr) Py_RETURN_NONE;
-    return FromVariant(result);
+    return FromResult(result);
 }
 
 // --- the block type -----------------------------------------------------------
@@ -167,26 +176,33 @@ PyObject* BlockGetattro(PyObject* self, PyObject* name) {
     if (m->get == nullptr) {
         return PyErr_Format(PyExc_AttributeError, "%s is write-only", Context(b, m).c_str());
     }
-    return Access(b, m, DISPATCH_PROPERTYGET, nullptr, nullptr);
+    Variant result;
+    HRESULT hr = Invoke(b, m, DISPATCH_PROPERTYGET, {}, &result, nullptr);
+    if (PyErr_Occurred()) return nullptr;
+    return FAILED(hr) ? Refused(b, m, hr, 0, 0, false) : FromResult(result);
 }
 
 int BlockSetattro(PyObject* self, PyObject* name, PyObject* value) {
     auto* b = reinterpret_cast<BlockObject*>(self);
     const MemberDesc* m = Lookup(b, name);
     if (m == nullptr) return PyErr_Occurred() ? -1 : PyObject_GenericSetAttr(self, name, value);
-    const char* why = value == nullptr                  ? "cannot be deleted"
-                      : m->kind == MemberKind::Method   ? "is a method"
-                      : m->paramCount > 0               ? "takes an index: set it with [...]"
-                      : m->put == nullptr               ? "is read-only"
-                                                        : nullptr;
+    const char* why = value == nullptr                ? "cannot be deleted"
+                      : m->kind == MemberKind::Method ? "is a method"
+                      : m->paramCount > 0             ? "takes an index: set it with [...]"
+                      : m->put == nullptr             ? "is read-only"
+                                                      : nullptr;
     if (why != nullptr) {
         PyErr_Format(PyExc_AttributeError, "%s %s", Context(b, m).c_str(), why);
         return -1;
     }
-    PyObject* done = Access(b, m, DISPATCH_PROPERTYPUT, nullptr, value);
-    if (done == nullptr) return -1;
-    Py_DECREF(done);
-    return 0;
+    // The common case, one value and no index, without Access's argument array.
+    Variant v;
+    if (!EnumByName(m, value, &v) && !ToVariant(value, &v)) return -1;
+    uint32_t argErr = 0;
+    HRESULT hr = Invoke(b, m, DISPATCH_PROPERTYPUT, std::span<Variant>(&v, 1), nullptr, &argErr);
+    if (PyErr_Occurred()) return -1;
+    if (FAILED(hr)) Refused(b, m, hr, argErr, 1, true);
+    return FAILED(hr) ? -1 : 0;
 }
 
 void DeliverEvent(const std::shared_ptr<SinkLink>& link, DISPID dispid,
@@ -196,14 +212,18 @@ void DeliverEvent(const std::shared_ptr<SinkLink>& link, DISPID dispid,
     const EventDesc* e = b->control->Events().Find(dispid);
     if (e == nullptr) return;
     PyObject* self = Py_NewRef(reinterpret_cast<PyObject*>(b));
-    PyObject* key = PyUnicode_FromStringAndSize(e->name.data(), static_cast<Py_ssize_t>(e->name.size()));
+    PyObject* key =
+        PyUnicode_FromStringAndSize(e->name.data(), static_cast<Py_ssize_t>(e->name.size()));
     PyObject* list = key != nullptr ? PyDict_GetItemWithError(b->handlers, key) : nullptr;
     PyObject* callbacks = list != nullptr ? PySequence_List(list) : nullptr;
-    PyObject* pyArgs = callbacks != nullptr ? PyTuple_New(static_cast<Py_ssize_t>(args.size())) : nullptr;
+    PyObject* pyArgs =
+        callbacks != nullptr ? PyTuple_New(static_cast<Py_ssize_t>(args.size())) : nullptr;
     for (size_t i = 0; pyArgs != nullptr && i < args.size(); ++i) {
         PyObject* a = FromVariant(args[i]);
-        if (a == nullptr) Py_CLEAR(pyArgs);
-        else PyTuple_SET_ITEM(pyArgs, static_cast<Py_ssize_t>(i), a);
+        if (a == nullptr)
+            Py_CLEAR(pyArgs);
+        else
+            PyTuple_SET_ITEM(pyArgs, static_cast<Py_ssize_t>(i), a);
     }
     if (PyErr_Occurred()) PyErr_WriteUnraisable(key);
     // A callback that raises is reported and the next one still runs: the block's
@@ -223,7 +243,8 @@ void DeliverEvent(const std::shared_ptr<SinkLink>& link, DISPID dispid,
 const EventDesc* EventNamed(BlockObject* b, const char* name) {
     const EventDesc* e = b->control->Events().Find(std::string_view(name));
     if (e == nullptr)
-        PyErr_Format(PyExc_AttributeError, "%s has no event %s", ClassName(*b->entry).c_str(), name);
+        PyErr_Format(PyExc_AttributeError, "%s has no event %s", ClassName(*b->entry).c_str(),
+                     name);
     return e;
 }
 
@@ -236,7 +257,8 @@ PyObject* BlockOn(PyObject* self, PyObject* args) {
     const EventDesc* e = EventNamed(b, name);
     if (e == nullptr) return nullptr;
     if (b->handlers == nullptr && (b->handlers = PyDict_New()) == nullptr) return nullptr;
-    PyObject* key = PyUnicode_FromStringAndSize(e->name.data(), static_cast<Py_ssize_t>(e->name.size()));
+    PyObject* key =
+        PyUnicode_FromStringAndSize(e->name.data(), static_cast<Py_ssize_t>(e->name.size()));
     PyObject* fresh = PyList_New(0);
     PyObject* list = key && fresh ? PyDict_SetDefault(b->handlers, key, fresh) : nullptr;
     int failed = list == nullptr || PyList_Append(list, fn) < 0;
@@ -298,7 +320,8 @@ PyObject* BlockDir(PyObject* self, PyObject*) {
     for (const MemberDesc* m : b->control->Members().All()) {
         if (names == nullptr) break;
         if (m->hidden) continue;
-        PyObject* n = PyUnicode_FromStringAndSize(m->name.data(), static_cast<Py_ssize_t>(m->name.size()));
+        PyObject* n =
+            PyUnicode_FromStringAndSize(m->name.data(), static_cast<Py_ssize_t>(m->name.size()));
         if (n == nullptr || PyList_Append(names, n) < 0) Py_CLEAR(names);
         Py_XDECREF(n);
     }
@@ -307,7 +330,8 @@ PyObject* BlockDir(PyObject* self, PyObject*) {
 
 PyObject* BlockProgId(PyObject* self, void*) {
     auto* b = reinterpret_cast<BlockObject*>(self);
-    return PyUnicode_FromStringAndSize(b->entry->progId.data(), static_cast<Py_ssize_t>(b->entry->progId.size()));
+    return PyUnicode_FromStringAndSize(b->entry->progId.data(),
+                                       static_cast<Py_ssize_t>(b->entry->progId.size()));
 }
 
 PyObject* BlockRepr(PyObject* self) {
@@ -350,15 +374,15 @@ PyMethodDef kBlockMethods[] = {
     {"on", BlockOn, METH_VARARGS,
      "on(event, fn): calls fn(*args) whenever the block fires `event`, in the order "
      "callbacks were added. Returns fn."},
-    {"off", BlockOff, METH_VARARGS, "off(event, fn=None): removes fn, or every callback of `event`."},
+    {"off", BlockOff, METH_VARARGS,
+     "off(event, fn=None): removes fn, or every callback of `event`."},
     {"_save_text", BlockSaveText, METH_NOARGS, "The persisted properties as property-bag text."},
     {"_load_text", BlockLoadText, METH_O, "Loads persisted properties from property-bag text."},
     {"__dir__", BlockDir, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr}};
 
-PyGetSetDef kBlockGetSet[] = {
-    {"progid", BlockProgId, nullptr, "The block's ProgID.", nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr}};
+PyGetSetDef kBlockGetSet[] = {{"progid", BlockProgId, nullptr, "The block's ProgID.", nullptr},
+                              {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 PyType_Slot kBlockSlots[] = {
     {Py_tp_getattro, reinterpret_cast<void*>(BlockGetattro)},
@@ -401,7 +425,8 @@ PyObject* AsTuple(PyObject* key) {
 PyObject* MemberGetItem(PyObject* self, PyObject* key) {
     const MemberDesc* m = Desc(self);
     if (m->kind == MemberKind::Method || m->get == nullptr)
-        return PyErr_Format(PyExc_TypeError, "%s cannot be read by index", Context(Owner(self), m).c_str());
+        return PyErr_Format(PyExc_TypeError, "%s cannot be read by index",
+                            Context(Owner(self), m).c_str());
     PyObject* args = AsTuple(key);
     if (args == nullptr) return nullptr;
     PyObject* r = Access(Owner(self), m, DISPATCH_PROPERTYGET, args, nullptr);
@@ -425,7 +450,8 @@ int MemberSetItem(PyObject* self, PyObject* key, PyObject* value) {
 
 PyObject* MemberRepr(PyObject* self) {
     const MemberDesc* m = Desc(self);
-    return PyUnicode_FromFormat("<%s %s>", m->kind == MemberKind::Method ? "method" : "indexed property",
+    return PyUnicode_FromFormat("<%s %s>",
+                                m->kind == MemberKind::Method ? "method" : "indexed property",
                                 Context(Owner(self), m).c_str());
 }
 
@@ -444,14 +470,13 @@ void MemberDealloc(PyObject* self) {
 PyGetSetDef kMemberGetSet[] = {{"__doc__", MemberDoc, nullptr, nullptr, nullptr},
                                {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
-PyType_Slot kMemberSlots[] = {
-    {Py_tp_call, reinterpret_cast<void*>(MemberCall)},
-    {Py_mp_subscript, reinterpret_cast<void*>(MemberGetItem)},
-    {Py_mp_ass_subscript, reinterpret_cast<void*>(MemberSetItem)},
-    {Py_tp_repr, reinterpret_cast<void*>(MemberRepr)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(MemberDealloc)},
-    {Py_tp_getset, kMemberGetSet},
-    {0, nullptr}};
+PyType_Slot kMemberSlots[] = {{Py_tp_call, reinterpret_cast<void*>(MemberCall)},
+                              {Py_mp_subscript, reinterpret_cast<void*>(MemberGetItem)},
+                              {Py_mp_ass_subscript, reinterpret_cast<void*>(MemberSetItem)},
+                              {Py_tp_repr, reinterpret_cast<void*>(MemberRepr)},
+                              {Py_tp_dealloc, reinterpret_cast<void*>(MemberDealloc)},
+                              {Py_tp_getset, kMemberGetSet},
+                              {0, nullptr}};
 
 PyType_Spec kMemberSpec = {"tallykit.Member", sizeof(MemberObject), 0, Py_TPFLAGS_DEFAULT,
                            kMemberSlots};
@@ -494,8 +519,10 @@ PyObject* NewBlock(PyTypeObject* type, const ClassEntry& entry) {
     b->link = new std::shared_ptr<SinkLink>(std::make_shared<SinkLink>(SinkLink{b}));
     b->control->SetClientSite(b->site);
     std::shared_ptr<SinkLink> link = *b->link;
-    b->cookie = b->control->Advise(ComPtr<IDispatch>(MakeCom<EventSink>(
-        [link](DISPID dispid, std::span<const Variant> args) { DeliverEvent(link, dispid, args); })));
+    b->cookie = b->control->Advise(
+        ComPtr<IDispatch>(MakeCom<EventSink>([link](DISPID dispid, std::span<const Variant> args) {
+            DeliverEvent(link, dispid, args);
+        })));
     g_live[b->control] = reinterpret_cast<PyObject*>(b);
     b->control->InitNew();
     return reinterpret_cast<PyObject*>(b);

@@ -13,6 +13,10 @@
 namespace py = pybind11;
 
 namespace tkpy {
+
+// `take`: the value's array may become the result's memory.
+PyObject* FromVariant(Variant& v, bool take);
+
 namespace {
 
 PyObject* g_arrayType = nullptr;  // tallykit.Array
@@ -37,21 +41,26 @@ VARTYPE ElementKindOf(const py::dtype& dt) {
     char kind = dt.kind();
     auto size = dt.itemsize();
     switch (kind) {
-        case 'f': return size == 8 ? VARTYPE{VT_R8} : size == 4 ? VARTYPE{VT_R4} : kNoKind;
+        case 'f':
+            return size == 8 ? VARTYPE{VT_R8} : size == 4 ? VARTYPE{VT_R4} : kNoKind;
         case 'i':
             return size == 8 || size == 4 ? VARTYPE{VT_I4}
                    : size == 2            ? VARTYPE{VT_I2}
                    : size == 1            ? VARTYPE{VT_I1}
                                           : kNoKind;
         case 'u':
-            return size == 4 ? VARTYPE{VT_UI4}
+            return size == 4   ? VARTYPE{VT_UI4}
                    : size == 2 ? VARTYPE{VT_UI2}
                    : size == 1 ? VARTYPE{VT_UI1}
                                : kNoKind;
-        case 'b': return VT_BOOL;
-        case 'U': return VT_BSTR;
-        case 'O': return VT_VARIANT;
-        default: return kNoKind;
+        case 'b':
+            return VT_BOOL;
+        case 'U':
+            return VT_BSTR;
+        case 'O':
+            return VT_VARIANT;
+        default:
+            return kNoKind;
     }
 }
 
@@ -67,8 +76,7 @@ bool FillElements(const py::array& a, SafeArray& sa, VARTYPE vt) {
     for (size_t i = 0; i < items.size(); ++i) {
         Variant v;
         if (!ToVariant(items[i].ptr(), &v)) return false;
-        if (vt != VT_VARIANT && v.vt() != vt &&
-            FAILED(VariantChangeType(&v, &v, 0, vt))) {
+        if (vt != VT_VARIANT && v.vt() != vt && FAILED(VariantChangeType(&v, &v, 0, vt))) {
             PyErr_Format(PyExc_ValueError, "array element %zu does not convert to %s", i,
                          std::string(VarTypeName(vt)).c_str());
             return false;
@@ -84,7 +92,8 @@ bool FillElements(const py::array& a, SafeArray& sa, VARTYPE vt) {
 
 bool ArrayToVariant(PyObject* object, Variant* out) {
     // Kept for the life of the process: freeing it after the interpreter is gone would crash.
-    static py::object& asfortran = *new py::object(py::module_::import("numpy").attr("asfortranarray"));
+    static py::object& asfortran =
+        *new py::object(py::module_::import("numpy").attr("asfortranarray"));
     py::array a = py::reinterpret_borrow<py::object>(object);
     if (!py::isinstance<py::array>(a)) a = py::module_::import("numpy").attr("asarray")(a);
     auto ndim = a.ndim();
@@ -123,18 +132,35 @@ bool ArrayToVariant(PyObject* object, Variant* out) {
     } else {
         py::array f = asfortran(a);
         switch (vt) {
-            case VT_R8: CopyIn<double>(f, *sa); break;
-            case VT_R4: CopyIn<float>(f, *sa); break;
-            case VT_I4: CopyIn<int32_t>(f, *sa); break;
-            case VT_I2: CopyIn<int16_t>(f, *sa); break;
-            case VT_I1: CopyIn<int8_t>(f, *sa); break;
-            case VT_UI4: CopyIn<uint32_t>(f, *sa); break;
-            case VT_UI2: CopyIn<uint16_t>(f, *sa); break;
-            case VT_UI1: CopyIn<uint8_t>(f, *sa); break;
+            case VT_R8:
+                CopyIn<double>(f, *sa);
+                break;
+            case VT_R4:
+                CopyIn<float>(f, *sa);
+                break;
+            case VT_I4:
+                CopyIn<int32_t>(f, *sa);
+                break;
+            case VT_I2:
+                CopyIn<int16_t>(f, *sa);
+                break;
+            case VT_I1:
+                CopyIn<int8_t>(f, *sa);
+                break;
+            case VT_UI4:
+                CopyIn<uint32_t>(f, *sa);
+                break;
+            case VT_UI2:
+                CopyIn<uint16_t>(f, *sa);
+                break;
+            case VT_UI1:
+                CopyIn<uint8_t>(f, *sa);
+                break;
             case VT_BOOL: {
                 std::span<int16_t> dst = sa->Data<int16_t>();
                 auto* src = static_cast<const bool*>(f.data());
-                for (size_t i = 0; i < dst.size(); ++i) dst[i] = src[i] ? VARIANT_TRUE : 0;
+                for (size_t i = 0; i < dst.size(); ++i)
+                    dst[i] = src[i] ? VARIANT_TRUE : 0;
                 break;
             }
             default:
@@ -145,32 +171,59 @@ bool ArrayToVariant(PyObject* object, Variant* out) {
     return true;
 }
 
+// The elements as an ndarray in the block's storage order. An array the caller
+// hands over (`owned`) becomes the ndarray's memory, without a copy.
 template <class T>
-py::array CopyOut(const SafeArray& sa, const std::vector<py::ssize_t>& shape) {
+py::array NumPyOf(const SafeArray& sa, const std::vector<py::ssize_t>& shape, SafeArrayPtr* owned) {
     std::vector<py::ssize_t> strides{sizeof(T)};
     if (shape.size() == 2) strides.push_back(static_cast<py::ssize_t>(sizeof(T)) * shape[0]);
-    py::array_t<T> a(shape, strides);
     std::span<const T> src = sa.Data<T>();
+    if (owned != nullptr && *owned) {
+        py::capsule keeper(owned->release(), [](void* p) {
+            SafeArrayDestroy(SafeArrayPtr(static_cast<SafeArray*>(p)));
+        });
+        return py::array_t<T>(shape, strides, src.data(), keeper);
+    }
+    py::array_t<T> a(shape, strides);
     std::memcpy(a.mutable_data(), src.data(), src.size_bytes());
     return a;
 }
 
-PyObject* ArrayFromVariant(const SafeArray& sa) {
+PyObject* ArrayFromVariant(const SafeArray& sa, SafeArrayPtr* owned) {
     std::vector<py::ssize_t> shape;
-    for (uint32_t d = 0; d < sa.Dims(); ++d) shape.push_back(sa.Bound(d).cElements);
+    for (uint32_t d = 0; d < sa.Dims(); ++d)
+        shape.push_back(sa.Bound(d).cElements);
     py::array a;
     switch (sa.ElementType()) {
-        case VT_R8: a = CopyOut<double>(sa, shape); break;
-        case VT_R4: a = CopyOut<float>(sa, shape); break;
+        case VT_R8:
+            a = NumPyOf<double>(sa, shape, owned);
+            break;
+        case VT_R4:
+            a = NumPyOf<float>(sa, shape, owned);
+            break;
         case VT_I4:
-        case VT_INT: a = CopyOut<int32_t>(sa, shape); break;
-        case VT_I2: a = CopyOut<int16_t>(sa, shape); break;
-        case VT_I1: a = CopyOut<int8_t>(sa, shape); break;
+        case VT_INT:
+            a = NumPyOf<int32_t>(sa, shape, owned);
+            break;
+        case VT_I2:
+            a = NumPyOf<int16_t>(sa, shape, owned);
+            break;
+        case VT_I1:
+            a = NumPyOf<int8_t>(sa, shape, owned);
+            break;
         case VT_UI4:
-        case VT_UINT: a = CopyOut<uint32_t>(sa, shape); break;
-        case VT_UI2: a = CopyOut<uint16_t>(sa, shape); break;
-        case VT_UI1: a = CopyOut<uint8_t>(sa, shape); break;
-        case VT_BOOL: a = py::array(CopyOut<int16_t>(sa, shape).attr("astype")("bool")); break;
+        case VT_UINT:
+            a = NumPyOf<uint32_t>(sa, shape, owned);
+            break;
+        case VT_UI2:
+            a = NumPyOf<uint16_t>(sa, shape, owned);
+            break;
+        case VT_UI1:
+            a = NumPyOf<uint8_t>(sa, shape, owned);
+            break;
+        case VT_BOOL:
+            a = NumPyOf<int16_t>(sa, shape, nullptr).attr("astype")("bool");
+            break;
         default: {
             py::list items;
             for (size_t i = 0; i < sa.Count(); ++i) {
@@ -183,12 +236,14 @@ PyObject* ArrayFromVariant(const SafeArray& sa) {
             a = np.attr("array")(items, py::arg("dtype") = dtype);
             if (sa.ElementType() == VT_BSTR && sa.Count() == 0) a = np.attr("array")(items, "U1");
             py::tuple dims(shape.size());
-            for (size_t d = 0; d < shape.size(); ++d) dims[d] = py::int_(shape[d]);
+            for (size_t d = 0; d < shape.size(); ++d)
+                dims[d] = py::int_(shape[d]);
             a = a.attr("reshape")(dims, py::arg("order") = "F");
         }
     }
     py::tuple lbound(sa.Dims());
-    for (uint32_t d = 0; d < sa.Dims(); ++d) lbound[d] = py::int_(sa.Bound(d).lLbound);
+    for (uint32_t d = 0; d < sa.Dims(); ++d)
+        lbound[d] = py::int_(sa.Bound(d).lLbound);
     py::object wrapped = a.attr("view")(py::handle(g_arrayType));
     wrapped.attr("lbound") = lbound;
     return wrapped.release().ptr();
@@ -223,8 +278,9 @@ bool ToVariant(PyObject* o, Variant* out) {
     if (PyLong_Check(o)) {
         int overflow = 0;
         long long n = PyLong_AsLongLongAndOverflow(o, &overflow);
-        if (overflow != 0) n = overflow > 0 ? std::numeric_limits<long long>::max()
-                                            : std::numeric_limits<long long>::min();
+        if (overflow != 0)
+            n = overflow > 0 ? std::numeric_limits<long long>::max()
+                             : std::numeric_limits<long long>::min();
         if (n == -1 && PyErr_Occurred()) return false;
         return SetInt32(n, out);
     }
@@ -259,33 +315,45 @@ bool ToVariant(PyObject* o, Variant* out) {
                 if (!n) throw py::error_already_set();
                 return ToVariant(n.ptr(), out);
             }
-            PyErr_Format(PyExc_TypeError, "a %s is not a value a block takes",
-                         Py_TYPE(o)->tp_name);
+            PyErr_Format(PyExc_TypeError, "a %s is not a value a block takes", Py_TYPE(o)->tp_name);
             return false;
         },
         false);
 }
 
-PyObject* FromVariant(const Variant& v) {
+PyObject* FromVariant(Variant& v, bool take) {
     switch (v.vt()) {
-        case VT_EMPTY: Py_RETURN_NONE;
-        case VT_R8: return PyFloat_FromDouble(v.dblVal());
-        case VT_R4: return PyFloat_FromDouble(v.fltVal());
+        case VT_EMPTY:
+            Py_RETURN_NONE;
+        case VT_R8:
+            return PyFloat_FromDouble(v.dblVal());
+        case VT_R4:
+            return PyFloat_FromDouble(v.fltVal());
         case VT_I4:
-        case VT_INT: return PyLong_FromLong(v.lVal());
-        case VT_I2: return PyLong_FromLong(v.iVal());
-        case VT_I1: return PyLong_FromLong(v.cVal());
-        case VT_UI1: return PyLong_FromLong(v.bVal());
-        case VT_UI2: return PyLong_FromLong(v.uiVal());
+        case VT_INT:
+            return PyLong_FromLong(v.lVal());
+        case VT_I2:
+            return PyLong_FromLong(v.iVal());
+        case VT_I1:
+            return PyLong_FromLong(v.cVal());
+        case VT_UI1:
+            return PyLong_FromLong(v.bVal());
+        case VT_UI2:
+            return PyLong_FromLong(v.uiVal());
         case VT_UI4:
-        case VT_UINT: return PyLong_FromUnsignedLong(v.ulVal());
-        case VT_I8: return PyLong_FromLongLong(v.llVal());
-        case VT_UI8: return PyLong_FromUnsignedLongLong(v.ullVal());
-        case VT_BOOL: return PyBool_FromLong(v.boolVal() != 0);
+        case VT_UINT:
+            return PyLong_FromUnsignedLong(v.ulVal());
+        case VT_I8:
+            return PyLong_FromLongLong(v.llVal());
+        case VT_UI8:
+            return PyLong_FromUnsignedLongLong(v.ullVal());
+        case VT_BOOL:
+            return PyBool_FromLong(v.boolVal() != 0);
         case VT_BSTR:
             return PyUnicode_DecodeUTF8(v.bstrVal().data(),
                                         static_cast<Py_ssize_t>(v.bstrVal().size()), "replace");
-        default: break;
+        default:
+            break;
     }
     if (v.vt() == VT_DISPATCH) {
         if (PyObject* block = BlockFor(v.pdispVal())) {
@@ -295,10 +363,23 @@ PyObject* FromVariant(const Variant& v) {
     }
     return Guard(
         [&]() -> PyObject* {
-            if (v.IsArray() && v.parray() != nullptr) return ArrayFromVariant(*v.parray());
+            if (v.IsArray() && v.parray() != nullptr) {
+                SafeArrayPtr owned;
+                if (take) owned = v.TakeArray();
+                const SafeArray& sa = take ? *owned : *v.parray();
+                return ArrayFromVariant(sa, take ? &owned : nullptr);
+            }
             return py::cast(KindedValue{v}).release().ptr();
         },
         nullptr);
+}
+
+PyObject* FromVariant(const Variant& v) {
+    return FromVariant(const_cast<Variant&>(v), false);
+}
+
+PyObject* FromResult(Variant& v) {
+    return FromVariant(v, true);
 }
 
 VARTYPE KindNamed(const std::string& name) {
@@ -320,8 +401,7 @@ PyObject* RaiseError(HRESULT hr, const std::string& context, const std::string& 
     std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
     std::string text = context + ": " + code + " " + message;
     if (!detail.empty()) text += " (" + detail + ")";
-    PyObject* error =
-        PyObject_CallFunction(g_errorType, "s", text.c_str());
+    PyObject* error = PyObject_CallFunction(g_errorType, "s", text.c_str());
     if (error == nullptr) return nullptr;
     PyObject* code_obj = PyLong_FromUnsignedLong(static_cast<uint32_t>(hr));
     PyObject_SetAttrString(error, "hresult", code_obj);
@@ -337,8 +417,8 @@ PyObject* RaiseError(HRESULT hr, const std::string& context, const std::string& 
 void BindError(py::module_& m) {
     g_errorType = PyErr_NewExceptionWithDoc(
         "tallykit.Error",
-        "A block refused a call. `hresult` holds the code (unsigned), `message` its text.",
-        nullptr, nullptr);
+        "A block refused a call. `hresult` holds the code (unsigned), `message` its text.", nullptr,
+        nullptr);
     m.add_object("Error", py::handle(g_errorType));
 }
 
@@ -364,20 +444,20 @@ void BindValue(py::module_& m) {
              py::arg("kind"), py::arg("value") = py::none())
         .def_property_readonly(
             "kind", [](const KindedValue& k) { return std::string(VarTypeName(k.value.vt())); })
-        .def_property_readonly("value",
-                               [](const KindedValue& k) -> py::object {
-                                   // The nearest plain Python value: numbers of the
-                                   // decimal, currency and date kinds as floats.
-                                   Variant plain = k.value;
-                                   if (plain.vt() == VT_CY || plain.vt() == VT_DATE ||
-                                       plain.vt() == VT_DECIMAL)
-                                       VariantChangeType(&plain, &plain, 0, VT_R8);
-                                   if (plain.vt() == VT_ERROR) return py::int_(plain.scode());
-                                   if (plain.vt() == VT_NULL) return py::none();
-                                   PyObject* o = FromVariant(plain);
-                                   if (o == nullptr) throw py::error_already_set();
-                                   return py::reinterpret_steal<py::object>(o);
-                               })
+        .def_property_readonly(
+            "value",
+            [](const KindedValue& k) -> py::object {
+                // The nearest plain Python value: numbers of the
+                // decimal, currency and date kinds as floats.
+                Variant plain = k.value;
+                if (plain.vt() == VT_CY || plain.vt() == VT_DATE || plain.vt() == VT_DECIMAL)
+                    VariantChangeType(&plain, &plain, 0, VT_R8);
+                if (plain.vt() == VT_ERROR) return py::int_(plain.scode());
+                if (plain.vt() == VT_NULL) return py::none();
+                PyObject* o = FromVariant(plain);
+                if (o == nullptr) throw py::error_already_set();
+                return py::reinterpret_steal<py::object>(o);
+            })
         .def("__eq__",
              [](const KindedValue& a, py::object b) {
                  Variant other;

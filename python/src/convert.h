@@ -22,6 +22,8 @@ struct KindedValue {
 bool ToVariant(PyObject* object, Variant* out);
 // A new reference to the Python form of `value`, or null with an exception set.
 PyObject* FromVariant(const Variant& value);
+// The same for a result the caller is done with: an array's memory passes to NumPy.
+PyObject* FromResult(Variant& value);
 
 // The kind named as the host prints it ("i2", "bstr"); VT_ILLEGAL-like 0xFFFF if none.
 VARTYPE KindNamed(const std::string& name);
@@ -38,7 +40,7 @@ void BindError(pybind11::module_& m);
 
 // Maps a control back to its live Python block, for dispatch values the
 // blocks hand out; kept up to date by the block type.
-PyObject* BlockFor(IDispatch* dispatch);            // borrowed, or null
-bool DispatchOf(PyObject* object, Variant* out);    // true when `object` is a block
+PyObject* BlockFor(IDispatch* dispatch);          // borrowed, or null
+bool DispatchOf(PyObject* object, Variant* out);  // true when `object` is a block
 
 }  // namespace tkpy

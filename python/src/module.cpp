@@ -38,7 +38,8 @@ std::string Signature(const MemberDesc& m) {
         text += m.kind == MemberKind::Method ? ")" : "]";
     }
     VARTYPE type = m.type != VT_EMPTY ? m.type : m.putType;
-    if (type != VT_EMPTY) text += (m.kind == MemberKind::Method ? " -> " : ": ") + Text(VarTypeName(type));
+    if (type != VT_EMPTY)
+        text += (m.kind == MemberKind::Method ? " -> " : ": ") + Text(VarTypeName(type));
     if (m.kind == MemberKind::Property && m.put == nullptr) text += " (read-only)";
     if (m.kind == MemberKind::Property && m.get == nullptr) text += " (write-only)";
     return text;
@@ -50,7 +51,8 @@ py::dict Describe(const std::string& name) {
     py::list members, events;
     if (d.members != nullptr) {
         for (const MemberDesc* m : d.members->All()) {
-            if (!m->hidden) members.append(py::make_tuple(Text(m->name), Signature(*m), Text(m->help)));
+            if (!m->hidden)
+                members.append(py::make_tuple(Text(m->name), Signature(*m), Text(m->help)));
         }
     }
     if (d.events != nullptr) {
@@ -91,7 +93,8 @@ PYBIND11_MODULE(_tallykit, m) {
     m.def("_saved_class", [](const std::string& text) {
         PropertyBag bag;
         std::string why;
-        if (!PropertyBag::Parse(text, &bag, &why)) throw py::value_error("not a saved block: " + why);
+        if (!PropertyBag::Parse(text, &bag, &why))
+            throw py::value_error("not a saved block: " + why);
         const Variant* saved = bag.Read("_Class");
         if (saved == nullptr || saved->vt() != VT_BSTR)
             throw py::value_error("the saved block does not name its class (_Class)");
