@@ -178,14 +178,14 @@ py::array NumPyOf(const SafeArray& sa, const std::vector<py::ssize_t>& shape, Sa
     std::vector<py::ssize_t> strides{sizeof(T)};
     if (shape.size() == 2) strides.push_back(static_cast<py::ssize_t>(sizeof(T)) * shape[0]);
     std::span<const T> src = sa.Data<T>();
-    if (owned != nullptr && *owned) {
+    if (owned != nullptr && *owned && !src.empty()) {
         py::capsule keeper(owned->release(), [](void* p) {
             SafeArrayDestroy(SafeArrayPtr(static_cast<SafeArray*>(p)));
         });
         return py::array_t<T>(shape, strides, src.data(), keeper);
     }
     py::array_t<T> a(shape, strides);
-    std::memcpy(a.mutable_data(), src.data(), src.size_bytes());
+    if (!src.empty()) std::memcpy(a.mutable_data(), src.data(), src.size_bytes());
     return a;
 }
 
@@ -430,6 +430,10 @@ void BindValue(py::module_& m) {
                  VARTYPE vt = KindNamed(kind);
                  if (vt == kNoKind) throw py::value_error("unknown kind \"" + kind + "\"");
                  if (vt == VT_NULL) return KindedValue{Variant::Null()};
+                 // Error codes convert from no other kind: an int is the code itself.
+                 if (vt == VT_ERROR && PyLong_Check(value.ptr()))
+                     return KindedValue{Variant::Error(
+                         static_cast<SCODE>(PyLong_AsUnsignedLongLongMask(value.ptr())))};
                  Variant v;
                  if (!ToVariant(value.ptr(), &v)) throw py::error_already_set();
                  if (v.vt() != vt) {

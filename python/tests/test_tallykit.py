@@ -50,6 +50,7 @@ def test_explicit_kinds():
     assert tallykit.Value("i2", 5).kind == "i2"
     assert tallykit.Value("date", 45000.5).value == 45000.5
     assert tallykit.Value("null").value is None
+    assert tallykit.Value("error", 5).value == 5
     with pytest.raises(tallykit.Error):
         tallykit.Value("i2", 70000)
     with pytest.raises(ValueError):
@@ -66,7 +67,7 @@ def test_integers_beyond_32_bits_overflow(fft, value):
     "data, dtype",
     [([1.5, -2.0], np.float64), ([1.5, 2.0], np.float32), ([1, 2], np.int32),
      ([1, 2], np.int16), ([1, 255], np.uint8), ([True, False], np.bool_),
-     (["a", "bc"], np.str_)],
+     (["a", "bc"], np.str_), ([], np.float64)],
 )
 def test_arrays_keep_dtype(fft, data, dtype):
     fft.Value = np.array(data, dtype=dtype)
