@@ -29,6 +29,18 @@ class PythonSite final : public IControlSite {
 
 struct BlockObject;
 
+// Attribute name -> member, per class: a dict of every name seen (member as
+// int, or None for the Python object's own attributes), and in front of it the
+// names used last, compared by identity (attribute names in code are interned).
+struct ClassCache {
+    PyObject* names = nullptr;
+    struct Recent {
+        PyObject* name = nullptr;  // one reference, so the address stays its own
+        const MemberDesc* member = nullptr;
+    };
+    std::array<Recent, 16> recent;
+};
+
 // What the event sink knows of its block: cleared when the block goes, so a
 // delivery already under way finds no block rather than a freed one.
 struct SinkLink {
@@ -38,8 +50,8 @@ struct SinkLink {
 struct BlockObject {
     PyObject_HEAD COleControl* control;  // one reference
     const ClassEntry* entry;
-    PyObject* cache;     // borrowed, per class: attribute name -> member (int) or None
-    PyObject* handlers;  // event name -> list of callables
+    struct ClassCache* cache;  // shared by the blocks of one class
+    PyObject* handlers;        // event name -> list of callables
     PythonSite* site;
     std::shared_ptr<SinkLink>* link;
     uint32_t cookie;
@@ -54,7 +66,7 @@ struct MemberObject {
 PyTypeObject* g_blockType = nullptr;
 PyTypeObject* g_memberType = nullptr;
 std::unordered_map<IDispatch*, PyObject*> g_live;
-std::unordered_map<const ClassEntry*, PyObject*> g_caches;  // never freed: one per class
+std::unordered_map<const ClassEntry*, ClassCache> g_caches;  // never freed: one per class
 
 std::string ClassName(const ClassEntry& e) {
     return std::string(e.coclass.empty() ? e.className : e.coclass);
@@ -66,8 +78,8 @@ std::string Context(const BlockObject* b, const MemberDesc* m) {
 
 // The member a Python attribute name stands for, or null for attributes of the
 // Python object itself (its type's methods, dunders), looked up once per name.
-const MemberDesc* Lookup(BlockObject* b, PyObject* name) {
-    PyObject* hit = PyDict_GetItemWithError(b->cache, name);
+const MemberDesc* LookupSlow(BlockObject* b, PyObject* name) {
+    PyObject* hit = PyDict_GetItemWithError(b->cache->names, name);
     if (hit != nullptr)
         return hit == Py_None ? nullptr : static_cast<const MemberDesc*>(PyLong_AsVoidPtr(hit));
     if (PyErr_Occurred() || !PyUnicode_Check(name)) return nullptr;
@@ -80,8 +92,18 @@ const MemberDesc* Lookup(BlockObject* b, PyObject* name) {
     PyObject* entry =
         m != nullptr ? PyLong_FromVoidPtr(const_cast<MemberDesc*>(m)) : Py_NewRef(Py_None);
     if (entry == nullptr) return nullptr;
-    PyDict_SetItem(b->cache, name, entry);
+    PyDict_SetItem(b->cache->names, name, entry);
     Py_DECREF(entry);
+    return m;
+}
+
+const MemberDesc* Lookup(BlockObject* b, PyObject* name) {
+    auto& slot = b->cache->recent[(reinterpret_cast<uintptr_t>(name) >> 4) % 16];
+    if (slot.name == name) return slot.member;
+    const MemberDesc* m = LookupSlow(b, name);
+    if (PyErr_Occurred()) return nullptr;
+    Py_XSETREF(slot.name, Py_NewRef(name));
+    slot.member = m;
     return m;
 }
 
@@ -507,12 +529,12 @@ PyObject* NewBlock(PyTypeObject* type, const ClassEntry& entry) {
     if (!control)
         return PyErr_Format(PyExc_RuntimeError, "the class factory of %s created nothing",
                             ClassName(entry).c_str());
-    PyObject*& cache = g_caches[&entry];
-    if (cache == nullptr && (cache = PyDict_New()) == nullptr) return nullptr;
+    ClassCache& cache = g_caches[&entry];
+    if (cache.names == nullptr && (cache.names = PyDict_New()) == nullptr) return nullptr;
     auto* b = reinterpret_cast<BlockObject*>(type->tp_alloc(type, 0));
     if (b == nullptr) return nullptr;
     b->entry = &entry;
-    b->cache = cache;
+    b->cache = &cache;
     b->control = control.Get();
     b->control->AddRef();
     b->site = new PythonSite(ClassName(entry));
