@@ -363,7 +363,6 @@ PyObject* BlockRepr(PyObject* self) {
 
 int BlockTraverse(PyObject* self, visitproc visit, void* arg) {
     Py_VISIT(reinterpret_cast<BlockObject*>(self)->handlers);
-    Py_VISIT(Py_TYPE(self));
     return 0;
 }
 
@@ -389,7 +388,6 @@ void BlockDealloc(PyObject* self) {
     delete b->site;
     Py_CLEAR(b->handlers);
     type->tp_free(self);
-    Py_DECREF(type);
 }
 
 PyMethodDef kBlockMethods[] = {
@@ -405,22 +403,6 @@ PyMethodDef kBlockMethods[] = {
 
 PyGetSetDef kBlockGetSet[] = {{"progid", BlockProgId, nullptr, "The block's ProgID.", nullptr},
                               {nullptr, nullptr, nullptr, nullptr, nullptr}};
-
-PyType_Slot kBlockSlots[] = {
-    {Py_tp_getattro, reinterpret_cast<void*>(BlockGetattro)},
-    {Py_tp_setattro, reinterpret_cast<void*>(BlockSetattro)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(BlockDealloc)},
-    {Py_tp_traverse, reinterpret_cast<void*>(BlockTraverse)},
-    {Py_tp_clear, reinterpret_cast<void*>(BlockClear)},
-    {Py_tp_repr, reinterpret_cast<void*>(BlockRepr)},
-    {Py_tp_methods, kBlockMethods},
-    {Py_tp_getset, kBlockGetSet},
-    {Py_tp_doc, const_cast<char*>("A TallyKit block; create one with tallykit.create(name).")},
-    {0, nullptr}};
-
-PyType_Spec kBlockSpec = {"tallykit.Block", sizeof(BlockObject), 0,
-                          Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC,
-                          kBlockSlots};
 
 // --- bound members ------------------------------------------------------------
 
@@ -483,25 +465,46 @@ PyObject* MemberDoc(PyObject* self, void*) {
 }
 
 void MemberDealloc(PyObject* self) {
-    PyTypeObject* type = Py_TYPE(self);
     Py_XDECREF(reinterpret_cast<MemberObject*>(self)->block);
     PyObject_Free(self);
-    Py_DECREF(type);
 }
 
 PyGetSetDef kMemberGetSet[] = {{"__doc__", MemberDoc, nullptr, nullptr, nullptr},
                                {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
-PyType_Slot kMemberSlots[] = {{Py_tp_call, reinterpret_cast<void*>(MemberCall)},
-                              {Py_mp_subscript, reinterpret_cast<void*>(MemberGetItem)},
-                              {Py_mp_ass_subscript, reinterpret_cast<void*>(MemberSetItem)},
-                              {Py_tp_repr, reinterpret_cast<void*>(MemberRepr)},
-                              {Py_tp_dealloc, reinterpret_cast<void*>(MemberDealloc)},
-                              {Py_tp_getset, kMemberGetSet},
-                              {0, nullptr}};
+PyTypeObject g_blockTypeObject{};
+PyTypeObject g_memberTypeObject{};
 
-PyType_Spec kMemberSpec = {"tallykit.Member", sizeof(MemberObject), 0, Py_TPFLAGS_DEFAULT,
-                           kMemberSlots};
+// Both types are static, filled in once at import.
+bool ReadyTypes() {
+    PyTypeObject& block = g_blockTypeObject;
+    Py_SET_REFCNT(reinterpret_cast<PyObject*>(&block), 1);
+    block.tp_name = "tallykit.Block";
+    block.tp_basicsize = sizeof(BlockObject);
+    block.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC;
+    block.tp_getattro = BlockGetattro;
+    block.tp_setattro = BlockSetattro;
+    block.tp_dealloc = BlockDealloc;
+    block.tp_traverse = BlockTraverse;
+    block.tp_clear = BlockClear;
+    block.tp_repr = BlockRepr;
+    block.tp_methods = kBlockMethods;
+    block.tp_getset = kBlockGetSet;
+    block.tp_doc = "A TallyKit block; create one with tallykit.create(name).";
+
+    PyTypeObject& member = g_memberTypeObject;
+    Py_SET_REFCNT(reinterpret_cast<PyObject*>(&member), 1);
+    member.tp_name = "tallykit.Member";
+    member.tp_basicsize = sizeof(MemberObject);
+    member.tp_flags = Py_TPFLAGS_DEFAULT;
+    member.tp_call = MemberCall;
+    member.tp_repr = MemberRepr;
+    member.tp_dealloc = MemberDealloc;
+    member.tp_getset = kMemberGetSet;
+    static PyMappingMethods indexing{nullptr, MemberGetItem, MemberSetItem};
+    member.tp_as_mapping = &indexing;
+    return PyType_Ready(&block) == 0 && PyType_Ready(&member) == 0;
+}
 
 }  // namespace
 
@@ -551,9 +554,9 @@ PyObject* NewBlock(PyTypeObject* type, const ClassEntry& entry) {
 }
 
 void BindBlock(py::module_& m) {
-    g_blockType = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&kBlockSpec));
-    g_memberType = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&kMemberSpec));
-    if (g_blockType == nullptr || g_memberType == nullptr) throw py::error_already_set();
+    if (!ReadyTypes()) throw py::error_already_set();
+    g_blockType = &g_blockTypeObject;
+    g_memberType = &g_memberTypeObject;
     m.add_object("Block", py::handle(reinterpret_cast<PyObject*>(g_blockType)));
     m.add_object("Member", py::handle(reinterpret_cast<PyObject*>(g_memberType)));
 }
