@@ -23,9 +23,9 @@ from collections import namedtuple
 import numpy as _np
 
 from . import _tallykit as _core
-from ._tallykit import Block, Error, Value
+from ._tallykit import Block, Error, Member, Value
 
-__all__ = ["Array", "Block", "ClassInfo", "Error", "Value", "classes", "create", "load"]
+__all__ = ["Array", "Block", "ClassInfo", "Error", "Member", "Value", "classes", "create", "load"]
 
 
 class Array(_np.ndarray):

@@ -163,3 +163,32 @@ def test_example_writes_its_png(tmp_path):
     subprocess.run([sys.executable, str(source / "examples/python/spectrum.py"), str(out)],
                    check=True, capture_output=True)
     assert out.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+
+
+# Whatever a caller puts, reads or calls, every block answers with a value or
+# one of these exceptions, and the interpreter lives on.
+ANSWERS = (tallykit.Error, AttributeError, TypeError, ValueError, OverflowError)
+ODD_VALUES = [None, -1, 1.5, float("nan"), "", True, np.zeros((2, 3)), np.array([], dtype=float),
+              np.array([1, None], dtype=object), tallykit.Value("null"), tallykit.Value("cy", 2.5)]
+UI_METHODS = {"AboutBox", "ShowPropertyPages", "ShowHelp", "QuickHelp"}
+
+
+@pytest.mark.parametrize("progid", [c.progid for c in tallykit.classes()])
+def test_any_input_is_answered(progid, monkeypatch):
+    monkeypatch.setattr(sys, "unraisablehook", lambda info: None)
+    block = tallykit.create(progid)
+    for name, *_ in tallykit._core._describe(progid)["members"]:
+        if name in UI_METHODS:
+            continue
+        for value in ODD_VALUES + [block]:
+            actions = [lambda: setattr(block, name, value), lambda: getattr(block, name)]
+            member = getattr(block, name, None)
+            if isinstance(member, tallykit.Member):
+                actions += [lambda: member(value), lambda: member(), lambda: member[value],
+                            lambda: member.__setitem__(value, value)]
+            for action in actions:
+                try:
+                    action()
+                except ANSWERS:
+                    pass
+    tallykit.load(block.save())
