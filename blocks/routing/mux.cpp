@@ -10,8 +10,41 @@ namespace {
 
 constexpr const char* kInputNames[kRoutes] = {"Input0", "Input1", "Input2", "Input3",
                                               "Input4", "Input5", "Input6", "Input7"};
-constexpr const char* kOutputNames[kRoutes] = {"Output0", "Output1", "Output2", "Output3",
-                                               "Output4", "Output5", "Output6", "Output7"};
+// Output0 to Output7, DISPIDs 6 to 13, each with the value delivered.
+constexpr EventDecl<Variant> kDemuxOutputs[kRoutes] = {
+    {"Output0",
+     EVENTID_DEMUX_OUTPUT0 + 0,
+     {"Value"},
+     "The value, when the index selects this output"},
+    {"Output1",
+     EVENTID_DEMUX_OUTPUT0 + 1,
+     {"Value"},
+     "The value, when the index selects this output"},
+    {"Output2",
+     EVENTID_DEMUX_OUTPUT0 + 2,
+     {"Value"},
+     "The value, when the index selects this output"},
+    {"Output3",
+     EVENTID_DEMUX_OUTPUT0 + 3,
+     {"Value"},
+     "The value, when the index selects this output"},
+    {"Output4",
+     EVENTID_DEMUX_OUTPUT0 + 4,
+     {"Value"},
+     "The value, when the index selects this output"},
+    {"Output5",
+     EVENTID_DEMUX_OUTPUT0 + 5,
+     {"Value"},
+     "The value, when the index selects this output"},
+    {"Output6",
+     EVENTID_DEMUX_OUTPUT0 + 6,
+     {"Value"},
+     "The value, when the index selects this output"},
+    {"Output7",
+     EVENTID_DEMUX_OUTPUT0 + 7,
+     {"Value"},
+     "The value, when the index selects this output"},
+};
 
 // Persists a value as a string: loading gives a string value (empty when
 // missing), saving writes the value's text or "" when it has none.
@@ -103,13 +136,8 @@ const DispatchTable& COVDemuxCtrl::DemuxMembers() {
 const EventTable& COVDemuxCtrl::DemuxEvents() {
     static const EventTable table(&COVBaseMathCtrl::BaseEvents(), [] {
         std::vector<EventDesc> own;
-        for (int32_t n = 0; n < kRoutes; ++n) {
-            own.push_back({kOutputNames[n],
-                           EVENTID_DEMUX_OUTPUT0 + n,
-                           {VT_VARIANT},
-                           {"Value"},
-                           "The value, when the index selects this output"});
-        }
+        for (const EventDecl<Variant>& output : kDemuxOutputs)
+            own.push_back(output.Row());
         return own;
     }());
     return table;
@@ -119,8 +147,7 @@ void COVDemuxCtrl::Compute() {
     ClearStatus();
     const std::optional<int32_t> route = RouteOf(m_lOutputIndex);
     if (route) {
-        Variant args[] = {m_varValue};
-        FireBlockEvent(EVENTID_DEMUX_OUTPUT0 + *route, args);
+        Fire(kDemuxOutputs[*route], m_varValue);
     } else {
         m_lStatusCode = ERROR_INVALID_DATA_HR;
     }

@@ -6,6 +6,20 @@
 
 namespace {
 
+// Output1 to Output8 (DISPIDs 6 to 13) and DefaultOut (14), each with the input.
+constexpr EventDecl<Variant> kSwitchOutputs[] = {
+    {"Output1", EVENTID_SWITCH_OUTPUT1 + 0, {"Value"}, "The value equals this case"},
+    {"Output2", EVENTID_SWITCH_OUTPUT1 + 1, {"Value"}, "The value equals this case"},
+    {"Output3", EVENTID_SWITCH_OUTPUT1 + 2, {"Value"}, "The value equals this case"},
+    {"Output4", EVENTID_SWITCH_OUTPUT1 + 3, {"Value"}, "The value equals this case"},
+    {"Output5", EVENTID_SWITCH_OUTPUT1 + 4, {"Value"}, "The value equals this case"},
+    {"Output6", EVENTID_SWITCH_OUTPUT1 + 5, {"Value"}, "The value equals this case"},
+    {"Output7", EVENTID_SWITCH_OUTPUT1 + 6, {"Value"}, "The value equals this case"},
+    {"Output8", EVENTID_SWITCH_OUTPUT1 + 7, {"Value"}, "The value equals this case"},
+    {"DefaultOut", EVENTID_DEFAULTOUT, {"Value"}, "The value equals no case"},
+};
+static_assert(std::size(kSwitchOutputs) == EVENTID_DEFAULTOUT - EVENTID_SWITCH_OUTPUT1 + 1);
+
 constexpr int32_t kFirstGroup = SwitchGroupOf(EVENTID_SWITCH_OUTPUT1);
 constexpr int32_t kLastGroup = SwitchGroupOf(EVENTID_DEFAULTOUT);
 
@@ -38,20 +52,8 @@ const DispatchTable& COVSwitchCtrl::SwitchMembers() {
 const EventTable& COVSwitchCtrl::SwitchEvents() {
     static const EventTable table(&COVBaseMathCtrl::BaseEvents(), [] {
         std::vector<EventDesc> own;
-        static const std::string names[] = {"Output1", "Output2", "Output3", "Output4",
-                                            "Output5", "Output6", "Output7", "Output8"};
-        for (DISPID k = 0; k < 8; ++k) {
-            own.push_back({names[k],
-                           EVENTID_SWITCH_OUTPUT1 + k,
-                           {VT_VARIANT},
-                           {"Value"},
-                           "The value equals this case"});
-        }
-        own.push_back({"DefaultOut",
-                       EVENTID_DEFAULTOUT,
-                       {VT_VARIANT},
-                       {"Value"},
-                       "The value equals no case"});
+        for (const EventDecl<Variant>& output : kSwitchOutputs)
+            own.push_back(output.Row());
         return own;
     }());
     return table;
@@ -59,8 +61,7 @@ const EventTable& COVSwitchCtrl::SwitchEvents() {
 
 void COVSwitchCtrl::FireOutput(DISPID event) {
     if (event != 0) {
-        Variant args[] = {m_varInput};
-        FireBlockEvent(event, args);
+        Fire(kSwitchOutputs[event - EVENTID_SWITCH_OUTPUT1], m_varInput);
     }
     for (int32_t group = kFirstGroup; group <= kLastGroup; ++group) {
         if (event == 0 || group != SwitchGroupOf(event)) {
