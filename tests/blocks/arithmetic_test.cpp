@@ -45,6 +45,9 @@ TEST(Arithmetic, TableOfOutcomes) {
         {"OVAdd", Variant::R8(L), Variant::R8(0), 0, Variant::R8(L)},
         {"OVSubtract", Variant::R8(L), Variant::R8(L), 0, Variant::R8(0)},
         {"OVSubtract", Variant::R8(L), Variant::R8(-L), DISP_E_OVERFLOW, Variant::R8(0)},
+        {"OVSubtract", Variant::R8(L), Variant::R8(0), 0, Variant::R8(L)},  // at the limit
+        {"OVSubtract", Variant::R8(-L), Variant::R8(0), 0, Variant::R8(-L)},
+        {"OVSubtract", Variant::R8(-L), Variant::R8(1e300), DISP_E_OVERFLOW, Variant::R8(0)},
         {"OVSubtract", Variant::R8(5), Variant::I4(7), 0, Variant::R8(-2)},
         {"OVMultiply", Variant::R8(1e300), Variant::R8(0), 0, Variant::R8(0)},
         {"OVMultiply", Variant::R8(L), Variant::R8(0), 0, Variant::R8(0)},
