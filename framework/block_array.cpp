@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <new>
+#include <string>
 #include <type_traits>
 
 namespace {
@@ -239,51 +241,95 @@ bool IsNumericElementType(VARTYPE vt) {
     }
 }
 
-namespace {
-
-bool IsNumericOrText(VARTYPE vt) {
+bool IsNumericOrTextElementType(VARTYPE vt) {
     return IsNumericElementType(vt) || vt == VT_BSTR;
 }
+
+namespace {
 
 template <class T>
 constexpr VARTYPE kFloatKind = std::is_same_v<T, float> ? VT_R4 : VT_R8;
 
+// The whole text must be a number; leading blanks are allowed, trailing
+// characters (blanks included) are not.
+bool ParseWholeNumber(const std::string& text, double* out) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    const double value = std::strtod(begin, &end);
+    if (end == begin || *end != '\0') return false;
+    *out = value;
+    return true;
+}
+
 }  // namespace
 
 template <class T>
-HRESULT ReadNumbers(const SafeArray& array, bool (*accepts)(VARTYPE), BadElement onBad,
-                    std::vector<T>* out) {
+bool ElementToNumber(const Variant& element, NumberConversion conversion, T* out) {
+    if (conversion == NumberConversion::Rounding) {
+        double value = 0;
+        if (element.vt() == VT_BSTR) {
+            if (!ParseWholeNumber(element.bstrVal(), &value)) return false;
+        } else {
+            Variant wide;
+            if (!IsNumericElementType(element.vt()) ||
+                FAILED(VariantChangeType(&wide, &element, 0, VT_R8)))
+                return false;
+            value = wide.dblVal();
+        }
+        *out = static_cast<T>(value);
+        return true;
+    }
+    Variant converted;
+    if (FAILED(VariantChangeType(&converted, &element, 0, kFloatKind<T>))) return false;
+    if constexpr (std::is_same_v<T, float>)
+        *out = converted.fltVal();
+    else
+        *out = converted.dblVal();
+    return true;
+}
+
+template <class T>
+HRESULT ReadNumbers(const SafeArray& array, ElementWalk walk, size_t count,
+                    bool (*accepts)(VARTYPE), BadElement onBad, std::vector<T>* out,
+                    NumberConversion conversion) {
     out->clear();
     const VARTYPE vt = array.ElementType();
     if (!accepts(vt)) return TYPE_E_TYPEMISMATCH;
     try {
-        out->reserve(array.Count());
-        // Numbers convert without failing (but doubles into floats may
-        // overflow); a plain cast rounds as the conversion does.
-        if (IsNumericElementType(vt) && !(std::is_same_v<T, float> && vt == VT_R8)) {
+        out->reserve(count);
+        // Numbers convert without failing (but a checked double into a float
+        // may overflow); a plain cast rounds as the conversion does.
+        if (IsNumericElementType(vt) && (conversion == NumberConversion::Rounding ||
+                                         !(std::is_same_v<T, float> && vt == VT_R8))) {
             WithStorage(vt, [&]<class S>(Tag<S>) {
                 if constexpr (std::is_arithmetic_v<S>) {
-                    for (const S& v : array.Data<S>())
-                        out->push_back(static_cast<T>(v));
+                    const S* in = array.Data<S>().data() + walk.offset;
+                    for (size_t i = 0; i < count; ++i)
+                        out->push_back(static_cast<T>(in[i * walk.step]));
                 }
             });
             return S_OK;
         }
-        for (size_t i = 0; i < array.Count(); ++i) {
-            Variant element = array.ElementAt(i);
-            if (FAILED(VariantChangeType(&element, &element, 0, kFloatKind<T>))) {
-                if (onBad == BadElement::Fail) return TYPE_E_TYPEMISMATCH;
-                continue;
-            }
-            if constexpr (std::is_same_v<T, float>)
-                out->push_back(element.fltVal());
-            else
-                out->push_back(element.dblVal());
+        for (size_t i = 0; i < count; ++i) {
+            const Variant element = array.ElementAt(walk.offset + i * walk.step);
+            T number{};
+            const bool converts = (vt != VT_VARIANT || accepts(element.vt())) &&
+                                  ElementToNumber(element, conversion, &number);
+            if (converts)
+                out->push_back(number);
+            else if (onBad == BadElement::Fail)
+                return TYPE_E_TYPEMISMATCH;
         }
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
     return S_OK;
+}
+
+template <class T>
+HRESULT ReadNumbers(const SafeArray& array, bool (*accepts)(VARTYPE), BadElement onBad,
+                    std::vector<T>* out, NumberConversion conversion) {
+    return ReadNumbers(array, ElementWalk{}, array.Count(), accepts, onBad, out, conversion);
 }
 
 template <class T>
@@ -293,7 +339,7 @@ HRESULT ReadNumericVector(const Variant& value, std::vector<T>* out) {
         out->clear();
         return TYPE_E_TYPEMISMATCH;
     }
-    return ReadNumbers(*array, &IsNumericOrText, BadElement::Fail, out);
+    return ReadNumbers(*array, &IsNumericOrTextElementType, BadElement::Fail, out);
 }
 
 template <class T>
@@ -305,8 +351,16 @@ HRESULT MakeNumericVector(std::span<const T> values, int32_t lowerBound, Variant
     return S_OK;
 }
 
-template HRESULT ReadNumbers(const SafeArray&, bool (*)(VARTYPE), BadElement, std::vector<float>*);
-template HRESULT ReadNumbers(const SafeArray&, bool (*)(VARTYPE), BadElement, std::vector<double>*);
+template bool ElementToNumber(const Variant&, NumberConversion, float*);
+template bool ElementToNumber(const Variant&, NumberConversion, double*);
+template HRESULT ReadNumbers(const SafeArray&, ElementWalk, size_t, bool (*)(VARTYPE), BadElement,
+                             std::vector<float>*, NumberConversion);
+template HRESULT ReadNumbers(const SafeArray&, ElementWalk, size_t, bool (*)(VARTYPE), BadElement,
+                             std::vector<double>*, NumberConversion);
+template HRESULT ReadNumbers(const SafeArray&, bool (*)(VARTYPE), BadElement, std::vector<float>*,
+                             NumberConversion);
+template HRESULT ReadNumbers(const SafeArray&, bool (*)(VARTYPE), BadElement, std::vector<double>*,
+                             NumberConversion);
 template HRESULT ReadNumericVector(const Variant&, std::vector<float>*);
 template HRESULT ReadNumericVector(const Variant&, std::vector<double>*);
 template HRESULT MakeNumericVector(std::span<const float>, int32_t, Variant*);

@@ -110,21 +110,42 @@ size_t CopyElements(const SafeArray& src, ElementWalk from, SafeArray& dst, Elem
 
 // Element types that read as numbers: the integer types, 4- and 8-byte floats.
 bool IsNumericElementType(VARTYPE vt);
-bool IsFloatElementType(VARTYPE vt);  // VT_R4, VT_R8
+bool IsFloatElementType(VARTYPE vt);          // VT_R4, VT_R8
+bool IsNumericOrTextElementType(VARTYPE vt);  // numeric or VT_BSTR
 
 // What a bulk read does with an element that does not convert (a string that is
 // not wholly a number, a number out of range).
 enum class BadElement { Fail, Skip };
 
-// Reads every element of `array` in storage order as T (float or double) into
-// *out (replacing it). `accepts` decides which element types may be read at
-// all; strings are accepted by passing a predicate that admits VT_BSTR.
-// TYPE_E_TYPEMISMATCH for an element type `accepts` refuses, or (BadElement::Fail)
-// an element that does not convert; E_OUTOFMEMORY when *out cannot grow. On a
-// failure *out holds the elements read before it.
+// How an element becomes a number.
+// - Checked: by VariantChangeType into T's float kind; a string converts as
+//   that does, a double beyond float's range does not convert.
+// - Rounding: numbers by a plain cast (a double beyond float's range becomes an
+//   infinity); a string only when all of it is a decimal number, leading blanks
+//   allowed and nothing after it.
+enum class NumberConversion { Checked, Rounding };
+
+// Converts one element (not an array) to T (float or double) under `conversion`.
+// False, *out unchanged, when it does not convert.
+template <class T>
+bool ElementToNumber(const Variant& element, NumberConversion conversion, T* out);
+
+// Reads `count` elements of `array` along `walk` (one run) as T (float or
+// double) into *out (replacing it). `accepts` decides which element types may
+// be read at all; strings are accepted by passing a predicate that admits
+// VT_BSTR, and in an array of variants each element's own type must pass it
+// too (otherwise it is a bad element). TYPE_E_TYPEMISMATCH for an element type
+// `accepts` refuses, or (BadElement::Fail) an element that does not convert;
+// E_OUTOFMEMORY when *out cannot grow. On a failure *out holds the elements
+// read before it. Every offset walked must lie inside the array.
+template <class T>
+HRESULT ReadNumbers(const SafeArray& array, ElementWalk walk, size_t count,
+                    bool (*accepts)(VARTYPE), BadElement onBad, std::vector<T>* out,
+                    NumberConversion conversion = NumberConversion::Checked);
+// Every element of `array` in storage order.
 template <class T>
 HRESULT ReadNumbers(const SafeArray& array, bool (*accepts)(VARTYPE), BadElement onBad,
-                    std::vector<T>* out);
+                    std::vector<T>* out, NumberConversion conversion = NumberConversion::Checked);
 // The common case: `value` must be a one-dimensional array of a numeric element
 // type or of strings, every element converting; TYPE_E_TYPEMISMATCH otherwise.
 template <class T>

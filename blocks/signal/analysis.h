@@ -1,6 +1,12 @@
 #pragma once
 // The module's analysis routines on arrays of 4-byte floats.
+#include <cstddef>
 #include <cstdint>
+
+// The most elements a signal block allocates for one output. Bigger requests
+// (an ArraySize or a bin count of a billion) are refused as out of memory
+// instead of taking the machine's memory.
+constexpr size_t kMaxSignalElements = size_t{1} << 24;
 
 // The moments of n values (n >= 1) of pfVal:
 //   mean  m = (sum of x, accumulated in long double) / n, stored as a float;

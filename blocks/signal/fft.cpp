@@ -4,12 +4,7 @@
 #include <new>
 
 #include "blocks/signal/spectral.h"
-
-namespace {
-
-constexpr VARTYPE kSampleKinds[] = {VT_R4, VT_R8};
-
-}  // namespace
+#include "framework/block_array.h"
 
 CFFTCtrl::CFFTCtrl() : COVBaseMathCtrl(2) {}
 
@@ -40,7 +35,7 @@ Variant CFFTCtrl::Operate() {
 void CFFTCtrl::Compute() {
     ClearStatus();
     try {
-        SampleArray samples = ReadSamples(m_varValue, kSampleKinds);
+        SampleArray samples = ReadSamples(m_varValue, &IsFloatElementType);
         if (!samples.readable) {
             m_lStatusCode = TYPE_E_TYPEMISMATCH;
         } else if (samples.values.size() < 2) {
@@ -50,7 +45,8 @@ void CFFTCtrl::Compute() {
             const size_t n = std::bit_floor(samples.values.size());
             samples.values.resize(n);
             ovmRealFFT(static_cast<int32_t>(n), false, samples.values.data());
-            m_lStatusCode = PutFloatArray(samples.values, samples.lowerBound, m_varOutput);
+            m_lStatusCode =
+                MakeNumericVector<float>(samples.values, samples.lowerBound, &m_varOutput);
         }
     } catch (const std::bad_alloc&) {
         m_lStatusCode = E_OUTOFMEMORY;

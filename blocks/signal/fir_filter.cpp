@@ -3,11 +3,14 @@
 #include <new>
 #include <utility>
 
+#include "framework/block_array.h"
 #include "platform/property_bag.h"
 
 namespace {
 
-constexpr VARTYPE kSampleKinds[] = {VT_I2, VT_I4, VT_R4, VT_R8};
+bool IsSampleElementType(VARTYPE vt) {
+    return vt == VT_I2 || vt == VT_I4 || IsFloatElementType(vt);
+}
 
 // DISPIDs of the settings and the samples.
 constexpr DISPID DISPID_FILTERTYPE = 1;
@@ -30,11 +33,11 @@ HRESULT FilterDataCall(DispatchObject& self, std::span<Variant> args, Variant& r
     const int32_t n = args[0].lVal();
     bool filtered = false;
     try {
-        const SampleArray in = n > 0 ? ReadSamples(args[1], kSampleKinds) : SampleArray{};
+        const SampleArray in = n > 0 ? ReadSamples(args[1], &IsSampleElementType) : SampleArray{};
         if (in.readable && in.values.size() >= static_cast<size_t>(n)) {
             std::vector<float> out(static_cast<size_t>(n));
             filtered = block.FilterData(n, in.values.data(), out.data());
-            if (filtered) filtered = PutFloatArray(out, 0, args[2]) == S_OK;
+            if (filtered) filtered = MakeNumericVector<float>(out, 0, &args[2]) == S_OK;
         }
     } catch (const std::bad_alloc&) {
         filtered = false;
@@ -167,7 +170,7 @@ void CFIRFilterCtrl::SetValueIn(const Variant& value) {
     m_varValueIn = value;
     SampleArray samples;
     try {
-        samples = ReadSamples(m_varValueIn, kSampleKinds);
+        samples = ReadSamples(m_varValueIn, &IsSampleElementType);
     } catch (const std::bad_alloc&) {
         samples.values.clear();  // no samples: the run reports it
     }
@@ -202,7 +205,7 @@ void CFIRFilterCtrl::Compute() {
         try {
             std::vector<float> out(m_samples.size());
             m_filter->Filter(m_samples, out);
-            m_lStatusCode = PutFloatArray(out, 0, m_varValueOut);
+            m_lStatusCode = MakeNumericVector<float>(out, 0, &m_varValueOut);
         } catch (const std::bad_alloc&) {
             m_lStatusCode = E_OUTOFMEMORY;
         }

@@ -3,7 +3,8 @@
 #include <cmath>
 
 #include "blocks/arith/random.h"
-#include "blocks/signal/signal_arrays.h"
+#include "blocks/signal/analysis.h"
+#include "platform/safearray.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 #include <limits>
 #include <utility>
 
-#include "blocks/signal/signal_arrays.h"
+#include "blocks/signal/analysis.h"
+#include "framework/block_array.h"
 #include "framework/block_value.h"
 #include "framework/status.h"
 
@@ -220,6 +221,35 @@ std::vector<double>& COVHistogramCtrl::MutableData() {
     return *m_data;
 }
 
+namespace {
+
+bool IsSampleElementType(VARTYPE vt) {
+    return IsNumericOrTextElementType(vt) || vt == VT_VARIANT;
+}
+
+// Appends the numbers `value` carries: a number or a string that converts to
+// one, or each such element of a one-dimensional array from its lower bound
+// up; anything else is skipped. False, appending nothing, for an array of two
+// or more dimensions.
+bool AppendSamples(const Variant& value, std::vector<double>& out) {
+    if (!value.IsArray()) {
+        double number = 0;
+        if (IsNumericOrTextElementType(value.vt()) &&
+            ElementToNumber(value, NumberConversion::Checked, &number))
+            out.push_back(number);
+        return true;
+    }
+    const SafeArray* array = value.parray();
+    if (array == nullptr) return true;
+    if (array->Dims() != 1) return false;
+    std::vector<double> read;
+    ReadNumbers(*array, &IsSampleElementType, BadElement::Skip, &read);
+    out.insert(out.end(), read.begin(), read.end());
+    return true;
+}
+
+}  // namespace
+
 void COVHistogramCtrl::SetInputValues(const Variant& value) {
     m_inputValues = value;
     SetModifiedFlag();
@@ -229,7 +259,7 @@ void COVHistogramCtrl::SetInputValues(const Variant& value) {
         // A fresh list: the pending DataArray keeps the old one.
         m_data = std::make_shared<std::vector<double>>();
     }
-    if (!AppendDoubles(value, MutableData())) {
+    if (!AppendSamples(value, MutableData())) {
         m_lStatusCode = TYPE_E_TYPEMISMATCH;
         m_strErrorString = "Type Mismatch";
     }
@@ -313,8 +343,13 @@ void COVHistogramCtrl::Compute() {
     std::span<double> cells;
     SafeArrayPtr table;
     if (r.status == 0 || r.status == DISP_E_OVERFLOW) {
-        table = MakeDoubleMatrix(2, static_cast<uint32_t>(r.edges.size()), &cells);
-        if (!table) r.status = E_OUTOFMEMORY;
+        const int64_t columns = static_cast<int64_t>(r.edges.size());
+        if (2 * r.edges.size() <= kMaxSignalElements)
+            table = CreateBlockArray(VT_R8, {{0, 2}, {0, columns}});
+        if (table)
+            cells = table->Data<double>();
+        else
+            r.status = E_OUTOFMEMORY;
     }
     m_lStatusCode = r.status;
     if (!table) {

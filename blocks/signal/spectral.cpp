@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <utility>
 
+#include "framework/block_array.h"
 #include "platform/safearray.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -668,55 +670,22 @@ void FirFilter::Filter(std::span<const float> in, std::span<float> out) {
 
 // --- sample arrays ---------------------------------------------------------------
 
-namespace {
-
-template <class T>
-void CopyStrided(std::span<const T> from, size_t stride, std::vector<float>& to) {
-    for (size_t i = 0; i < to.size(); ++i)
-        to[i] = static_cast<float>(from[i * stride]);
-}
-
-}  // namespace
-
-SampleArray ReadSamples(const Variant& v, std::span<const VARTYPE> kinds) {
+SampleArray ReadSamples(const Variant& v, bool (*accepts)(VARTYPE)) {
     SampleArray out;
-    const SafeArray* a = v.IsArray() ? v.parray() : nullptr;
-    const uint32_t dims = SafeArrayGetDim(a);
-    if (dims == 0) return out;
+    const SafeArray* a = ArrayOf(v);
+    if (a == nullptr) return out;
     out.isArray = true;
+    const uint32_t dims = a->Dims();
     const SAFEARRAYBOUND& last = a->Bound(dims - 1);
     out.lowerBound = last.lLbound;
-    out.values.resize(last.cElements);
-    const VARTYPE kind = a->ElementType();
-    if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) return out;
-    out.readable = true;
     // Storage runs the first index fastest: the elements of the last dimension
     // for the first index at its lower bound lie one first-dimension count apart.
     const size_t stride = dims == 1 ? 1 : a->Count() / std::max<size_t>(last.cElements, 1);
-    switch (kind) {
-        case VT_I2:
-            CopyStrided(a->Data<int16_t>(), stride, out.values);
-            break;
-        case VT_I4:
-            CopyStrided(a->Data<int32_t>(), stride, out.values);
-            break;
-        case VT_R4:
-            CopyStrided(a->Data<float>(), stride, out.values);
-            break;
-        case VT_R8:
-            CopyStrided(a->Data<double>(), stride, out.values);
-            break;
-        default:
-            out.readable = false;
-            break;
-    }
+    const ElementWalk walk{0, stride, 0};
+    const HRESULT read = ReadNumbers(*a, walk, last.cElements, accepts, BadElement::Fail,
+                                     &out.values, NumberConversion::Rounding);
+    if (read == E_OUTOFMEMORY) throw std::bad_alloc();
+    out.readable = read == S_OK;
+    if (!out.readable) out.values.assign(last.cElements, 0.0f);
     return out;
-}
-
-HRESULT PutFloatArray(std::span<const float> values, int32_t lowerBound, Variant& target) noexcept {
-    SafeArrayPtr a = SafeArrayCreateVector(VT_R4, lowerBound, static_cast<uint32_t>(values.size()));
-    if (!a) return E_OUTOFMEMORY;
-    std::copy(values.begin(), values.end(), a->Data<float>().begin());
-    target = Variant::Array(std::move(a));
-    return S_OK;
 }

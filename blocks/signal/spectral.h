@@ -133,11 +133,6 @@ struct SampleArray {
     std::vector<float> values;  // as many as the last dimension counts; zeros if not readable
 };
 
-// Reads `v` when its element kind is among `kinds` (any of I2, I4, R4, R8;
+// Reads `v` when its element kind passes `accepts` (numeric kinds only;
 // doubles are rounded to float). Throws std::bad_alloc.
-SampleArray ReadSamples(const Variant& v, std::span<const VARTYPE> kinds);
-
-// Replaces `target` by a one-dimensional array of 4-byte floats holding
-// `values` from `lowerBound` on. E_OUTOFMEMORY, leaving `target` as it was,
-// when the array cannot be made; otherwise S_OK.
-HRESULT PutFloatArray(std::span<const float> values, int32_t lowerBound, Variant& target) noexcept;
+SampleArray ReadSamples(const Variant& v, bool (*accepts)(VARTYPE));

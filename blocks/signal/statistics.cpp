@@ -1,16 +1,22 @@
 #include "blocks/signal/statistics.h"
 
 #include "blocks/signal/analysis.h"
-#include "blocks/signal/signal_arrays.h"
+#include "framework/block_array.h"
 
 StatisticsResult ComputeStatistics(const Variant& value, std::vector<float>& buffer) {
     StatisticsResult r;
-    const FloatReading reading = ReadFloatArray(value, buffer);
-    r.status = reading.status;
-    if (reading.read > 0) {
+    const SafeArray* array = ArrayOf(value);
+    if (array && array->Dims() == 1) {
+        r.status = ReadNumbers(*array, &IsNumericOrTextElementType, BadElement::Fail, &buffer,
+                               NumberConversion::Rounding);
+    } else {
+        buffer.clear();
+        r.status = TYPE_E_TYPEMISMATCH;
+    }
+    if (!buffer.empty()) {
         r.hasRange = true;
         float lo = buffer[0], hi = buffer[0];
-        for (size_t i = 1; i < reading.read; ++i) {
+        for (size_t i = 1; i < buffer.size(); ++i) {
             const float x = buffer[i];
             if (x < lo) lo = x;
             if (x >= hi) hi = x;

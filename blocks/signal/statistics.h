@@ -15,12 +15,13 @@ struct StatisticsResult {
     float minValue = 0, maxValue = 0;
 };
 
-// Reads `value` as ReadFloatArray does (`buffer` is scratch space) and
-// computes its moments with ovmStatistics and its range: the minimum takes a
-// smaller element, the maximum a larger or equal one, starting at the first.
-// TYPE_E_TYPEMISMATCH for what ReadFloatArray refuses (moments unset, range
-// over the elements read); ERROR_INVALID_DATA_HR for an array without
-// elements.
+// Reads `value`, which must hold a one-dimensional array of a numeric element
+// type or of strings, into `buffer` (scratch space) as floats with
+// NumberConversion::Rounding, and computes its moments with ovmStatistics and
+// its range: the minimum takes a smaller element, the maximum a larger or
+// equal one, starting at the first. TYPE_E_TYPEMISMATCH for any other value or
+// an element that does not convert (moments unset, range over the elements
+// read before it); ERROR_INVALID_DATA_HR for an array without elements.
 StatisticsResult ComputeStatistics(const Variant& value, std::vector<float>& buffer);
 
 constexpr int32_t STATISTICS_HELP_CONTEXT = 512;

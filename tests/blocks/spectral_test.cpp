@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "blocks/signal/fir_filter.h"
+#include "framework/block_array.h"
 #include "platform/property_bag.h"
 #include "platform/safearray.h"
 #include "tests/support/block_harness.h"
@@ -126,7 +127,7 @@ bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
 
 Variant FloatArray(std::vector<float> v, int32_t lowerBound = 0) {
     Variant value;
-    PutFloatArray(v, lowerBound, value);
+    MakeNumericVector<float>(v, lowerBound, &value);
     return value;
 }
 
