@@ -2,15 +2,16 @@
 
 #include <new>
 
+#include "framework/block_array.h"
 #include "framework/status.h"
 #include "platform/registry.h"
 
 namespace {
 
-bool g_failTableAllocation = false;
-
+// Null for a negative count, one beyond the array budget, or when memory
+// runs out.
 std::unique_ptr<BOOL[]> AllocateTable(int32_t count) {
-    if (g_failTableAllocation || count < 0) return nullptr;
+    if (count < 0 || static_cast<size_t>(count) > ArrayByteLimit() / sizeof(BOOL)) return nullptr;
     std::unique_ptr<BOOL[]> table(new (std::nothrow) BOOL[static_cast<size_t>(count)]);
     if (table) {
         for (int32_t i = 0; i < count; ++i)
@@ -20,10 +21,6 @@ std::unique_ptr<BOOL[]> AllocateTable(int32_t count) {
 }
 
 }  // namespace
-
-void COVBaseMathCtrl::FailTableAllocationForTesting(bool fail) {
-    g_failTableAllocation = fail;
-}
 
 const DispatchTable& COVBaseMathCtrl::BaseMembers() {
     using C = COVBaseMathCtrl;

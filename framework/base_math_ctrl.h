@@ -90,7 +90,9 @@ constexpr int32_t BASE_HELP_CONTEXT = 10000;
 class COVBaseMathCtrl : public COleControl {
   public:
     // `inputCount` counts the validity table's entries, ControlIn included.
-    // The base control alone has just ControlIn.
+    // The base control alone has just ControlIn. A table that memory, or the
+    // array budget (ArrayByteLimit), cannot hold leaves the block without one:
+    // status E_OUTOFMEMORY, logged, and every input counting as valid.
     explicit COVBaseMathCtrl(int32_t inputCount = 1);
     ~COVBaseMathCtrl() override;
 
@@ -122,10 +124,6 @@ class COVBaseMathCtrl : public COleControl {
     const std::string& StatusMessage() const { return m_strErrorString; }
     int32_t HelpContext() const { return m_nHelpContext; }
     const std::string& HostPath() const { return m_strHostPath; }
-
-    // Test hook: makes the validity table's allocation fail, to reach the
-    // constructor's out-of-memory road.
-    static void FailTableAllocationForTesting(bool fail);
 
   protected:
     // --- operations blocks build on ---

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <limits>
 #include <new>
@@ -85,7 +86,7 @@ size_t DefaultByteLimit() {
     return static_cast<size_t>(pages) / 2 * static_cast<size_t>(pageSize);
 }
 
-size_t g_byteLimitOverride = 0;
+std::atomic<size_t> g_byteLimitOverride{0};
 
 bool WithinBudget(VARTYPE vt, uint64_t count) {
     const size_t bytes = ElementBytes(vt);
@@ -120,11 +121,12 @@ size_t ElementBytes(VARTYPE vt) {
 
 size_t ArrayByteLimit() {
     static const size_t byDefault = DefaultByteLimit();
-    return g_byteLimitOverride != 0 ? g_byteLimitOverride : byDefault;
+    const size_t chosen = g_byteLimitOverride.load(std::memory_order_relaxed);
+    return chosen != 0 ? chosen : byDefault;
 }
 
-void SetArrayByteLimitForTesting(size_t bytes) {
-    g_byteLimitOverride = bytes;
+void SetArrayByteLimit(size_t bytes) {
+    g_byteLimitOverride.store(bytes, std::memory_order_relaxed);
 }
 
 SafeArrayPtr CreateBlockArray(VARTYPE vt, std::initializer_list<ArrayExtent> extents) {

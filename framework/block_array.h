@@ -15,7 +15,7 @@
 //   32 bits (INT32_MIN, INT32_MAX) are refused or reported, never wrapped.
 // - Every array a block creates or grows goes through CreateBlockArray or
 //   ResizeBlockArray, which refuse a request larger than the memory budget
-//   (half of the machine's memory by default): zero-filling such an array would
+//   (ArrayByteLimit, half of the machine's memory by default): zero-filling such an array would
 //   take the host down before the block could report anything.
 #include <cstddef>
 #include <cstdint>
@@ -44,10 +44,14 @@ struct ArrayExtent {
 
 // Bytes one element of `vt` takes in storage (strings: the string object alone).
 size_t ElementBytes(VARTYPE vt);
-// The memory budget for one array, in bytes. Tests lower it to reach the
-// out-of-memory roads without using the memory; 0 restores the default.
+// The memory budget for any one array a block allocates (its input validity
+// table included), in bytes; half of the machine's memory by default. A host
+// that shares its process with other work, or runs under a memory limit of its
+// own, lowers it so that an oversized request is reported as E_OUTOFMEMORY
+// instead of taking the process down. 0 restores the default. It may be set
+// at any time; an allocation already made is not affected.
 size_t ArrayByteLimit();
-void SetArrayByteLimitForTesting(size_t bytes);
+void SetArrayByteLimit(size_t bytes);
 
 // Creates a zero-filled array of `vt` with one or two dimensions. Null when the
 // type cannot form an array (only the storable types and VT_VARIANT can), a

@@ -38,7 +38,7 @@ bool NamedStatus(int32_t status) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool limited = (SetArrayByteLimitForTesting(1 << 20), true);
+    static const bool limited = (SetArrayByteLimit(1 << 20), true);
     (void)limited;
     FuzzBytes in(data, size);
     ComPtr<COleControl> block = FindClass(kBlocks[in.Byte() % std::size(kBlocks)])->create();

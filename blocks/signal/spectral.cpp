@@ -23,12 +23,10 @@
 
 namespace {
 
-bool g_vectorRoads = true;  // tests turn them off to check the plain road
-
 #if TK_SPECTRAL_X86
 bool HasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2");
-    return has && g_vectorRoads;
+    return has;
 }
 #else
 constexpr bool HasAvx2() {
@@ -477,16 +475,15 @@ __attribute__((target("avx2"))) size_t FirAvx2(const double* h, size_t taps, con
 
 // --- transforms ------------------------------------------------------------------
 
-void UseVectorRoadsForTesting(bool enabled) {
-    g_vectorRoads = enabled;
-}
+namespace {
 
-void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex) {
+// `vector`: take the vector road where the processor has one.
+void ComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex, bool vector) {
     if (nPoints < 2 || lpComplex == nullptr) return;
     const std::shared_ptr<const TwiddlePlan> plan = ComplexPlanFor(nPoints, bInverse);
     const size_t n = static_cast<size_t>(nPoints);
 #if TK_SPECTRAL_X86
-    if (n >= 8 && HasAvx2()) {
+    if (vector && n >= 8 && HasAvx2()) {
         const std::unique_ptr<float[]> parts = std::make_unique_for_overwrite<float[]>(2 * n);
         SplitParts(lpComplex, parts.get(), parts.get() + n, n);
         StagesSplit(parts.get(), parts.get() + n, n, *plan);
@@ -503,16 +500,16 @@ void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex) {
     ReorderBitReversed(lpComplex, nPoints);
 }
 
-void ovmRealFFT(int32_t nPoints, bool bInverse, float* pfData) {
+void RealFFT(int32_t nPoints, bool bInverse, float* pfData, bool vector) {
     if (nPoints < 2 || pfData == nullptr) return;
     const int32_t half = nPoints / 2;
     const double c2 = bInverse ? 0.5 : -0.5;
-    if (!bInverse) ovmComplexFFT(half, false, pfData);
+    if (!bInverse) ComplexFFT(half, false, pfData, vector);
     const std::shared_ptr<const TwiddlePlan> combine = CombinePlanFor(nPoints, bInverse);
     const double* w = combine->twiddles.data();
     int32_t first = 1;
 #if TK_SPECTRAL_X86
-    if (HasAvx2()) first = CombineAvx2(pfData, half, c2, w);
+    if (vector && HasAvx2()) first = CombineAvx2(pfData, half, c2, w);
 #endif
     CombinePlain(pfData, half, first, nPoints / 4, c2, w);
     const double x0 = pfData[0], x1 = pfData[1];
@@ -523,10 +520,40 @@ void ovmRealFFT(int32_t nPoints, bool bInverse, float* pfData) {
     }
     pfData[0] = static_cast<float>((x0 + x1) / 2.0);
     pfData[1] = static_cast<float>((x0 - x1) / 2.0);
-    ovmComplexFFT(half, true, pfData);
+    ComplexFFT(half, true, pfData, vector);
     const double scale = half;
     for (int32_t i = 0; i < nPoints; ++i)
         pfData[i] = static_cast<float>(pfData[i] / scale);
+}
+
+}  // namespace
+
+bool HasVectorRoads() {
+    return HasAvx2();
+}
+
+void PlainComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex) {
+    ComplexFFT(nPoints, bInverse, lpComplex, false);
+}
+
+void VectorComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex) {
+    ComplexFFT(nPoints, bInverse, lpComplex, true);
+}
+
+void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex) {
+    ComplexFFT(nPoints, bInverse, lpComplex, HasVectorRoads());
+}
+
+void PlainRealFFT(int32_t nPoints, bool bInverse, float* pfData) {
+    RealFFT(nPoints, bInverse, pfData, false);
+}
+
+void VectorRealFFT(int32_t nPoints, bool bInverse, float* pfData) {
+    RealFFT(nPoints, bInverse, pfData, true);
+}
+
+void ovmRealFFT(int32_t nPoints, bool bInverse, float* pfData) {
+    RealFFT(nPoints, bInverse, pfData, HasVectorRoads());
 }
 
 // --- windows and design ------------------------------------------------------
@@ -647,6 +674,18 @@ FirFilter::FirFilter(std::vector<float> coefficients)
     : h_(std::move(coefficients)), wide_(h_.begin(), h_.end()), line_(h_.size() - 1, 0.0) {}
 
 void FirFilter::Filter(std::span<const float> in, std::span<float> out) {
+    FilterOn(in, out, HasVectorRoads());
+}
+
+void FirFilter::FilterPlain(std::span<const float> in, std::span<float> out) {
+    FilterOn(in, out, false);
+}
+
+void FirFilter::FilterVector(std::span<const float> in, std::span<float> out) {
+    FilterOn(in, out, true);
+}
+
+void FirFilter::FilterOn(std::span<const float> in, std::span<float> out, bool vector) {
     // The delay line laid out flat: the last taps-1 samples, then up to a
     // block of new ones, so that long inputs need no line of their own size.
     constexpr size_t kBlock = 4096;
@@ -660,7 +699,7 @@ void FirFilter::Filter(std::span<const float> in, std::span<float> out) {
         float* y = out.data() + at;
         size_t done = 0;
 #if TK_SPECTRAL_X86
-        if (HasAvx2()) done = FirAvx2(wide_.data(), taps, line_.data(), y, count);
+        if (vector && HasAvx2()) done = FirAvx2(wide_.data(), taps, line_.data(), y, count);
 #endif
         FirPlain(wide_.data(), taps, line_.data(), y, done, count);
         std::copy(line_.end() - static_cast<std::ptrdiff_t>(history), line_.end(), line_.begin());

@@ -42,9 +42,15 @@ void ovmComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex);
 // std::bad_alloc.
 void ovmRealFFT(int32_t nPoints, bool bInverse, float* pfData);
 
-// Test hook: with false, every routine takes its plain road even where the
-// processor has vector units (the results are the same either way).
-void UseVectorRoadsForTesting(bool enabled);
+// Each transform also comes on its two roads, with the same contract and
+// bit-identical results: the plain loops, and the vector code (AVX2), which
+// falls back to the plain loops where the processor has no vector units. The
+// ovm routines take the vector road when HasVectorRoads().
+bool HasVectorRoads();
+void PlainComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex);
+void VectorComplexFFT(int32_t nPoints, bool bInverse, float* lpComplex);
+void PlainRealFFT(int32_t nPoints, bool bInverse, float* pfData);
+void VectorRealFFT(int32_t nPoints, bool bInverse, float* pfData);
 
 // --- windows and FIR design -----------------------------------------------
 
@@ -115,8 +121,13 @@ class FirFilter {
     // Filters in.size() samples into out (same size; they may not overlap).
     // Throws std::bad_alloc (the delay line is then unchanged).
     void Filter(std::span<const float> in, std::span<float> out);
+    // Filter on each road (see the transforms): same contract, same results.
+    void FilterPlain(std::span<const float> in, std::span<float> out);
+    void FilterVector(std::span<const float> in, std::span<float> out);
 
   private:
+    void FilterOn(std::span<const float> in, std::span<float> out, bool vector);
+
     std::vector<float> h_;
     std::vector<double> wide_;  // h_ widened, as every product uses it
     std::vector<double> line_;  // the last N-1 samples, oldest first, then a call's input

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "framework/block_array.h"
 #include "framework/block_value.h"
 #include "framework/status.h"
 #include "platform/registry.h"
@@ -286,9 +287,9 @@ TEST_F(TempMachine, RegistryNamesTheLogAndHostFolders) {
 }
 
 TEST_F(TempMachine, TableAllocationFailureReportsAndLogs) {
-    COVBaseMathCtrl::FailTableAllocationForTesting(true);
+    SetArrayByteLimit(1);  // less than one entry
     Block add("OVAdd");
-    COVBaseMathCtrl::FailTableAllocationForTesting(false);
+    SetArrayByteLimit(0);
     // The status the constructor set does not outlive the reset of a new block; the log keeps it.
     std::string log = ReadLog(root_ / "drives/c/OV/Plexa/Error.txt");
     EXPECT_NE(log.find(", -2147024882, "), std::string::npos) << log;

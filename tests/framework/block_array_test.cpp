@@ -17,8 +17,8 @@ namespace {
 
 // Keeps a lowered memory budget for the length of a test.
 struct ByteLimit {
-    explicit ByteLimit(size_t bytes) { SetArrayByteLimitForTesting(bytes); }
-    ~ByteLimit() { SetArrayByteLimitForTesting(0); }
+    explicit ByteLimit(size_t bytes) { SetArrayByteLimit(bytes); }
+    ~ByteLimit() { SetArrayByteLimit(0); }
 };
 
 struct CreateCase {
