@@ -215,13 +215,6 @@ void StagePlain(float* data, int32_t n, int32_t half, const double* w) {
 }
 
 #if TK_SPECTRAL_X86
-// (a - b) * w for two complex lanes, as Butterfly computes it.
-__attribute__((target("avx2"))) inline __m256d TwiddleProduct(__m256d d, __m256d tw) {
-    const __m256d byRe = _mm256_mul_pd(d, _mm256_movedup_pd(tw));
-    const __m256d byIm = _mm256_mul_pd(_mm256_permute_pd(d, 0x5), _mm256_permute_pd(tw, 0xF));
-    return _mm256_addsub_pd(byRe, byIm);
-}
-
 // The vector stages work on the real and imaginary parts in separate
 // arrays, four butterflies per vector; the layout moves values and changes
 // no arithmetic.
