@@ -77,11 +77,8 @@ void Histogram(FuzzBytes& in) {
     } else {
         h->SetBinIncrement(Variant::R8(Number(in)));
     }
-    size_t added = 0;
-    for (int put = in.Byte() % 4; put >= 0; --put) {
+    for (int put = in.Byte() % 4; put >= 0; --put)
         h->SetInputValues(Input(in));
-        added += 1;
-    }
     h->Operate();
     const int32_t s = h->GetStatusCode();
     Require(s == 0 || s == DISP_E_OVERFLOW || s == ERROR_INVALID_DATA_HR || s == E_OUTOFMEMORY);
