@@ -33,7 +33,8 @@ struct ListRun {
 inline bool SameList(const ListValues& a, const ListValues& b) {
     if (a.numeric != b.numeric || a.texts != b.texts || a.numbers.size() != b.numbers.size())
         return false;
-    return std::memcmp(a.numbers.data(), b.numbers.data(), a.numbers.size() * sizeof(double)) == 0;
+    return a.numbers.empty() ||
+           std::memcmp(a.numbers.data(), b.numbers.data(), a.numbers.size() * sizeof(double)) == 0;
 }
 
 // Runs block `coclass` over the bytes into `run`; `keyStride` is 2 for

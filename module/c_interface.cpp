@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <unordered_set>
 #include <vector>
 
@@ -51,7 +52,11 @@ char* CopyText(const std::string& text) {
 }
 
 HRESULT ToVariant(const tk_value& in, Variant* out) {
-    switch (in.kind) {
+    // A C caller may store any number in the kind: read it as the integer it
+    // is, so an unknown one is refused instead of loaded as an enumerator.
+    std::underlying_type_t<tk_kind> kind;
+    std::memcpy(&kind, &in.kind, sizeof kind);
+    switch (kind) {
         case TK_EMPTY:
             out->Clear();
             return S_OK;

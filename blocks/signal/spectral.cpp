@@ -426,9 +426,11 @@ void FirPlain(const double* h, size_t taps, const double* line, float* out, size
               size_t end) {
     const double* x = line + (taps - 1);
     for (size_t i = begin; i < end; ++i) {
+        // Stepping back from x + i keeps the index from wrapping below zero.
+        const double* xi = x + i;
         double acc = 0.0;
         for (size_t j = 0; j < taps; ++j)
-            acc += h[j] * x[i - j];
+            acc += h[j] * *(xi - j);
         out[i] = static_cast<float>(acc);
     }
 }
