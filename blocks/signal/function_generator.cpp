@@ -4,6 +4,7 @@
 
 #include "blocks/arith/random.h"
 #include "blocks/signal/analysis.h"
+#include "framework/block_array.h"
 #include "platform/safearray.h"
 
 namespace {
@@ -197,16 +198,21 @@ void COVFuncGenCtrl::Compute() {
         FireResults(this);
         return;
     }
-    m_value.Clear();
     if (p_.waveform < ovConstantWaveform || p_.waveform > ovRampWaveform) {
+        m_value.Clear();
         m_lStatusCode = ERROR_INVALID_DATA_HR;
         FireResults(this);
         return;
     }
     if (m_lArraySize < 1) m_lArraySize = 1;
     const uint32_t count = static_cast<uint32_t>(m_lArraySize);
+    // A generator makes an array of the same size on every run: take over the
+    // last one's storage rather than fault a fresh one in (every sample is
+    // written, so it needs no zero-fill).
     SafeArrayPtr samples;
-    if (count <= kMaxSignalElements) samples = SafeArrayCreateVector(VT_R8, 0, count);
+    if (count <= kMaxSignalElements)
+        samples = RecreateBlockVector(m_value, VT_R8, 0, count, Reuse::WillOverwrite);
+    m_value.Clear();
     if (!samples) {
         m_lStatusCode = E_OUTOFMEMORY;
     } else {
