@@ -18,9 +18,7 @@ class CArrayBlock : public COVBaseMathCtrl {
     // The first steps of a put that collects a value at once (collector, pack):
     // the input put steps without marking the input valid, and a fresh status.
     void BeginCollect(DISPID dispid, Variant& field, const Variant& value) {
-        field = value;
-        SetModifiedFlag();
-        NotifyBoundChange(dispid);
+        PutBoundSetting(dispid, field, value);
         m_bInputChanged = TRUE;
         ClearStatus();
     }
