@@ -8,6 +8,9 @@
 
 namespace {
 
+// The about dialog's maker's line.
+constexpr const char* kMakerLine = "Copyright (C) the TallyKit developers";
+
 // Null for a negative count, one beyond the array budget, or when memory
 // runs out.
 std::unique_ptr<BOOL[]> AllocateTable(int32_t count) {
@@ -122,9 +125,25 @@ void COVBaseMathCtrl::QuickHelp() {
     ShowHelp();
 }
 bool COVBaseMathCtrl::ShowPropertyPages() {
-    return false;
+    IDesktop* desktop = Desktop();
+    HWND owner = desktop != nullptr ? desktop->GetSafeOwner() : nullptr;
+    if (owner == nullptr) return false;
+    LCID locale = AmbientLocaleID();
+    const ControlClassInfo* info = ClassInfo();
+    if (info == nullptr) return false;
+    HRESULT hr = desktop->OleCreatePropertyFrame(owner, 0, 0, info->userTypeName, this,
+                                                 info->pageIds, locale);
+    return SUCCEEDED(hr);
 }
-void COVBaseMathCtrl::AboutBox() {}
+
+void COVBaseMathCtrl::AboutBox() {
+    IDesktop* desktop = Desktop();
+    const ControlClassInfo* info = ClassInfo();
+    if (desktop == nullptr || info == nullptr) return;
+    std::string name(info->userTypeName);
+    desktop->ShowAboutBox(desktop->GetSafeOwner(),
+                          {"About " + name, name + ", Version 3.0", kMakerLine, info->bitmap});
+}
 
 bool COVBaseMathCtrl::GetPropertyValid(int32_t dispidProperty) {
     int32_t index = GetInputIndex(dispidProperty);

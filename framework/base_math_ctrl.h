@@ -109,8 +109,9 @@ class COVBaseMathCtrl : public COleControl {
     void SetInvalidProperty(int32_t dispid);
     bool GetCancelBlock() const { return m_bCancelBlock != FALSE; }
     void SetCancelBlock(int32_t cancel);
-    // Help, property sheet and about box are desktop services; without them
-    // these do nothing (ShowPropertyPages reports FALSE).
+    // Help, property sheet and about box are desktop services (the installed
+    // IDesktop); without one these do nothing and ShowPropertyPages reports
+    // FALSE. The caption, picture and pages come from the class factory.
     void ShowHelp();
     void QuickHelp();
     bool ShowPropertyPages();

@@ -185,6 +185,38 @@ std::vector<const PageEntry*> PagesOf(const ClassEntry& c) {
     return pages;
 }
 
+// --- instances -----------------------------------------------------------------
+
+namespace {
+
+// What a control learns of its class: kept for the life of the process, one
+// per row, built when the first instance is made.
+struct ClassFacts {
+    std::vector<std::string> pageIds;
+    ControlClassInfo info;
+};
+
+const ControlClassInfo& FactsOf(const ClassEntry& c) {
+    static std::map<std::string_view, ClassFacts> facts;
+    static std::mutex guard;
+    std::lock_guard lock(guard);
+    auto [it, added] = facts.try_emplace(c.clsid);
+    if (added) {
+        for (const PageEntry* page : PagesOf(c))
+            it->second.pageIds.emplace_back(page->clsid);
+        it->second.info = {c.userTypeName, c.bitmap, it->second.pageIds};
+    }
+    return it->second.info;
+}
+
+}  // namespace
+
+ComPtr<COleControl> ClassEntry::create() const {
+    ComPtr<COleControl> control = factory();
+    if (control) control->SetClassInfo(&FactsOf(*this));
+    return control;
+}
+
 // --- descriptions --------------------------------------------------------------
 
 const ClassDescription& DescribeClass(const ClassEntry& c) {

@@ -18,10 +18,14 @@ struct ClassEntry {
     std::string_view userTypeName;  // "OVAdd Control"
     int bitmap;                     // toolbox bitmap resource number
     bool registers;                 // false: reachable only by class identifier
-    ComPtr<COleControl> (*create)();
+    ComPtr<COleControl> (*factory)();
     // Offered to containers' "insert object" lists as well (a different
     // miscellaneous status, see MiscStatus).
     bool insertable = false;
+
+    // A new instance that knows its class (caption, picture, pages); null when
+    // memory runs out.
+    ComPtr<COleControl> create() const;
 };
 
 // A property-page class. Pages are not created on Linux yet; they exist here

@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/desktop.h"
 #include "platform/dispatch.h"
 #include "platform/events.h"
 #include "platform/persisted_field.h"
 #include "platform/property_bag.h"
 
-using LCID = uint32_t;
 constexpr LCID LOCALE_USER_DEFAULT = 0x0409;  // English (United States)
 
 // The container side of a control (a host's form or diagram).
@@ -67,6 +67,11 @@ class COleControl : public DispatchObject {
     int Width() const { return width_; }
     int Height() const { return height_; }
 
+    // Set by the class factory that made the control; null for a control
+    // made directly, which then has no caption, picture or pages to offer.
+    void SetClassInfo(const ControlClassInfo* info) { classInfo_ = info; }
+    const ControlClassInfo* ClassInfo() const { return classInfo_; }
+
   protected:
     virtual void DoPropExchange(CPropExchange* pPX) = 0;
     // The framework's reset: every persisted property takes its default (an
@@ -85,4 +90,5 @@ class COleControl : public DispatchObject {
     ConnectionPoint connections_;
     int width_ = 0;
     int height_ = 0;
+    const ControlClassInfo* classInfo_ = nullptr;
 };
