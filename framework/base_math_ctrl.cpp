@@ -1,15 +1,15 @@
 #include "framework/base_math_ctrl.h"
 
 #include <new>
+#include <typeinfo>
 
 #include "framework/block_array.h"
+#include "framework/block_help.h"
+#include "framework/block_picture.h"
 #include "framework/status.h"
 #include "platform/registry.h"
 
 namespace {
-
-// The about dialog's maker's line.
-constexpr const char* kMakerLine = "Copyright (C) the TallyKit developers";
 
 // Null for a negative count, one beyond the array budget, or when memory
 // runs out.
@@ -120,9 +120,15 @@ void COVBaseMathCtrl::SetCancelBlock(int32_t cancel) {
     SetModifiedFlag();
 }
 
-void COVBaseMathCtrl::ShowHelp() {}
+void COVBaseMathCtrl::ShowHelp() {
+    ShowHelpTopic(m_strHostPath, m_nHelpContext);
+}
 void COVBaseMathCtrl::QuickHelp() {
     ShowHelp();
+}
+BOOL COVBaseMathCtrl::OnHelpInfo() {
+    ShowHelp();
+    return TRUE;
 }
 bool COVBaseMathCtrl::ShowPropertyPages() {
     IDesktop* desktop = Desktop();
@@ -137,12 +143,16 @@ bool COVBaseMathCtrl::ShowPropertyPages() {
 }
 
 void COVBaseMathCtrl::AboutBox() {
-    IDesktop* desktop = Desktop();
-    const ControlClassInfo* info = ClassInfo();
-    if (desktop == nullptr || info == nullptr) return;
-    std::string name(info->userTypeName);
-    desktop->ShowAboutBox(desktop->GetSafeOwner(),
-                          {"About " + name, name + ", Version 3.0", kMakerLine, info->bitmap});
+    if (const ControlClassInfo* info = ClassInfo())
+        ShowControlAboutBox(info->userTypeName, info->bitmap);
+}
+
+void COVBaseMathCtrl::OnDraw(CDC* pdc, const RECT& rcBounds, const RECT& rcInvalid) {
+    // Every block paints the picture its class registers; the base control
+    // itself paints nothing.
+    if (typeid(*this) == typeid(COVBaseMathCtrl)) return;
+    if (const ControlClassInfo* info = ClassInfo())
+        DrawBlockBitmap(pdc, rcBounds, rcInvalid, info->bitmap);
 }
 
 bool COVBaseMathCtrl::GetPropertyValid(int32_t dispidProperty) {

@@ -109,13 +109,17 @@ class COVBaseMathCtrl : public COleControl {
     void SetInvalidProperty(int32_t dispid);
     bool GetCancelBlock() const { return m_bCancelBlock != FALSE; }
     void SetCancelBlock(int32_t cancel);
-    // Help, property sheet and about box are desktop services (the installed
-    // IDesktop); without one these do nothing and ShowPropertyPages reports
-    // FALSE. The caption, picture and pages come from the class factory.
+    // Help, property sheet, about box and picture are desktop services (the
+    // help viewer library, the installed IDesktop); without them these do
+    // nothing and ShowPropertyPages reports FALSE. The caption, picture and
+    // pages come from the class factory (framework/block_help.h).
     void ShowHelp();
     void QuickHelp();
     bool ShowPropertyPages();
     void AboutBox();
+    // F1 on the block opens its help topic.
+    BOOL OnHelpInfo() override;
+    void OnDraw(CDC* pdc, const RECT& rcBounds, const RECT& rcInvalid) override;
     bool GetPropertyValid(int32_t dispidProperty);
     void SetPropertyValid(int32_t dispidProperty, bool valid);
     Variant GetPlexaInfo(const Variant& varIndex) const;

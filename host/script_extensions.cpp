@@ -1,8 +1,11 @@
 // Commands added to the script language from files of their own: one row
 // each (CommandExtension in host/script_reader.h), listed here.
+#include <algorithm>
 #include <sstream>
+#include <string>
 
 #include "host/host_files.h"
+#include "host/pictures.h"
 #include "host/plot.h"
 #include "host/script_host.h"
 
@@ -23,10 +26,53 @@ void RunPlot(ScriptContext& context, std::span<const std::string> words) {
     if (!WriteHostFile(words[1], svg.str(), &why)) context.Fail("cannot write " + why);
 }
 
+// pictures FILE: the sheet of every block picture.
+void RunPictures(ScriptContext& context, std::span<const std::string> words) {
+    if (!context.FileAccess()) return context.Fail("file access is off");
+    std::ostringstream svg;
+    WritePictureSheetSvg(svg);
+    std::string why;
+    if (!WriteHostFile(words[0], svg.str(), &why)) context.Fail("cannot write " + why);
+}
+
+// A surface side given to `draw`: a whole number from 1 to 4096.
+bool ParseSide(const std::string& word, int* side) {
+    size_t used = 0;
+    try {
+        *side = std::stoi(word, &used);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return used == word.size() && *side >= 1 && *side <= 4096;
+}
+
+// draw OBJ FILE [WIDTH HEIGHT]: what the block paints, magnified so that the
+// image is at least 256 pixels across.
+void RunDraw(ScriptContext& context, std::span<const std::string> words) {
+    if (!context.FileAccess()) return context.Fail("file access is off");
+    if (words.size() == 3) return context.Fail("draw takes both WIDTH and HEIGHT, or neither");
+    int width = 16, height = 16;
+    if (words.size() == 4 && (!ParseSide(words[2], &width) || !ParseSide(words[3], &height))) {
+        return context.Fail("WIDTH and HEIGHT are whole numbers from 1 to 4096");
+    }
+    COleControl* control = context.Object(words[0]);
+    if (control == nullptr) return;
+    std::ostringstream svg;
+    WriteBitmapSvg(DrawControl(*control, width, height), std::max(1, 256 / std::max(width, height)),
+                   svg);
+    std::string why;
+    if (!WriteHostFile(words[1], svg.str(), &why)) context.Fail("cannot write " + why);
+}
+
 const CommandExtension kExtensions[] = {
     {"classes", "classes", "list the creatable classes", 0, 0, &RunClasses},
     {"plot", "plot OBJ.MEMBER FILE", "draw an array-valued member as an SVG chart into FILE", 2, 2,
      &RunPlot},
+    {"pictures", "pictures FILE",
+     "write every block picture, magnified and named, as SVG into FILE", 1, 1, &RunPictures},
+    {"draw", "draw OBJ FILE [WIDTH HEIGHT]",
+     "paint OBJ onto a WIDTH by HEIGHT surface (16 by 16) and write it as SVG into FILE", 2, 4,
+     &RunDraw},
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/desktop.h"
+#include "platform/device_context.h"
 #include "platform/dispatch.h"
 #include "platform/events.h"
 #include "platform/persisted_field.h"
@@ -59,6 +60,13 @@ class COleControl : public DispatchObject {
     // Saves persisted properties into a bag; the modified flag is cleared when
     // `clearDirty` is set.
     void Save(PropertyBag& bag, bool clearDirty = true);
+
+    // Paints the control over `rcBounds`; `rcInvalid` is the part being
+    // repainted. The framework's own paints nothing.
+    virtual void OnDraw(CDC* /*pdc*/, const RECT& /*rcBounds*/, const RECT& /*rcInvalid*/) {}
+    // The user asked for help on the control (the F1 key); TRUE when the
+    // control handled the request. The framework's own does not.
+    virtual BOOL OnHelpInfo() { return FALSE; }
 
     void SetInitialSize(int cx, int cy) {
         width_ = cx;

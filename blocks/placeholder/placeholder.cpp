@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "framework/block_help.h"
+
 namespace {
 
 constexpr uint32_t kControlVersion = 0x00010001;
@@ -42,8 +44,15 @@ const EventTable& COVPlaceholderCtrl::PlaceholderEvents() {
     return table;
 }
 
-std::string COVPlaceholderCtrl::AboutTitle() const {
-    return std::string("About ") + info_.shortName + " Control";
+void COVPlaceholderCtrl::AboutBox() {
+    const ControlClassInfo* info = ClassInfo();
+    ShowControlAboutBox(std::string(info_.shortName) + " Control",
+                        info != nullptr ? info->bitmap : 0);
+}
+
+void COVPlaceholderCtrl::OnDraw(CDC* pdc, const RECT& rcBounds, const RECT& /*rcInvalid*/) {
+    pdc->FillRect(rcBounds, kWhitePixel);
+    pdc->Ellipse(rcBounds);
 }
 
 void COVPlaceholderCtrl::DoPropExchange(CPropExchange* pPX) {

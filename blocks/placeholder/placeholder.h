@@ -26,10 +26,10 @@ class COVPlaceholderCtrl : public COleControl {
     const EventTable& Events() const override { return PlaceholderEvents(); }
 
     const PlaceholderInfo& Info() const { return info_; }
-    // Title of the about dialog, "About OVAbs Control".
-    std::string AboutTitle() const;
     // The about dialog is a desktop service; without one this does nothing.
-    void AboutBox() {}
+    void AboutBox();
+    // A placeholder has no picture of its own: a white field with an ellipse.
+    void OnDraw(CDC* pdc, const RECT& rcBounds, const RECT& rcInvalid) override;
 
   protected:
     void DoPropExchange(CPropExchange* pPX) override;

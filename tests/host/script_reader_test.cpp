@@ -78,6 +78,8 @@ TEST(ScriptReader, EveryCommandParses) {
         {"echo hello", 13, "echo"},
         {"classes", 14, "classes"},  // an added command
         {"plot a.Value \"a b.svg\"", 14, "plot"},
+        {"pictures sheet.svg", 14, "pictures"},
+        {"draw a a.svg 32 32", 14, "draw"},
         {"help OVAdd", 15, "help"},
         {"quit", 16, "quit"},
         {"connect a.Value -> b.InputX", 17, "connect"},

@@ -1,0 +1,88 @@
+// Help goes to the viewer library the registry names, else to the one loaded
+// by name; a viewer that cannot be had makes every help call do nothing.
+#include "framework/block_help.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "framework/base_math_ctrl.h"
+#include "platform/paths.h"
+#include "platform/registry.h"
+
+namespace {
+
+constexpr const char* kMissingLibrary = "libtallykit-no-such-viewer.so";
+
+class OwnerOnlyDesktop : public IDesktop {
+  public:
+    HWND GetSafeOwner() override { return reinterpret_cast<HWND>(0x1234); }
+    HRESULT OleCreatePropertyFrame(HWND, int, int, std::string_view, IDispatch*,
+                                   std::span<const std::string>, LCID) override {
+        return E_FAIL;
+    }
+    void ShowAboutBox(HWND, const AboutBoxText&) override {}
+    int MessageBox(HWND, std::string_view, std::string_view, unsigned) override { return IDOK; }
+    void MessageBeep() override {}
+};
+
+class HelpTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        log_ = std::filesystem::path(std::getenv("TALLYKIT_DRIVE_ROOT")).parent_path() /
+               ("help-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove(log_);
+        setenv("TK_FAKE_HELP_LOG", log_.c_str(), 1);
+        RegDeleteKey(HKEY_CLASSES_ROOT, "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}");
+    }
+    void RegisterViewer(const std::string& path) {
+        ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, "", path));
+    }
+    std::string Calls() const {
+        std::ifstream in(log_);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::filesystem::path log_;
+};
+
+TEST_F(HelpTest, BlockHelpOpensItsTopicThroughTheRegisteredViewer) {
+    RegisterViewer(TK_FAKE_HELP_VIEWER);
+    OwnerOnlyDesktop desktop;
+    SetDesktop(&desktop);
+    COVBaseMathCtrl block;
+    block.ShowHelp();
+    block.QuickHelp();
+    EXPECT_EQ(block.OnHelpInfo(), TRUE);  // F1
+    SetDesktop(nullptr);
+    block.ShowHelp();  // no desktop: no owner
+    std::string file = MapPlatformPath("c:\\OV\\Plexa\\Plexa.chm");
+    char owner[32];
+    std::snprintf(owner, sizeof owner, "%p", reinterpret_cast<void*>(0x1234));
+    std::string owned = std::string(owner) + "|" + file + "|15|10000\n";
+    std::snprintf(owner, sizeof owner, "%p", nullptr);
+    EXPECT_EQ(Calls(), owned + owned + owned + owner + "|" + file + "|15|10000\n");
+}
+
+TEST_F(HelpTest, UnloadableRegisteredViewerFallsBackToTheName) {
+    RegisterViewer("/no/such/folder/viewer.so");
+    HtmlHelpLibrary viewer(TK_FAKE_HELP_VIEWER);
+    viewer.HtmlHelp(nullptr, "/help/Plexa.chm", HH_HELP_CONTEXT, 123);
+    EXPECT_NE(Calls().find("|/help/Plexa.chm|15|123\n"), std::string::npos) << Calls();
+}
+
+TEST_F(HelpTest, MissingViewerIsRememberedAndEveryCallDoesNothing) {
+    HtmlHelpLibrary viewer(kMissingLibrary);
+    EXPECT_EQ(viewer.HtmlHelp(nullptr, "a.chm", HH_HELP_CONTEXT, 1), nullptr);
+    RegisterViewer(TK_FAKE_HELP_VIEWER);  // too late: the failure stands
+    EXPECT_EQ(viewer.HtmlHelp(nullptr, "a.chm", HH_HELP_CONTEXT, 1), nullptr);
+    EXPECT_EQ(Calls(), "");
+}
+
+}  // namespace
