@@ -1,7 +1,10 @@
 #include "host/module_commands.h"
 
 #include <cstdio>
+#include <filesystem>
 
+#include "framework/block_help.h"
+#include "module/registration.h"
 #include "module/type_library.h"
 #include "platform/registry.h"
 #include "tallykit/tallykit.h"
@@ -25,6 +28,18 @@ int Registration(HRESULT (*step)(), std::string_view verb, std::ostream& out, st
     return 0;
 }
 
+// Registers the help viewer that sits beside the module, so that the blocks'
+// help works from a build tree as well as from an installed one. A viewer the
+// user registered is left alone.
+void RegisterHelpViewerBesideModule() {
+    if (RegReadString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, "")) return;
+    std::error_code error;
+    std::filesystem::path viewer =
+        std::filesystem::path(ModulePath()).parent_path() / kHtmlHelpLibraryName;
+    if (std::filesystem::exists(viewer, error))
+        RegWriteString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, "", viewer.string());
+}
+
 }  // namespace
 
 std::optional<int> RunModuleCommand(std::span<const std::string_view> args, std::ostream& out,
@@ -32,7 +47,9 @@ std::optional<int> RunModuleCommand(std::span<const std::string_view> args, std:
     if (args.empty()) return std::nullopt;
     std::string_view command = args[0];
     if (command == "register" && args.size() == 1) {
-        return Registration(&DllRegisterServer, "registered", out, err);
+        int status = Registration(&DllRegisterServer, "registered", out, err);
+        if (status == 0) RegisterHelpViewerBesideModule();
+        return status;
     }
     if (command == "unregister" && args.size() == 1) {
         return Registration(&DllUnregisterServer, "unregistered", out, err);
@@ -58,6 +75,7 @@ std::optional<int> RunModuleCommand(std::span<const std::string_view> args, std:
 
 void PrintModuleUsage(std::ostream& out) {
     out << "  tallykit register      register the module's classes, pages and type library\n"
+           "                         (and the help viewer beside it, if none is set)\n"
            "  tallykit unregister    remove those entries again ($TALLYKIT_REGISTRY)\n"
            "  tallykit typelib [--json]\n"
            "                         print the type library as IDL (or as JSON)\n";

@@ -1,6 +1,7 @@
 #pragma once
 // The host's module commands: registration and the type library.
-//   tallykit register | unregister
+//   tallykit register | unregister   (register also names the help viewer
+//                                      beside the module, if none is named)
 //   tallykit typelib [--json]
 #include <optional>
 #include <ostream>

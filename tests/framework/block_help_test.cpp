@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "framework/base_math_ctrl.h"
 #include "platform/paths.h"
@@ -83,6 +85,26 @@ TEST_F(HelpTest, MissingViewerIsRememberedAndEveryCallDoesNothing) {
     RegisterViewer(TK_FAKE_HELP_VIEWER);  // too late: the failure stands
     EXPECT_EQ(viewer.HtmlHelp(nullptr, "a.chm", HH_HELP_CONTEXT, 1), nullptr);
     EXPECT_EQ(Calls(), "");
+}
+
+// The shipped viewer hands the file and topic to the configured command as
+// arguments, so a file name cannot smuggle in a command of its own.
+TEST_F(HelpTest, ShippedViewerRunsTheConfiguredCommandDetached) {
+    std::string file = log_.string() + " $(touch injected);.chm";
+    setenv("TALLYKIT_HELP_COMMAND",
+           ("printf '%s|%s' %f %c > '" + log_.string() + ".tmp' && mv '" + log_.string() +
+            ".tmp' '" + log_.string() + "'")
+               .c_str(),
+           1);
+    HtmlHelpLibrary viewer(TK_HELP_VIEWER);
+    viewer.HtmlHelp(nullptr, file, HH_HELP_CONTEXT, 42);
+    viewer.HtmlHelp(nullptr, file, HH_HELP_CONTEXT + 1, 43);  // another command: ignored
+    unsetenv("TALLYKIT_HELP_COMMAND");
+    // The command runs on its own; wait for its output, but not forever.
+    for (int i = 0; i < 500 && Calls().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(Calls(), file + "|42");
+    EXPECT_FALSE(std::filesystem::exists("injected"));
 }
 
 }  // namespace
