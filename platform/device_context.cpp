@@ -57,16 +57,20 @@ BOOL CDC::StretchBlt(int32_t x, int32_t y, int32_t width, int32_t height, const 
         return FALSE;
     }
     // Only the part of the destination on the surface is walked, so a huge
-    // rectangle costs no more than the surface.
-    int32_t firstRow = std::max(0, -y), lastRow = std::min(height, bitmap_->Height() - y);
-    int32_t firstColumn = std::max(0, -x), lastColumn = std::min(width, bitmap_->Width() - x);
-    for (int32_t j = firstRow; j < lastRow; ++j) {
-        // The source pixel under the destination pixel's centre, in 64 bits
-        // so that no product overflows.
-        int64_t sy = ySource + (2 * int64_t{j} + 1) * heightSource / (2 * int64_t{height});
-        for (int32_t i = firstColumn; i < lastColumn; ++i) {
-            int64_t sx = xSource + (2 * int64_t{i} + 1) * widthSource / (2 * int64_t{width});
-            Plot(x + i, y + j, from.At(static_cast<int32_t>(sx), static_cast<int32_t>(sy)));
+    // rectangle costs no more than the surface; 64 bits keep every sum and
+    // product in range whatever the coordinates.
+    const int64_t left = x, top = y;
+    const int64_t firstRow = std::max<int64_t>(0, -top);
+    const int64_t lastRow = std::min<int64_t>(height, bitmap_->Height() - top);
+    const int64_t firstColumn = std::max<int64_t>(0, -left);
+    const int64_t lastColumn = std::min<int64_t>(width, bitmap_->Width() - left);
+    for (int64_t j = firstRow; j < lastRow; ++j) {
+        // The source pixel under the destination pixel's centre.
+        int64_t sy = ySource + (2 * j + 1) * heightSource / (2 * int64_t{height});
+        for (int64_t i = firstColumn; i < lastColumn; ++i) {
+            int64_t sx = xSource + (2 * i + 1) * widthSource / (2 * int64_t{width});
+            Plot(static_cast<int32_t>(left + i), static_cast<int32_t>(top + j),
+                 from.At(static_cast<int32_t>(sx), static_cast<int32_t>(sy)));
         }
     }
     return TRUE;

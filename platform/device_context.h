@@ -3,6 +3,7 @@
 // and a device context draws into the bitmap selected into it. The host's
 // diagram, the tests and the picture sheet all draw onto such surfaces, so a
 // block's picture can be checked pixel for pixel.
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -19,9 +20,15 @@ struct RECT {
     int32_t top = 0;
     int32_t right = 0;
     int32_t bottom = 0;
-    int32_t Width() const { return right - left; }
-    int32_t Height() const { return bottom - top; }
+    // Saturated, so that no pair of coordinates overflows.
+    int32_t Width() const { return Span(left, right); }
+    int32_t Height() const { return Span(top, bottom); }
     friend bool operator==(const RECT&, const RECT&) = default;
+
+  private:
+    static int32_t Span(int32_t from, int32_t to) {
+        return static_cast<int32_t>(std::clamp<int64_t>(int64_t{to} - from, INT32_MIN, INT32_MAX));
+    }
 };
 
 class CBitmap {
