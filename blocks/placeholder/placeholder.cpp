@@ -51,6 +51,7 @@ void COVPlaceholderCtrl::AboutBox() {
 }
 
 void COVPlaceholderCtrl::OnDraw(CDC* pdc, const RECT& rcBounds, const RECT& /*rcInvalid*/) {
+    if (pdc == nullptr) return;
     pdc->FillRect(rcBounds, kWhitePixel);
     pdc->Ellipse(rcBounds);
 }
