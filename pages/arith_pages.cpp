@@ -20,7 +20,7 @@ constexpr PageField kNothingToSet[] = {
 };
 
 constexpr std::string_view kPrecisions[] = {
-    "-1 - max precision", " 0 - zero places", " 1 - one place",  " 2 - two places",
+    "-1 - max precision", " 0 - zero places", " 1 - one place",   " 2 - two places",
     " 3 - three places",  " 4 - four places", " 5 - five places", " 6 - six places",
 };
 constexpr std::string_view kSequences[] = {
@@ -40,7 +40,8 @@ constexpr size_t kRandomMax = 1, kRandomPrecision = 2, kRandomExample = 3;
 // range whose minimum is not below its maximum.
 class RandomPage : public COlePropertyPage {
   public:
-    RandomPage() : COlePropertyPage("General", {std::begin(kRandomFields), std::end(kRandomFields)}) {}
+    RandomPage()
+        : COlePropertyPage("General", {std::begin(kRandomFields), std::end(kRandomFields)}) {}
 
     void Load(IDispatch* object) override {
         COlePropertyPage::Load(object);
@@ -81,9 +82,10 @@ const PageRow kRows[] = {
     {"COVMultiplyPropPage", "General", kDoubleOperands},
     {"COVDividePropPage", "General", kDoubleOperands},
     {"COVModulusPropPage", "General", kLongOperands},
-    {"COVRandomPropPage", "General", {}, []() -> std::unique_ptr<COlePropertyPage> {
-         return std::make_unique<RandomPage>();
-     }},
+    {"COVRandomPropPage",
+     "General",
+     {},
+     []() -> std::unique_ptr<COlePropertyPage> { return std::make_unique<RandomPage>(); }},
     {"COVBaseMathPropPage", "General", kNothingToSet},
     {"COVAbsPropPage", "General", kNothingToSet},
     {"COVSqrtPropPage", "General", kNothingToSet},

@@ -63,32 +63,32 @@ std::optional<PageMessage> FormulaGrid::Click(int row, int x) {
 
 std::optional<PageMessage> FormulaGrid::Press(Key key, std::string_view typed) {
     switch (key) {
-    case Key::Left:
-    case Key::Right:
-        if (!editing_) column_ = key == Key::Left ? kName : kValue;
-        return std::nullopt;
-    case Key::Up:
-    case Key::Down:
-    case Key::Home:
-    case Key::End: {
-        if (auto refused = Commit()) return refused;
-        if (key == Key::Up && current_ > 0) --current_;
-        if (key == Key::Down && current_ < kRows - 1) ++current_;
-        if (key == Key::Home) current_ = 0;
-        if (key == Key::End) current_ = kRows - 1;
-        return std::nullopt;
-    }
-    case Key::Escape:
-        editing_ = false;
-        editor_.clear();
-        return std::nullopt;
-    case Key::Enter:
-        if (editing_) return Commit();
-        Open(column_ == kName ? rows_[current_].name : FormatValue(rows_[current_].value));
-        return std::nullopt;
-    case Key::Other:
-        if (!editing_) Open(std::string(typed));
-        return std::nullopt;
+        case Key::Left:
+        case Key::Right:
+            if (!editing_) column_ = key == Key::Left ? kName : kValue;
+            return std::nullopt;
+        case Key::Up:
+        case Key::Down:
+        case Key::Home:
+        case Key::End: {
+            if (auto refused = Commit()) return refused;
+            if (key == Key::Up && current_ > 0) --current_;
+            if (key == Key::Down && current_ < kRows - 1) ++current_;
+            if (key == Key::Home) current_ = 0;
+            if (key == Key::End) current_ = kRows - 1;
+            return std::nullopt;
+        }
+        case Key::Escape:
+            editing_ = false;
+            editor_.clear();
+            return std::nullopt;
+        case Key::Enter:
+            if (editing_) return Commit();
+            Open(column_ == kName ? rows_[current_].name : FormatValue(rows_[current_].value));
+            return std::nullopt;
+        case Key::Other:
+            if (!editing_) Open(std::string(typed));
+            return std::nullopt;
     }
     return std::nullopt;
 }
@@ -120,9 +120,10 @@ std::vector<PageField> FormulaFields() {
 }
 
 const PageRow kRows[] = {
-    {"CFormulaPropPage", "General", {}, []() -> std::unique_ptr<COlePropertyPage> {
-         return std::make_unique<FormulaPage>();
-     }},
+    {"CFormulaPropPage",
+     "General",
+     {},
+     []() -> std::unique_ptr<COlePropertyPage> { return std::make_unique<FormulaPage>(); }},
 };
 
 }  // namespace

@@ -50,8 +50,8 @@ constexpr PageField kNotLogic[] = {
 };
 
 constexpr std::string_view kComparisonOptions[] = {
-    "0 - X = Y",      "1 - X not = Y", "2 - X > Y",   "3 - X > or = Y", "4 - X < Y ",
-    "5 - X < or = Y", "6 - X and Y",   "7 - X or Y",  "8 - X xor Y",    "9 - X contains Y",
+    "0 - X = Y",      "1 - X not = Y", "2 - X > Y",  "3 - X > or = Y", "4 - X < Y ",
+    "5 - X < or = Y", "6 - X and Y",   "7 - X or Y", "8 - X xor Y",    "9 - X contains Y",
 };
 constexpr PageField kIfThenElse[] = {
     EditField("Input X", "InputX", FieldKind::String),
@@ -123,9 +123,10 @@ const PageRow kRows[] = {
     {"COVNotPropPage", "General", kNotLogic},
     {"CIfThenElsePropPage", "General", kIfThenElse},
     {"CSubStringPropPage", "General", kSubString},
-    {"COVAlarmPropPage", "General", {}, []() -> std::unique_ptr<COlePropertyPage> {
-         return std::make_unique<AlarmPage>();
-     }},
+    {"COVAlarmPropPage",
+     "General",
+     {},
+     []() -> std::unique_ptr<COlePropertyPage> { return std::make_unique<AlarmPage>(); }},
 };
 
 }  // namespace

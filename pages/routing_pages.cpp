@@ -81,7 +81,8 @@ std::string ElementText(const SafeArray& array, size_t offset) {
 }
 
 // A new array of `values` as doubles (all numbers) or strings, laid out by `bounds`.
-Variant ArrayOf(const std::vector<std::string>& values, uint32_t dims, const SAFEARRAYBOUND* bounds) {
+Variant ArrayOf(const std::vector<std::string>& values, uint32_t dims,
+                const SAFEARRAYBOUND* bounds) {
     bool numeric = true;
     for (const std::string& v : values)
         numeric = numeric && IsWholeNumber(v);
@@ -127,7 +128,8 @@ Variant LookupTableFromText(std::string_view text, char delimiter) {
 }
 
 std::string SwitchListText(const Variant& list) {
-    if (list.vt() == VT_BSTR) return list.bstrVal().empty() ? std::string() : ListFileText(list.bstrVal(), 0);
+    if (list.vt() == VT_BSTR)
+        return list.bstrVal().empty() ? std::string() : ListFileText(list.bstrVal(), 0);
     const SafeArray* array = list.IsArray() ? list.parray() : nullptr;
     if (array == nullptr) return {};
     std::string text;
@@ -187,8 +189,9 @@ constexpr PageField kBitUnpack[] = {
 };
 
 constexpr std::string_view kDelimiters[] = {
-    "44 - Comma ( , )",     "9 - Tab",          "32 - Space ( )",       "59 - Semicolon ( ; )",
-    "58 - Colon ( : )",     "47 - Foreslash ( / )", "92 - Backslash ( \\ )",
+    "44 - Comma ( , )",      "9 - Tab",          "32 - Space ( )",
+    "59 - Semicolon ( ; )",  "58 - Colon ( : )", "47 - Foreslash ( / )",
+    "92 - Backslash ( \\ )",
 };
 constexpr int32_t kDelimiterCodes[] = {44, 9, 32, 59, 58, 47, 92};
 
@@ -274,16 +277,28 @@ const PageRow kRows[] = {
     {"COVDemuxPropPage", "General", kDemux},
     {"COVBitPackPropPage", "General", kBitPack},
     {"COVBitUnpackPropPage", "General", kBitUnpack},
-    {"COVLookupPropPage", "General", {}, []() -> std::unique_ptr<COlePropertyPage> {
+    {"COVLookupPropPage",
+     "General",
+     {},
+     []() -> std::unique_ptr<COlePropertyPage> {
          return std::make_unique<ListGeneralPage>(kLookupGeneral);
      }},
-    {"COVSwitchPropPage", "General", {}, []() -> std::unique_ptr<COlePropertyPage> {
+    {"COVSwitchPropPage",
+     "General",
+     {},
+     []() -> std::unique_ptr<COlePropertyPage> {
          return std::make_unique<ListGeneralPage>(kSwitchGeneral);
      }},
-    {"COVLookupListPropPage", "Table", {}, []() -> std::unique_ptr<COlePropertyPage> {
+    {"COVLookupListPropPage",
+     "Table",
+     {},
+     []() -> std::unique_ptr<COlePropertyPage> {
          return std::make_unique<ListTablePage>(&LookupTableText, &LookupTableFromText);
      }},
-    {"COVSwitchListPropPage", "Table", {}, []() -> std::unique_ptr<COlePropertyPage> {
+    {"COVSwitchListPropPage",
+     "Table",
+     {},
+     []() -> std::unique_ptr<COlePropertyPage> {
          return std::make_unique<ListTablePage>(&SwitchText, &SwitchListFromText);
      }},
 };

@@ -8,8 +8,8 @@
 namespace {
 
 constexpr std::string_view kWaveforms[] = {
-    "0 - Constant",     "1 - Square wave",  "2 - Sine wave", "3 - Sawtooth",
-    "4 - Random noise", "5 - Damped sine",  "6 - Ramp",
+    "0 - Constant",     "1 - Square wave", "2 - Sine wave", "3 - Sawtooth",
+    "4 - Random noise", "5 - Damped sine", "6 - Ramp",
 };
 constexpr PageField kFuncGen[] = {
     EditField("Frequency", "Frequency", FieldKind::Double),
@@ -59,8 +59,12 @@ constexpr std::string_view kNormalize[] = {"None", "Normalize to scale", "Normal
 constexpr EnableRule kWhenRangeSet{"Range", 1};
 constexpr PageField kHistogramFields[] = {
     RadioField("Range", kRanges).Group(kRangeGroup),
-    EditField("Min", "BinMinValue", FieldKind::Double).Group(kRangeGroup).EnabledWhen(kWhenRangeSet),
-    EditField("Max", "BinMaxValue", FieldKind::Double).Group(kRangeGroup).EnabledWhen(kWhenRangeSet),
+    EditField("Min", "BinMinValue", FieldKind::Double)
+        .Group(kRangeGroup)
+        .EnabledWhen(kWhenRangeSet),
+    EditField("Max", "BinMaxValue", FieldKind::Double)
+        .Group(kRangeGroup)
+        .EnabledWhen(kWhenRangeSet),
     EditField("Bin Increment", "BinIncrement", FieldKind::Double).Group(kBinGroup),
     EditField("Number of Bins", "NumberOfBins", FieldKind::Long).Group(kBinGroup),
     NoteField("(enter either the Bin Increment or the Number of Bins)").Group(kBinGroup),
@@ -69,7 +73,9 @@ constexpr PageField kHistogramFields[] = {
         .Group(kOutlyingGroup)
         .EnabledWhen(kWhenRangeSet),
     RadioField("Normalize", kNormalize).Group(kNormalizeGroup),
-    EditField("Scale", "Scale", FieldKind::Double).Group(kNormalizeGroup).EnabledWhen({"Normalize", 1}),
+    EditField("Scale", "Scale", FieldKind::Double)
+        .Group(kNormalizeGroup)
+        .EnabledWhen({"Normalize", 1}),
     CheckBoxField("Accumulate Input Data Values until clear.", "Accumulate"),
 };
 constexpr size_t kMin = 1, kMax = 2, kIncrement = 3, kBins = 4, kNormalizeChoice = 8, kScale = 9;
@@ -117,9 +123,10 @@ const PageRow kRows[] = {
     {"COVFuncGenPropPage", "General", kFuncGen},
     {"CFIRFilterPropPage", "General", kFirFilter},
     {"CNOPPropPage", "No Properties", kNoProperties},
-    {"COVHistogramPropPage", "General", {}, []() -> std::unique_ptr<COlePropertyPage> {
-         return std::make_unique<HistogramPage>();
-     }},
+    {"COVHistogramPropPage",
+     "General",
+     {},
+     []() -> std::unique_ptr<COlePropertyPage> { return std::make_unique<HistogramPage>(); }},
 };
 
 }  // namespace

@@ -15,8 +15,7 @@ std::string IntegerRangeMessage(int64_t min, int64_t max) {
 }
 
 std::string NumberRangeMessage(double min, double max) {
-    return "Please enter a number between " + FormatNumber(min) + " and " + FormatNumber(max) +
-           ".";
+    return "Please enter a number between " + FormatNumber(min) + " and " + FormatNumber(max) + ".";
 }
 
 std::string FormatNumber(double value) {
@@ -108,38 +107,38 @@ std::string COlePropertyPage::LoadText(const PageField& f, const Variant& value)
     };
     Variant v;
     switch (f.kind) {
-    case FieldKind::Double:
-        return as(VT_R8, &v) ? FormatNumber(v.dblVal()) : "";
-    case FieldKind::Float: {
-        if (!as(VT_R4, &v)) return "";
-        char text[32];
-        std::snprintf(text, sizeof text, "%.*g", 6, static_cast<double>(v.fltVal()));
-        return text;
-    }
-    case FieldKind::Long:
-    case FieldKind::Short:
-    case FieldKind::Radio:
-        return as(VT_I4, &v) ? std::to_string(v.lVal()) : "";
-    case FieldKind::String:
-        if (f.onlyStrings && value.vt() != VT_BSTR) return "";
-        return as(VT_BSTR, &v) ? v.bstrVal() : "";
-    case FieldKind::Bool:
-        return as(VT_BOOL, &v) && v.boolVal() != 0 ? "1" : "0";
-    case FieldKind::List: {
-        if (!as(VT_I4, &v)) return "-1";
-        int64_t position = -1;
-        if (f.codes.empty()) {
-            position = int64_t{v.lVal()} + f.positionOffset;
-        } else {
-            for (size_t i = 0; i < f.codes.size(); ++i) {
-                if (f.codes[i] == v.lVal()) position = static_cast<int64_t>(i);
-            }
+        case FieldKind::Double:
+            return as(VT_R8, &v) ? FormatNumber(v.dblVal()) : "";
+        case FieldKind::Float: {
+            if (!as(VT_R4, &v)) return "";
+            char text[32];
+            std::snprintf(text, sizeof text, "%.*g", 6, static_cast<double>(v.fltVal()));
+            return text;
         }
-        if (position < 0 || position >= static_cast<int64_t>(f.choices.size())) position = -1;
-        return std::to_string(position);
-    }
-    default:
-        return "";
+        case FieldKind::Long:
+        case FieldKind::Short:
+        case FieldKind::Radio:
+            return as(VT_I4, &v) ? std::to_string(v.lVal()) : "";
+        case FieldKind::String:
+            if (f.onlyStrings && value.vt() != VT_BSTR) return "";
+            return as(VT_BSTR, &v) ? v.bstrVal() : "";
+        case FieldKind::Bool:
+            return as(VT_BOOL, &v) && v.boolVal() != 0 ? "1" : "0";
+        case FieldKind::List: {
+            if (!as(VT_I4, &v)) return "-1";
+            int64_t position = -1;
+            if (f.codes.empty()) {
+                position = int64_t{v.lVal()} + f.positionOffset;
+            } else {
+                for (size_t i = 0; i < f.codes.size(); ++i) {
+                    if (f.codes[i] == v.lVal()) position = static_cast<int64_t>(i);
+                }
+            }
+            if (position < 0 || position >= static_cast<int64_t>(f.choices.size())) position = -1;
+            return std::to_string(position);
+        }
+        default:
+            return "";
     }
 }
 
@@ -197,25 +196,27 @@ std::optional<PageMessage> COlePropertyPage::RangeCheck(size_t field) const {
         return PageMessage{std::move(message), MB_ICONEXCLAMATION, field};
     };
     switch (f.kind) {
-    case FieldKind::Long:
-    case FieldKind::Short: {
-        auto v = ParseInteger(text);
-        int64_t lo = f.kind == FieldKind::Short ? INT16_MIN : INT32_MIN;
-        int64_t hi = f.kind == FieldKind::Short ? INT16_MAX : INT32_MAX;
-        if (!v || *v < lo || *v > hi) return fail(std::string(kEnterInteger));
-        if (f.hasRange && (*v < f.min || *v > f.max))
-            return fail(IntegerRangeMessage(static_cast<int64_t>(f.min), static_cast<int64_t>(f.max)));
-        return std::nullopt;
-    }
-    case FieldKind::Double:
-    case FieldKind::Float: {
-        auto v = ParseNumber(text);
-        if (!v) return fail(std::string(kEnterNumber));
-        if (f.hasRange && (*v < f.min || *v > f.max)) return fail(NumberRangeMessage(f.min, f.max));
-        return std::nullopt;
-    }
-    default:
-        return std::nullopt;
+        case FieldKind::Long:
+        case FieldKind::Short: {
+            auto v = ParseInteger(text);
+            int64_t lo = f.kind == FieldKind::Short ? INT16_MIN : INT32_MIN;
+            int64_t hi = f.kind == FieldKind::Short ? INT16_MAX : INT32_MAX;
+            if (!v || *v < lo || *v > hi) return fail(std::string(kEnterInteger));
+            if (f.hasRange && (*v < f.min || *v > f.max))
+                return fail(
+                    IntegerRangeMessage(static_cast<int64_t>(f.min), static_cast<int64_t>(f.max)));
+            return std::nullopt;
+        }
+        case FieldKind::Double:
+        case FieldKind::Float: {
+            auto v = ParseNumber(text);
+            if (!v) return fail(std::string(kEnterNumber));
+            if (f.hasRange && (*v < f.min || *v > f.max))
+                return fail(NumberRangeMessage(f.min, f.max));
+            return std::nullopt;
+        }
+        default:
+            return std::nullopt;
     }
 }
 
@@ -228,38 +229,38 @@ std::optional<PageMessage> COlePropertyPage::WriteField(size_t field) const {
     const std::string& text = state_[field].text;
     Variant value;
     switch (f.kind) {
-    case FieldKind::Double:
-        value = Variant::R8(Number(field));
-        break;
-    case FieldKind::Float:
-        value = Variant::R4(static_cast<float>(Number(field)));
-        break;
-    case FieldKind::Long:
-        value = Variant::I4(static_cast<int32_t>(ParseInteger(text).value_or(0)));
-        break;
-    case FieldKind::Short:
-        value = Variant::I2(static_cast<int16_t>(ParseInteger(text).value_or(0)));
-        break;
-    case FieldKind::String:
-        value = Variant::Str(text);
-        break;
-    case FieldKind::Bool:
-        value = Variant::Bool(text == "1");
-        break;
-    case FieldKind::Radio:
-        value = Variant::I4(static_cast<int32_t>(ParseInteger(text).value_or(0)));
-        break;
-    case FieldKind::List: {
-        int64_t position = ParseInteger(text).value_or(-1);
-        if (position < 0) return std::nullopt;  // nothing selected: nothing to write
-        if (!f.codes.empty() && position >= static_cast<int64_t>(f.codes.size()))
+        case FieldKind::Double:
+            value = Variant::R8(Number(field));
+            break;
+        case FieldKind::Float:
+            value = Variant::R4(static_cast<float>(Number(field)));
+            break;
+        case FieldKind::Long:
+            value = Variant::I4(static_cast<int32_t>(ParseInteger(text).value_or(0)));
+            break;
+        case FieldKind::Short:
+            value = Variant::I2(static_cast<int16_t>(ParseInteger(text).value_or(0)));
+            break;
+        case FieldKind::String:
+            value = Variant::Str(text);
+            break;
+        case FieldKind::Bool:
+            value = Variant::Bool(text == "1");
+            break;
+        case FieldKind::Radio:
+            value = Variant::I4(static_cast<int32_t>(ParseInteger(text).value_or(0)));
+            break;
+        case FieldKind::List: {
+            int64_t position = ParseInteger(text).value_or(-1);
+            if (position < 0) return std::nullopt;  // nothing selected: nothing to write
+            if (!f.codes.empty() && position >= static_cast<int64_t>(f.codes.size()))
+                return std::nullopt;
+            value = Variant::I4(f.codes.empty() ? static_cast<int32_t>(position - f.positionOffset)
+                                                : f.codes[position]);
+            break;
+        }
+        default:
             return std::nullopt;
-        value = Variant::I4(f.codes.empty() ? static_cast<int32_t>(position - f.positionOffset)
-                                            : f.codes[position]);
-        break;
-    }
-    default:
-        return std::nullopt;
     }
     if (FAILED(WriteProperty(f.property, std::move(value)))) {
         return PageMessage{"The value of " + std::string(f.property) + " was not accepted.",

@@ -50,9 +50,9 @@ struct PageField {
     int32_t positionOffset = 0;      // list without codes: position = value + offset
     bool hasRange = false;
     double min = 0, max = 0;
-    size_t maxLength = 0;  // edit boxes: longest text that can be typed (0: no limit)
-    bool spin = false;     // an up-down control beside the edit box
-    bool hidden = false;   // carried by the page, never shown
+    size_t maxLength = 0;      // edit boxes: longest text that can be typed (0: no limit)
+    bool spin = false;         // an up-down control beside the edit box
+    bool hidden = false;       // carried by the page, never shown
     bool onlyStrings = false;  // loads only a string value; anything else shows empty
     EnableRule enable;
 
@@ -125,7 +125,8 @@ constexpr PageField ListField(std::string_view label, std::string_view property,
                               std::span<const std::string_view> entries) {
     return MakeField(label, property, FieldKind::List, entries);
 }
-constexpr PageField RadioField(std::string_view property, std::span<const std::string_view> captions) {
+constexpr PageField RadioField(std::string_view property,
+                               std::span<const std::string_view> captions) {
     return MakeField({}, property, FieldKind::Radio, captions);
 }
 constexpr PageField NoteField(std::string_view text) {
@@ -148,10 +149,11 @@ struct PageMessage {
 
 // The platform's standard messages for a field that does not parse or lies
 // outside its range.
-std::string IntegerRangeMessage(int64_t min, int64_t max);  // "Please enter an integer between 0 and 7."
-std::string NumberRangeMessage(double min, double max);     // "Please enter a number between 0 and 1."
-extern const std::string_view kEnterInteger;                // "Please enter an integer."
-extern const std::string_view kEnterNumber;                 // "Please enter a number."
+std::string IntegerRangeMessage(int64_t min,
+                                int64_t max);  // "Please enter an integer between 0 and 7."
+std::string NumberRangeMessage(double min, double max);  // "Please enter a number between 0 and 1."
+extern const std::string_view kEnterInteger;             // "Please enter an integer."
+extern const std::string_view kEnterNumber;              // "Please enter a number."
 
 // Text <-> number as the page's edit boxes hold them: blanks around the
 // number allowed, nothing else. Nullopt for any other text.

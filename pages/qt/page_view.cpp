@@ -74,7 +74,8 @@ class FormulaGridWidget : public QWidget {
             QRect row(0, r * h, width(), h);
             bool selected = r == grid.Current();
             if (selected) painter.fillRect(row, palette().highlight());
-            painter.setPen(selected ? palette().highlightedText().color() : palette().text().color());
+            painter.setPen(selected ? palette().highlightedText().color()
+                                    : palette().text().color());
             const FormulaGrid::Row& cells = grid.At(r);
             painter.drawText(row.adjusted(2, 0, 0, 0), Qt::AlignVCenter, Q(cells.label));
             painter.drawText(row.adjusted(nameX + 2, 0, 0, 0), Qt::AlignVCenter, Q(cells.name));
@@ -106,14 +107,14 @@ class FormulaGridWidget : public QWidget {
         if (watched == editor_ && event->type() == QEvent::KeyPress) {
             auto* key = static_cast<QKeyEvent*>(event);
             switch (key->key()) {
-            case Qt::Key_Up:
-            case Qt::Key_Down:
-            case Qt::Key_Escape:
-            case Qt::Key_Return:
-            case Qt::Key_Enter:
-                return Key(key);
-            default:
-                break;
+                case Qt::Key_Up:
+                case Qt::Key_Down:
+                case Qt::Key_Escape:
+                case Qt::Key_Return:
+                case Qt::Key_Enter:
+                    return Key(key);
+                default:
+                    break;
             }
         }
         return QWidget::eventFilter(watched, event);
@@ -127,17 +128,33 @@ class FormulaGridWidget : public QWidget {
         using K = FormulaGrid::Key;
         K key = K::Other;
         switch (event->key()) {
-        case Qt::Key_Left: key = K::Left; break;
-        case Qt::Key_Right: key = K::Right; break;
-        case Qt::Key_Up: key = K::Up; break;
-        case Qt::Key_Down: key = K::Down; break;
-        case Qt::Key_Home: key = K::Home; break;
-        case Qt::Key_End: key = K::End; break;
-        case Qt::Key_Escape: key = K::Escape; break;
-        case Qt::Key_Return:
-        case Qt::Key_Enter: key = K::Enter; break;
-        default:
-            if (event->text().isEmpty() || !event->text()[0].isPrint()) return false;
+            case Qt::Key_Left:
+                key = K::Left;
+                break;
+            case Qt::Key_Right:
+                key = K::Right;
+                break;
+            case Qt::Key_Up:
+                key = K::Up;
+                break;
+            case Qt::Key_Down:
+                key = K::Down;
+                break;
+            case Qt::Key_Home:
+                key = K::Home;
+                break;
+            case Qt::Key_End:
+                key = K::End;
+                break;
+            case Qt::Key_Escape:
+                key = K::Escape;
+                break;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                key = K::Enter;
+                break;
+            default:
+                if (event->text().isEmpty() || !event->text()[0].isPrint()) return false;
         }
         After(page_.Grid().Press(key, event->text().toStdString()));
         return true;
@@ -151,7 +168,8 @@ class FormulaGridWidget : public QWidget {
             int x = grid.CurrentColumn() == FormulaGrid::kName
                         ? FormulaGrid::kLabelWidth
                         : FormulaGrid::kLabelWidth + FormulaGrid::kNameWidth;
-            int w = grid.CurrentColumn() == FormulaGrid::kName ? FormulaGrid::kNameWidth : width() - x;
+            int w =
+                grid.CurrentColumn() == FormulaGrid::kName ? FormulaGrid::kNameWidth : width() - x;
             editor_->setGeometry(x, grid.Current() * h, w, h);
             if (editor_->text().toStdString() != grid.EditorText())
                 editor_->setText(Q(grid.EditorText()));
@@ -206,57 +224,60 @@ PageView::PageView(COlePropertyPage& page, QWidget* parent)
 QWidget* PageView::MakeField(size_t i) {
     const PageField& f = page_.Fields()[i];
     switch (f.kind) {
-    case FieldKind::Bool: {
-        auto* box = new QCheckBox(Q(f.label), this);
-        connect(box, &QCheckBox::clicked, [this, i](bool on) { Edited(i, on ? "1" : "0"); });
-        return widgets_[i] = box;
-    }
-    case FieldKind::List: {
-        auto* list = new QComboBox(this);
-        for (std::string_view entry : f.choices)
-            list->addItem(Q(entry));
-        connect(list, &QComboBox::activated, [this, i](int index) { Edited(i, std::to_string(index)); });
-        return widgets_[i] = list;
-    }
-    case FieldKind::Radio: {
-        auto* holder = new QWidget(this);
-        auto* column = new QVBoxLayout(holder);
-        column->setContentsMargins(0, 0, 0, 0);
-        auto* buttons = new QButtonGroup(holder);
-        for (size_t c = 0; c < f.choices.size(); ++c) {
-            auto* button = new QRadioButton(Q(f.choices[c]), holder);
-            buttons->addButton(button, static_cast<int>(c));
-            column->addWidget(button);
+        case FieldKind::Bool: {
+            auto* box = new QCheckBox(Q(f.label), this);
+            connect(box, &QCheckBox::clicked, [this, i](bool on) { Edited(i, on ? "1" : "0"); });
+            return widgets_[i] = box;
         }
-        connect(buttons, &QButtonGroup::idClicked, [this, i](int id) { Edited(i, std::to_string(id)); });
-        return widgets_[i] = holder;
-    }
-    case FieldKind::Note: {
-        auto* note = new QLabel(this);
-        note->setWordWrap(true);
-        return widgets_[i] = note;
-    }
-    case FieldKind::Button: {
-        auto* button = new QPushButton(Q(f.label).replace("&", ""), this);
-        connect(button, &QPushButton::clicked, [this, i] {
-            page_.Press(i);
-            Refresh();
-        });
-        return widgets_[i] = button;
-    }
-    case FieldKind::Text: {
-        auto* text = new QPlainTextEdit(this);
-        text->setPlaceholderText(Q(f.label));
-        connect(text, &QPlainTextEdit::textChanged,
-                [this, i, text] { Edited(i, text->toPlainText().toStdString()); });
-        return widgets_[i] = text;
-    }
-    default:
-        break;
+        case FieldKind::List: {
+            auto* list = new QComboBox(this);
+            for (std::string_view entry : f.choices)
+                list->addItem(Q(entry));
+            connect(list, &QComboBox::activated,
+                    [this, i](int index) { Edited(i, std::to_string(index)); });
+            return widgets_[i] = list;
+        }
+        case FieldKind::Radio: {
+            auto* holder = new QWidget(this);
+            auto* column = new QVBoxLayout(holder);
+            column->setContentsMargins(0, 0, 0, 0);
+            auto* buttons = new QButtonGroup(holder);
+            for (size_t c = 0; c < f.choices.size(); ++c) {
+                auto* button = new QRadioButton(Q(f.choices[c]), holder);
+                buttons->addButton(button, static_cast<int>(c));
+                column->addWidget(button);
+            }
+            connect(buttons, &QButtonGroup::idClicked,
+                    [this, i](int id) { Edited(i, std::to_string(id)); });
+            return widgets_[i] = holder;
+        }
+        case FieldKind::Note: {
+            auto* note = new QLabel(this);
+            note->setWordWrap(true);
+            return widgets_[i] = note;
+        }
+        case FieldKind::Button: {
+            auto* button = new QPushButton(Q(f.label).replace("&", ""), this);
+            connect(button, &QPushButton::clicked, [this, i] {
+                page_.Press(i);
+                Refresh();
+            });
+            return widgets_[i] = button;
+        }
+        case FieldKind::Text: {
+            auto* text = new QPlainTextEdit(this);
+            text->setPlaceholderText(Q(f.label));
+            connect(text, &QPlainTextEdit::textChanged,
+                    [this, i, text] { Edited(i, text->toPlainText().toStdString()); });
+            return widgets_[i] = text;
+        }
+        default:
+            break;
     }
     auto* edit = new QLineEdit(this);
     if (f.maxLength != 0) edit->setMaxLength(static_cast<int>(f.maxLength));
-    connect(edit, &QLineEdit::textEdited, [this, i](const QString& text) { Edited(i, text.toStdString()); });
+    connect(edit, &QLineEdit::textEdited,
+            [this, i](const QString& text) { Edited(i, text.toStdString()); });
     widgets_[i] = edit;
     if (!f.spin) return edit;
     // The spin buttons step within the range; typing may still go outside it,

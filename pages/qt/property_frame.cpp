@@ -24,13 +24,14 @@ PropertyFrame::PropertyFrame(QWidget* owner, const QString& caption, IDispatch* 
         views_.push_back(view);
     }
     messages_ = [this](const PageMessage& m) { ShowPageMessage(this, m, windowTitle()); };
-    auto* buttons =
-        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
+    auto* buttons = new QDialogButtonBox(
+        QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
     connect(buttons, &QDialogButtonBox::accepted, [this] {
         if (ApplyAll()) accept();
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, [this] { ApplyAll(); });
+    connect(buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked,
+            [this] { ApplyAll(); });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
     layout->addWidget(buttons);
