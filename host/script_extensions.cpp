@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "host/host_files.h"
+#include "host/page_commands.h"
 #include "host/plot.h"
 #include "host/script_host.h"
 
@@ -27,6 +28,9 @@ const CommandExtension kExtensions[] = {
     {"classes", "classes", "list the creatable classes", 0, 0, &RunClasses},
     {"plot", "plot OBJ.MEMBER FILE", "draw an array-valued member as an SVG chart into FILE", 2, 2,
      &RunPlot},
+    {"pages", "pages OBJ", "open the block's property frame (needs a display)", 1, 1, &RunPages},
+    {"gallery", "gallery DIR", "render every property page and about box as PNG files into DIR", 1,
+     1, &RunGallery},
 };
 
 }  // namespace
