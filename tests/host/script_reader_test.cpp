@@ -78,6 +78,8 @@ TEST(ScriptReader, EveryCommandParses) {
         {"echo hello", 13, "echo"},
         {"classes", 14, "classes"},  // an added command
         {"plot a.Value \"a b.svg\"", 14, "plot"},
+        {"pages a", 14, "pages"},
+        {"gallery \"my pictures\"", 14, "gallery"},
         {"help OVAdd", 15, "help"},
         {"quit", 16, "quit"},
         {"connect a.Value -> b.InputX", 17, "connect"},
