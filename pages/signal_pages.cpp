@@ -44,6 +44,28 @@ constexpr PageField kFirFilter[] = {
     NoteField("Must be between 0.0 and 0.5 and Low < High").Group(kCutoffs),
 };
 
+constexpr size_t kLowCut = 3, kHighCut = 4;
+
+// The block refuses a cutoff that crosses the other one as it is stored, so
+// moving both up past the stored upper cutoff writes the upper one first.
+class FirFilterPage : public COlePropertyPage {
+  public:
+    FirFilterPage() : COlePropertyPage("General", {std::begin(kFirFilter), std::end(kFirFilter)}) {}
+
+  protected:
+    std::optional<PageMessage> WriteFields() override {
+        Variant stored, high;
+        bool raising = Changed(kHighCut) && Enabled(kHighCut) &&
+                       SUCCEEDED(ReadProperty("HighFrequencyCutoff", &stored)) &&
+                       SUCCEEDED(VariantChangeType(&high, &stored, 0, VT_R8)) &&
+                       Number(kLowCut) >= high.dblVal();
+        if (raising) {
+            if (auto failed = WriteField(kHighCut)) return failed;
+        }
+        return COlePropertyPage::WriteFields();  // writing the same cutoff again changes nothing
+    }
+};
+
 constexpr PageField kNoProperties[] = {NoteField(kNoPropertiesNote)};
 
 constexpr std::string_view kRangeGroup = "Range options";
@@ -80,8 +102,9 @@ constexpr PageField kHistogramFields[] = {
 };
 constexpr size_t kMin = 1, kMax = 2, kIncrement = 3, kBins = 4, kNormalizeChoice = 8, kScale = 9;
 
-// The increment and the bin count describe the same layout: typing one fills
-// in the other. Normalising to a scale needs a scale, the other choices none.
+// The increment and the bin count describe the same layout: typing one shows
+// the other, but only the typed one is written (the block clears the other
+// when it takes one). Normalising to a scale needs a scale, the other choices none.
 class HistogramPage : public COlePropertyPage {
   public:
     HistogramPage()
@@ -95,12 +118,14 @@ class HistogramPage : public COlePropertyPage {
             double bins = std::trunc(span / Number(kIncrement));
             if (std::isfinite(bins) && std::fabs(bins) < 2147483647.0) {
                 std::snprintf(text, sizeof text, "%i", static_cast<int>(bins));
-                SetCoupled(kBins, text);
+                Show(kBins, text);
+                MarkChanged(kBins, false);
             }
         } else if (field == kBins && ParseInteger(Text(kBins)).value_or(0) > 0) {
             std::snprintf(text, sizeof text, "%.6g",
                           span / static_cast<double>(*ParseInteger(Text(kBins))));
-            SetCoupled(kIncrement, text);
+            Show(kIncrement, text);
+            MarkChanged(kIncrement, false);
         } else if (field == kNormalizeChoice) {
             bool toScale = Text(kNormalizeChoice) == "1";
             if (!toScale) {
@@ -121,7 +146,10 @@ class HistogramPage : public COlePropertyPage {
 
 const PageRow kRows[] = {
     {"COVFuncGenPropPage", "General", kFuncGen},
-    {"CFIRFilterPropPage", "General", kFirFilter},
+    {"CFIRFilterPropPage",
+     "General",
+     {},
+     []() -> std::unique_ptr<COlePropertyPage> { return std::make_unique<FirFilterPage>(); }},
     {"CNOPPropPage", "No Properties", kNoProperties},
     {"COVHistogramPropPage",
      "General",

@@ -204,7 +204,7 @@ class COlePropertyPage {
 
     // Shows `text` in a field without marking it changed.
     void Show(size_t field, std::string text);
-    void MarkChanged(size_t field) { state_[field].changed = true; }
+    void MarkChanged(size_t field, bool changed = true) { state_[field].changed = changed; }
     void UpdateEnabling();
     // The field's text as a number, 0 when it is not one.
     double Number(size_t field) const;

@@ -216,12 +216,24 @@ TEST(PropertyPages, HistogramCouplesIncrementBinsAndScale) {
     EXPECT_EQ(o.Text("NumberOfBins"), "4");
     o.Edit("NumberOfBins", "3");
     EXPECT_EQ(o.Text("BinIncrement"), "3.33333");
+    ASSERT_FALSE(o.page->Apply());
+    EXPECT_EQ(o.Get("NumberOfBins"), Variant::I4(3)) << "the typed field is the one written";
     o.Edit("Scale", "0");
     o.Edit("Normalize", "1");
     EXPECT_EQ(o.Text("Scale"), "1.0");
     o.Edit("Normalize", "2");
     EXPECT_EQ(o.Text("Scale"), "0");
     EXPECT_FALSE(o.page->Enabled(o.page->FieldOf("Scale")));
+}
+
+TEST(PropertyPages, FirCutoffsMoveTogether) {
+    Opened o = Open("CFIRFilter", "CFIRFilterPropPage");
+    o.Edit("FilterType", "2");
+    o.Edit("LowFrequencyCutoff", "0.35");
+    o.Edit("HighFrequencyCutoff", "0.45");
+    ASSERT_FALSE(o.page->Apply());
+    EXPECT_EQ(o.Get("LowFrequencyCutoff"), Variant::R4(0.35f));
+    EXPECT_EQ(o.Get("HighFrequencyCutoff"), Variant::R4(0.45f));
 }
 
 TEST(PropertyPages, RandomExampleFollowsPrecision) {
