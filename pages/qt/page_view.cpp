@@ -63,6 +63,10 @@ class FormulaGridWidget : public QWidget {
                 RowHeight() * FormulaGrid::kRows + 1};
     }
 
+    // Follows the model after a change made outside the grid (an apply
+    // commits and closes the editor).
+    void Sync() { After(std::nullopt); }
+
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
@@ -332,7 +336,7 @@ void PageView::Refresh() {
         auto selection = formula->ErrorSelection();
         if (edit != nullptr && selection && !edit->hasFocus())
             edit->setSelection(selection->first, selection->second - selection->first);
-        if (grid_ != nullptr) grid_->update();
+        if (grid_ != nullptr) grid_->Sync();
     }
 }
 
