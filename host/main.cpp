@@ -29,7 +29,9 @@ void PrintUsage(std::ostream& out) {
     out << "usage:\n"
            "  tallykit               interactive prompt (the script language, line by line)\n"
            "  tallykit run FILE      run a script; FILE `-` reads standard input\n"
-           "  tallykit classes       list the creatable classes\n";
+           "  tallykit classes       list the creatable classes\n"
+           "  tallykit pages CLASS   open the property frame of a new block (needs a display)\n"
+           "  tallykit gallery DIR   render every property page and about box into DIR\n";
     PrintModuleUsage(out);
     out << "  tallykit --help        this text\n"
            "  tallykit --version     the version\n"
@@ -44,6 +46,14 @@ void PrintUsage(std::ostream& out) {
     PrintCommands(out);
     out << '\n';
     PrintValueSyntax(out);
+}
+
+// Runs script lines given on the command line.
+int RunLines(const std::string& text) {
+    ScriptHost host(std::cout, std::cerr);
+    host.RunScript(text, "<command line>");
+    std::cout.flush();
+    return host.ExitStatus();
 }
 
 int RunFile(const std::string& path) {
@@ -166,6 +176,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "run" && argc == 3) return RunFile(argv[2]);
+    // Quoted, so that a name with blanks or quotes stays one word of the script.
+    auto quoted = [](std::string_view word) { return "\"" + EscapeBytes(word) + "\""; };
+    if (command == "pages" && argc == 3)
+        return RunLines("new block " + std::string(argv[2]) + " design\npages block\n");
+    if (command == "gallery" && argc == 3) return RunLines("gallery " + quoted(argv[2]) + "\n");
     std::vector<std::string_view> args(argv + 1, argv + argc);
     if (std::optional<int> status = RunModuleCommand(args, std::cout, std::cerr)) return *status;
     if (command == "classes" && argc == 2) {

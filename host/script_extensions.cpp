@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/host_files.h"
+#include "host/page_commands.h"
 #include "host/pictures.h"
 #include "host/plot.h"
 #include "host/script_host.h"
@@ -73,6 +74,9 @@ const CommandExtension kExtensions[] = {
     {"draw", "draw OBJ FILE [WIDTH HEIGHT]",
      "paint OBJ onto a WIDTH by HEIGHT surface (16 by 16) and write it as SVG into FILE", 2, 4,
      &RunDraw},
+    {"pages", "pages OBJ", "open the block's property frame (needs a display)", 1, 1, &RunPages},
+    {"gallery", "gallery DIR", "render every property page and about box as PNG files into DIR", 1,
+     1, &RunGallery},
 };
 
 }  // namespace

@@ -49,6 +49,14 @@ class IDesktop {
     virtual int MessageBox(HWND owner, std::string_view text, std::string_view caption,
                            unsigned style) = 0;
     virtual void MessageBeep() = 0;
+    // A file-open dialog whose file must exist, with a filter in the platform's
+    // "Name|*.a;*.b|...||" form and a default extension; false when the user
+    // cancels or the desktop has no such dialog.
+    virtual bool GetOpenFileName(HWND owner, std::string_view filter, std::string_view defaultExt,
+                                 std::string* path) {
+        (void)owner, (void)filter, (void)defaultExt, (void)path;
+        return false;
+    }
 };
 
 // The installed desktop, or null. A host installs one at start and removes it

@@ -80,6 +80,8 @@ TEST(ScriptReader, EveryCommandParses) {
         {"plot a.Value \"a b.svg\"", 14, "plot"},
         {"pictures sheet.svg", 14, "pictures"},
         {"draw a a.svg 32 32", 14, "draw"},
+        {"pages a", 14, "pages"},
+        {"gallery \"my pictures\"", 14, "gallery"},
         {"help OVAdd", 15, "help"},
         {"quit", 16, "quit"},
         {"connect a.Value -> b.InputX", 17, "connect"},

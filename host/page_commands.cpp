@@ -1,0 +1,55 @@
+#include "host/page_commands.h"
+
+#include "host/script_host.h"
+
+#ifdef TK_HAVE_QT_PAGES
+#include <QWidget>
+
+#include "pages/qt/gallery.h"
+#include "pages/qt/qt_desktop.h"
+
+void RunPages(ScriptContext& context, std::span<const std::string> words) {
+    COleControl* control = context.Object(words[0]);
+    if (control == nullptr) return;
+    std::string why;
+    if (EnsureApplication(false, &why) == nullptr) return context.Fail("cannot open pages: " + why);
+    // The frame needs an owner: a main window the user never sees.
+    static QWidget* mainWindow = new QWidget;
+    QtDesktop desktop(mainWindow);
+    IDesktop* previous = Desktop();
+    SetDesktop(&desktop);
+    bool opened = false;
+    DISPID show = DISPID_UNKNOWN;
+    if (SUCCEEDED(control->GetIDsOfNames("ShowPropertyPages", &show))) {
+        Variant result;
+        opened = SUCCEEDED(control->Invoke(show, DISPATCH_METHOD, {}, &result)) &&
+                 result.vt() == VT_BOOL && result.boolVal() != 0;
+    } else if (const ControlClassInfo* info = control->ClassInfo()) {
+        // The placeholders have no such method; their pages open all the same.
+        opened = SUCCEEDED(desktop.OleCreatePropertyFrame(mainWindow, 0, 0, info->userTypeName,
+                                                          control, info->pageIds, 0));
+    }
+    SetDesktop(previous);
+    if (!opened) context.Fail("the property frame of " + words[0] + " could not be opened");
+}
+
+void RunGallery(ScriptContext& context, std::span<const std::string> words) {
+    if (!context.FileAccess()) return context.Fail("file access is off");
+    std::string why;
+    if (EnsureApplication(true, &why) == nullptr) return context.Fail("cannot render: " + why);
+    std::vector<std::string> files = WriteGallery(words[0], &why);
+    if (!why.empty()) return context.Fail(why);
+    context.Out() << "gallery: " << files.size() << " pictures in " << words[0] << '\n';
+}
+
+#else
+
+void RunPages(ScriptContext& context, std::span<const std::string>) {
+    context.Fail("this tallykit was built without Qt 6: no property pages");
+}
+
+void RunGallery(ScriptContext& context, std::span<const std::string>) {
+    context.Fail("this tallykit was built without Qt 6: no gallery");
+}
+
+#endif

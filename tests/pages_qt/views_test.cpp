@@ -1,0 +1,128 @@
+// The Qt views over the page models, offscreen: what they show, what a
+// keystroke or click changes, and what OK, Cancel and Apply write.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "module/class_table.h"
+#include "pages/qt/gallery.h"
+#include "pages/qt/page_view.h"
+#include "pages/qt/property_frame.h"
+#include "pages/qt/qt_desktop.h"
+
+namespace {
+
+struct Framed {
+    ComPtr<COleControl> block;
+    std::unique_ptr<PropertyFrame> frame;
+    std::vector<std::string> messages;
+
+    explicit Framed(std::string_view cls) {
+        std::string why;
+        EXPECT_NE(EnsureApplication(true, &why), nullptr) << why;
+        const ClassEntry* entry = FindClass(cls);
+        block = entry->create();
+        block->InitNew();
+        frame = std::make_unique<PropertyFrame>(nullptr, "caption", block.Get(),
+                                                block->ClassInfo()->pageIds);
+        frame->SetMessageHandler([this](const PageMessage& m) { messages.push_back(m.text); });
+    }
+    QLineEdit* Edit(std::string_view property) {
+        PageView& view = frame->View(0);
+        return qobject_cast<QLineEdit*>(view.FieldWidget(view.Page().FieldOf(property)));
+    }
+    void Press(QDialogButtonBox::StandardButton which) {
+        frame->findChild<QDialogButtonBox*>()->button(which)->click();
+    }
+    Variant Get(std::string_view name) {
+        DISPID id;
+        Variant v;
+        block->GetIDsOfNames(name, &id);
+        block->Invoke(id, DISPATCH_PROPERTYGET, {}, &v);
+        return v;
+    }
+};
+
+TEST(PageViews, ShowTheModelAndPassKeystrokesAndClicks) {
+    Framed f("OVMux");
+    ASSERT_EQ(f.frame->PageCount(), 1);
+    EXPECT_EQ(f.Edit("InputIndex")->text(), "0");
+    QTest::keyClicks(f.Edit("InputIndex"), "3");
+    EXPECT_EQ(f.frame->View(0).Page().Text(f.frame->View(0).Page().FieldOf("InputIndex")), "03");
+
+    Framed logic("OVAnd");
+    PageView& view = logic.frame->View(0);
+    auto* booleans = qobject_cast<QCheckBox*>(view.FieldWidget(0));
+    ASSERT_NE(booleans, nullptr);
+    booleans->click();  // integers now
+    EXPECT_TRUE(view.FieldWidget(5)->isEnabled());
+    EXPECT_FALSE(view.FieldWidget(1)->isEnabled());
+}
+
+TEST(PageViews, OkAppliesCancelDoesNotApplyKeepsTheFrame) {
+    Framed ok("OVDemux");
+    ok.Edit("OutputIndex")->clear();
+    QTest::keyClicks(ok.Edit("OutputIndex"), "8");
+    ok.Press(QDialogButtonBox::Ok);
+    EXPECT_EQ(ok.messages, std::vector<std::string>{"Please enter an integer between 0 and 7."});
+    EXPECT_NE(ok.frame->result(), QDialog::Accepted);
+    EXPECT_EQ(ok.Get("OutputIndex"), Variant::I4(0));
+    ok.Edit("OutputIndex")->clear();
+    QTest::keyClicks(ok.Edit("OutputIndex"), "6");
+    ok.Press(QDialogButtonBox::Ok);
+    EXPECT_EQ(ok.frame->result(), QDialog::Accepted);
+    EXPECT_EQ(ok.Get("OutputIndex"), Variant::I4(6));
+
+    Framed cancel("OVDemux");
+    QTest::keyClicks(cancel.Edit("OutputIndex"), "5");
+    cancel.Press(QDialogButtonBox::Cancel);
+    EXPECT_EQ(cancel.Get("OutputIndex"), Variant::I4(0));
+
+    Framed apply("OVDemux");
+    apply.frame->show();
+    apply.Edit("OutputIndex")->clear();
+    QTest::keyClicks(apply.Edit("OutputIndex"), "4");
+    apply.Press(QDialogButtonBox::Apply);
+    EXPECT_EQ(apply.Get("OutputIndex"), Variant::I4(4));
+    EXPECT_TRUE(apply.frame->isVisible());
+}
+
+TEST(PageViews, ShowPropertyPagesNeedsADesktopWithAnOwner) {
+    std::string why;
+    ASSERT_NE(EnsureApplication(true, &why), nullptr) << why;
+    ComPtr<COleControl> block = FindClass("OVAdd")->create();
+    block->InitNew();
+    DISPID show;
+    ASSERT_EQ(block->GetIDsOfNames("ShowPropertyPages", &show), S_OK);
+    auto call = [&] {
+        Variant result;
+        block->Invoke(show, DISPATCH_METHOD, {}, &result);
+        return result.boolVal() != 0;
+    };
+    SetDesktop(nullptr);
+    EXPECT_FALSE(call());
+
+    QWidget owner;
+    QtDesktop desktop(&owner);
+    SetDesktop(&desktop);
+    QString title;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* frame = dynamic_cast<PropertyFrame*>(w)) {
+                title = frame->windowTitle();
+                frame->reject();
+            }
+        }
+    });
+    EXPECT_TRUE(call());
+    EXPECT_EQ(title, "OVAdd Control");
+    SetDesktop(nullptr);
+}
+
+}  // namespace
