@@ -98,8 +98,8 @@ class COVBaseMathCtrl : public COleControl {
 
     static const DispatchTable& BaseMembers();
     static const EventTable& BaseEvents();
-    const DispatchTable& Members() const override { return BaseMembers(); }
-    const EventTable& Events() const override { return BaseEvents(); }
+    static constexpr ControlClass kClass{&BaseMembers, &BaseEvents, BASE_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     // --- common dispatch members ---
     Variant GetControlIn() const;

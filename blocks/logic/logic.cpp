@@ -6,7 +6,7 @@
 
 #include "framework/block_value.h"
 
-const LogicKind kLogicKinds[kLogicOpCount] = {
+constexpr LogicKind kLogicKinds[kLogicOpCount] = {
     {LogicOp::And, "OVAnd", 1, 2, false, true}, {LogicOp::Or, "OVOr", 8, 2, false, true},
     {LogicOp::Xor, "OVXor", 9, 2, true, false}, {LogicOp::Nand, "OVNand", 5, 2, true, true},
     {LogicOp::Nor, "OVNor", 6, 2, true, false}, {LogicOp::Not, "OVNot", 7, 1, true, false},
@@ -167,6 +167,26 @@ const DispatchTable& COVLogicCtrl::LogicMembers(int32_t inputCount) {
     return inputCount == 1 ? unary : binary;
 }
 
+namespace {
+
+template <LogicOp Op>
+const DispatchTable& LogicKindMembers() {
+    return COVLogicCtrl::LogicMembers(kLogicKinds[static_cast<size_t>(Op)].inputCount);
+}
+
+template <LogicOp Op>
+constexpr ControlClass LogicClass() {
+    return {&LogicKindMembers<Op>, &COVBaseMathCtrl::BaseEvents,
+            kLogicKinds[static_cast<size_t>(Op)].helpContext};
+}
+
+}  // namespace
+
+constinit const ControlClass COVLogicCtrl::kKindClasses[kLogicOpCount] = {
+    LogicClass<LogicOp::And>(),  LogicClass<LogicOp::Or>(),  LogicClass<LogicOp::Xor>(),
+    LogicClass<LogicOp::Nand>(), LogicClass<LogicOp::Nor>(), LogicClass<LogicOp::Not>(),
+};
+
 void COVLogicCtrl::SetValue(const Variant& value) {
     PutSetting(Value, value);
 }
@@ -209,5 +229,4 @@ void COVLogicCtrl::OnResetState() {
     for (Variant& input : Inputs())
         input = Variant::BoolRaw(1);
     Value = Variant::BoolRaw(kind_.initialValue ? 1 : 0);
-    m_nHelpContext = kind_.helpContext;
 }

@@ -22,6 +22,7 @@ static_assert([] {
     }
     return true;
 }());
+static_assert(kPlaceholders.size() == kPlaceholderKindCount);
 
 }  // namespace
 
@@ -41,6 +42,18 @@ const EventTable& COVPlaceholderCtrl::PlaceholderEvents() {
     static const EventTable table(nullptr, {});
     return table;
 }
+
+namespace {
+
+constexpr ControlClass kPlaceholderClass{&COVPlaceholderCtrl::PlaceholderMembers,
+                                         &COVPlaceholderCtrl::PlaceholderEvents};
+
+}  // namespace
+
+constinit const ControlClass COVPlaceholderCtrl::kKindClasses[kPlaceholderKindCount] = {
+    kPlaceholderClass, kPlaceholderClass, kPlaceholderClass, kPlaceholderClass,
+    kPlaceholderClass, kPlaceholderClass, kPlaceholderClass, kPlaceholderClass,
+};
 
 std::string COVPlaceholderCtrl::AboutTitle() const {
     return std::string("About ") + info_.shortName + " Control";

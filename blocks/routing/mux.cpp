@@ -3,9 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/block_value.h"
-#include "platform/property_bag.h"
-
 namespace {
 
 constexpr const char* kInputNames[kRoutes] = {"Input0", "Input1", "Input2", "Input3",
@@ -46,11 +43,9 @@ constexpr EventDecl<Variant> kDemuxOutputs[kRoutes] = {
      "The value, when the index selects this output"},
 };
 
-// Persists a value as a string: loading gives a string value (empty when
-// missing), saving writes the value's text or "" when it has none.
-void ExchangeAsString(CPropExchange* pPX, const char* name, Variant& value) {
-    ExchangeInput(pPX, name, value, VT_BSTR, Variant::Str(""));
-}
+// The inputs persist as text, so a value of any kind survives: a load without
+// one gives "", and so does the save of a value without a text form.
+constexpr PlainValue kStoredInput{VT_BSTR, 0, ""};
 
 }  // namespace
 
@@ -63,25 +58,40 @@ const DispatchTable& COVMuxCtrl::MuxMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetInputN<0>, &C::SetInputN<0>>(kInputNames[0], 1, "Input selected by 0"),
-            Property<&C::GetInputN<1>, &C::SetInputN<1>>(kInputNames[1], 2, "Input selected by 1"),
-            Property<&C::GetInputN<2>, &C::SetInputN<2>>(kInputNames[2], 3, "Input selected by 2"),
-            Property<&C::GetInputN<3>, &C::SetInputN<3>>(kInputNames[3], 4, "Input selected by 3"),
-            Property<&C::GetInputN<4>, &C::SetInputN<4>>(kInputNames[4], 5, "Input selected by 4"),
-            Property<&C::GetInputN<5>, &C::SetInputN<5>>(kInputNames[5], 6, "Input selected by 5"),
-            Property<&C::GetInputN<6>, &C::SetInputN<6>>(kInputNames[6], 7, "Input selected by 6"),
-            Property<&C::GetInputN<7>, &C::SetInputN<7>>(kInputNames[7], 8, "Input selected by 7"),
+            Property<&C::GetInputN<0>, &C::SetInputN<0>>(kInputNames[0], 1, "Input selected by 0")
+                .Persist<&C::m_inputs, 0>(kInputNames[0], kStoredInput)
+                .Reset<&C::m_inputs, 0>({VT_I4, 0}),
+            Property<&C::GetInputN<1>, &C::SetInputN<1>>(kInputNames[1], 2, "Input selected by 1")
+                .Persist<&C::m_inputs, 1>(kInputNames[1], kStoredInput)
+                .Reset<&C::m_inputs, 1>({VT_I4, 0}),
+            Property<&C::GetInputN<2>, &C::SetInputN<2>>(kInputNames[2], 3, "Input selected by 2")
+                .Persist<&C::m_inputs, 2>(kInputNames[2], kStoredInput)
+                .Reset<&C::m_inputs, 2>({VT_I4, 0}),
+            Property<&C::GetInputN<3>, &C::SetInputN<3>>(kInputNames[3], 4, "Input selected by 3")
+                .Persist<&C::m_inputs, 3>(kInputNames[3], kStoredInput)
+                .Reset<&C::m_inputs, 3>({VT_I4, 0}),
+            Property<&C::GetInputN<4>, &C::SetInputN<4>>(kInputNames[4], 5, "Input selected by 4")
+                .Persist<&C::m_inputs, 4>(kInputNames[4], kStoredInput)
+                .Reset<&C::m_inputs, 4>({VT_I4, 0}),
+            Property<&C::GetInputN<5>, &C::SetInputN<5>>(kInputNames[5], 6, "Input selected by 5")
+                .Persist<&C::m_inputs, 5>(kInputNames[5], kStoredInput)
+                .Reset<&C::m_inputs, 5>({VT_I4, 0}),
+            Property<&C::GetInputN<6>, &C::SetInputN<6>>(kInputNames[6], 7, "Input selected by 6")
+                .Persist<&C::m_inputs, 6>(kInputNames[6], kStoredInput)
+                .Reset<&C::m_inputs, 6>({VT_I4, 0}),
+            Property<&C::GetInputN<7>, &C::SetInputN<7>>(kInputNames[7], 8, "Input selected by 7")
+                .Persist<&C::m_inputs, 7>(kInputNames[7], kStoredInput)
+                .Reset<&C::m_inputs, 7>({VT_I4, 0}),
             Property<&C::GetIndex, &C::SetIndex>("InputIndex", 9,
-                                                 "Number of the input to deliver, 0 to 7"),
-            Property<&C::GetValue, &C::SetValue>("Value", 10, "The selected input"),
+                                                 "Number of the input to deliver, 0 to 7")
+                .Input(2)
+                .Persist<&C::m_lInputIndex>("InputIndex", {VT_I4, 0})
+                .Reset<&C::m_lInputIndex>({VT_I4, 0}),
+            Property<&C::GetValue, &C::SetValue>("Value", 10, "The selected input")
+                .Reset<&C::m_varValue>({VT_I4, 0}),
             Method<&C::Operate>("Operate", 11, "Selects at once and returns Value"),
         });
     return table;
-}
-
-int32_t COVMuxCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 9) return 2;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 void COVMuxCtrl::Compute() {
@@ -92,22 +102,6 @@ void COVMuxCtrl::Compute() {
         m_lStatusCode = ERROR_INVALID_DATA_HR;
     }
     FireResults(this);
-}
-
-void COVMuxCtrl::DoPropExchange(CPropExchange* pPX) {
-    COVBaseMathCtrl::DoPropExchange(pPX);
-    for (int32_t n = 0; n < kRoutes; ++n)
-        ExchangeAsString(pPX, kInputNames[n], m_inputs[n]);
-    PX_Long(pPX, "InputIndex", m_lInputIndex, 0);
-}
-
-void COVMuxCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    m_varValue = Variant::I4(0);
-    for (Variant& input : m_inputs)
-        input = Variant::I4(0);
-    m_lInputIndex = 0;
-    m_nHelpContext = MUX_HELP_CONTEXT;
 }
 
 // --- OVDemux ------------------------------------------------------------------
@@ -155,9 +149,4 @@ void COVDemuxCtrl::Compute() {
         if (n != route) Fire(kValidateGroup, kDemuxFirstGroup + n);
     }
     FireResults(this);
-}
-
-void COVDemuxCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    m_nHelpContext = DEMUX_HELP_CONTEXT;
 }

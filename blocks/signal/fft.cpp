@@ -58,5 +58,4 @@ void CFFTCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
     m_varValue.Clear();
     m_varOutput.Clear();
-    m_nHelpContext = FFT_HELP_CONTEXT;
 }

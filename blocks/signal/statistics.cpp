@@ -96,5 +96,4 @@ void CStatisticsCtrl::OnResetState() {
     m_value.Clear();
     m_fMean = m_fVariance = m_fStdDeviation = m_fAvgDeviation = 0;
     m_fMinValue = m_fMaxValue = 0;
-    m_nHelpContext = STATISTICS_HELP_CONTEXT;
 }
