@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "framework/block_value.h"
+#include "platform/property_bag.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "framework/block_value.h"
 #include "platform/property_bag.h"
 
 const AlarmZoneDesc kAlarmZones[kAlarmZoneCount] = {

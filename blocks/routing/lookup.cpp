@@ -6,7 +6,6 @@
 #include <span>
 #include <string>
 
-#include "framework/block_value.h"
 #include "platform/property_bag.h"
 
 namespace {

@@ -1,12 +1,16 @@
 #include "blocks/routing/mux.h"
 
-#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr const char* kInputNames[kRoutes] = {"Input0", "Input1", "Input2", "Input3",
                                               "Input4", "Input5", "Input6", "Input7"};
+constexpr std::string_view kInputHelp[kRoutes] = {
+    "Input selected by 0", "Input selected by 1", "Input selected by 2", "Input selected by 3",
+    "Input selected by 4", "Input selected by 5", "Input selected by 6", "Input selected by 7"};
 // Output0 to Output7, DISPIDs 6 to 13, each with the value delivered.
 constexpr EventDecl<Variant> kDemuxOutputs[kRoutes] = {
     {"Output0",
@@ -55,42 +59,27 @@ COVMuxCtrl::COVMuxCtrl() : COVBaseMathCtrl(2) {}
 
 const DispatchTable& COVMuxCtrl::MuxMembers() {
     using C = COVMuxCtrl;
-    static const DispatchTable table(
-        &COVBaseMathCtrl::BaseMembers(),
-        {
-            Property<&C::GetInputN<0>, &C::SetInputN<0>>(kInputNames[0], 1, "Input selected by 0")
-                .Persist<&C::m_inputs, 0>(kInputNames[0], kStoredInput)
-                .Reset<&C::m_inputs, 0>({VT_I4, 0}),
-            Property<&C::GetInputN<1>, &C::SetInputN<1>>(kInputNames[1], 2, "Input selected by 1")
-                .Persist<&C::m_inputs, 1>(kInputNames[1], kStoredInput)
-                .Reset<&C::m_inputs, 1>({VT_I4, 0}),
-            Property<&C::GetInputN<2>, &C::SetInputN<2>>(kInputNames[2], 3, "Input selected by 2")
-                .Persist<&C::m_inputs, 2>(kInputNames[2], kStoredInput)
-                .Reset<&C::m_inputs, 2>({VT_I4, 0}),
-            Property<&C::GetInputN<3>, &C::SetInputN<3>>(kInputNames[3], 4, "Input selected by 3")
-                .Persist<&C::m_inputs, 3>(kInputNames[3], kStoredInput)
-                .Reset<&C::m_inputs, 3>({VT_I4, 0}),
-            Property<&C::GetInputN<4>, &C::SetInputN<4>>(kInputNames[4], 5, "Input selected by 4")
-                .Persist<&C::m_inputs, 4>(kInputNames[4], kStoredInput)
-                .Reset<&C::m_inputs, 4>({VT_I4, 0}),
-            Property<&C::GetInputN<5>, &C::SetInputN<5>>(kInputNames[5], 6, "Input selected by 5")
-                .Persist<&C::m_inputs, 5>(kInputNames[5], kStoredInput)
-                .Reset<&C::m_inputs, 5>({VT_I4, 0}),
-            Property<&C::GetInputN<6>, &C::SetInputN<6>>(kInputNames[6], 7, "Input selected by 6")
-                .Persist<&C::m_inputs, 6>(kInputNames[6], kStoredInput)
-                .Reset<&C::m_inputs, 6>({VT_I4, 0}),
-            Property<&C::GetInputN<7>, &C::SetInputN<7>>(kInputNames[7], 8, "Input selected by 7")
-                .Persist<&C::m_inputs, 7>(kInputNames[7], kStoredInput)
-                .Reset<&C::m_inputs, 7>({VT_I4, 0}),
-            Property<&C::GetIndex, &C::SetIndex>("InputIndex", 9,
-                                                 "Number of the input to deliver, 0 to 7")
-                .Input(2)
-                .Persist<&C::m_lInputIndex>("InputIndex", {VT_I4, 0})
-                .Reset<&C::m_lInputIndex>({VT_I4, 0}),
-            Property<&C::GetValue, &C::SetValue>("Value", 10, "The selected input")
-                .Reset<&C::m_varValue>({VT_I4, 0}),
-            Method<&C::Operate>("Operate", 11, "Selects at once and returns Value"),
-        });
+    // Input0 to Input7 at DISPIDs 1 to 8: no validity-table entries, a new
+    // block's are long zeros.
+    auto inputs = []<size_t... N>(std::index_sequence<N...>) {
+        return std::vector<MemberDesc>{
+            Property<&C::GetInputN<N>, &C::SetInputN<N>>(kInputNames[N], static_cast<DISPID>(N + 1),
+                                                         kInputHelp[N])
+                .template Persist<&C::m_inputs, N>(kInputNames[N], kStoredInput)
+                .template Reset<&C::m_inputs, N>({VT_I4, 0})...};
+    };
+    static const DispatchTable table(&COVBaseMathCtrl::BaseMembers(), [&] {
+        std::vector<MemberDesc> own = inputs(std::make_index_sequence<kRoutes>());
+        own.push_back(Property<&C::GetIndex, &C::SetIndex>("InputIndex", 9,
+                                                           "Number of the input to deliver, 0 to 7")
+                          .Input(2)
+                          .Persist<&C::m_lInputIndex>("InputIndex", {VT_I4, 0})
+                          .Reset<&C::m_lInputIndex>({VT_I4, 0}));
+        own.push_back(Property<&C::GetValue, &C::SetValue>("Value", 10, "The selected input")
+                          .Reset<&C::m_varValue>({VT_I4, 0}));
+        own.push_back(Method<&C::Operate>("Operate", 11, "Selects at once and returns Value"));
+        return own;
+    }());
     return table;
 }
 

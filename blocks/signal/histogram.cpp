@@ -8,7 +8,6 @@
 
 #include "blocks/signal/analysis.h"
 #include "framework/block_array.h"
-#include "framework/block_value.h"
 #include "framework/status.h"
 
 namespace {
