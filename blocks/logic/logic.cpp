@@ -133,6 +133,8 @@ namespace {
 
 // Persisted and member names of the inputs, by input count.
 constexpr const char* kInputNames[2][2] = {{"Input", nullptr}, {"InputX", "InputY"}};
+// A new block's inputs: true (raw 1).
+constexpr PlainValue kTrue{VT_BOOL, 1};
 
 }  // namespace
 
@@ -143,12 +145,14 @@ const DispatchTable& COVLogicCtrl::LogicMembers(int32_t inputCount) {
         std::vector<MemberDesc> own = {
             Property<&C::GetInputX, &C::SetInputX>(kInputNames[inputs - 1][0], 1,
                                                    inputs == 1 ? "Operand" : "First operand")
-                .Input(2),
+                .Input(2)
+                .Reset<&C::m_inputs, 0>(kTrue),
         };
         if (inputs == 2) {
             own.push_back(
                 Property<&C::GetInputY, &C::SetInputY>(kInputNames[1][1], 2, "Second operand")
-                    .Input(3));
+                    .Input(3)
+                    .Reset<&C::m_inputs, 1>(kTrue));
         }
         own.push_back(
             Property<&C::GetValue, &C::SetValue>("Value", value, "Result of the last computation")
@@ -226,7 +230,6 @@ void COVLogicCtrl::DoPropExchange(CPropExchange* pPX) {
 
 void COVLogicCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
-    for (Variant& input : Inputs())
-        input = Variant::BoolRaw(1);
+    // Value's reset depends on the kind, and the kinds share member tables.
     Value = Variant::BoolRaw(kind_.initialValue ? 1 : 0);
 }

@@ -32,6 +32,13 @@ constexpr std::string_view kInputHelp[kBits] = {
     "Input bit 6 - value must be 0 or 1.", "Input bit 7 - value must be 0 or 1.",
 };
 
+constexpr const char* kOutputNames[kBits] = {"Output0", "Output1", "Output2", "Output3",
+                                             "Output4", "Output5", "Output6", "Output7"};
+constexpr std::string_view kOutputHelp[kBits] = {
+    "Bit 0 of the input", "Bit 1 of the input", "Bit 2 of the input", "Bit 3 of the input",
+    "Bit 4 of the input", "Bit 5 of the input", "Bit 6 of the input", "Bit 7 of the input",
+};
+
 }  // namespace
 
 COVBitPackCtrl::COVBitPackCtrl() : COVBaseMathCtrl(1 + kBits) {}
@@ -69,23 +76,25 @@ COVBitUnpackCtrl::COVBitUnpackCtrl() : COVBaseMathCtrl(2) {}
 
 const DispatchTable& COVBitUnpackCtrl::BitUnpackMembers() {
     using C = COVBitUnpackCtrl;
-    static const DispatchTable table(
-        &COVBaseMathCtrl::BaseMembers(),
-        {
+    // Output0 to Output7: DISPIDs 2 to 9, 0 when new.
+    auto outputs = []<size_t... N>(std::index_sequence<N...>) {
+        return std::vector<MemberDesc>{
+            Property<&C::GetBit<N>, &C::SetBit<N>>(kOutputNames[N], static_cast<DISPID>(N + 2),
+                                                   kOutputHelp[N])
+                .template Reset<&C::m_outputs, N>({VT_I2, 0})...};
+    };
+    static const DispatchTable table(&COVBaseMathCtrl::BaseMembers(), [&] {
+        std::vector<MemberDesc> own = {
             Property<&C::GetInput, &C::SetInput>("Input", 1, "The byte to split, 0 to 255")
                 .Input(2)
                 .Persist<&C::m_nInput>("Input", {VT_I2, 0})
                 .Reset<&C::m_nInput>({VT_I2, 0}),
-            Property<&C::GetBit<0>, &C::SetBit<0>>("Output0", 2, "Bit 0 of the input"),
-            Property<&C::GetBit<1>, &C::SetBit<1>>("Output1", 3, "Bit 1 of the input"),
-            Property<&C::GetBit<2>, &C::SetBit<2>>("Output2", 4, "Bit 2 of the input"),
-            Property<&C::GetBit<3>, &C::SetBit<3>>("Output3", 5, "Bit 3 of the input"),
-            Property<&C::GetBit<4>, &C::SetBit<4>>("Output4", 6, "Bit 4 of the input"),
-            Property<&C::GetBit<5>, &C::SetBit<5>>("Output5", 7, "Bit 5 of the input"),
-            Property<&C::GetBit<6>, &C::SetBit<6>>("Output6", 8, "Bit 6 of the input"),
-            Property<&C::GetBit<7>, &C::SetBit<7>>("Output7", 9, "Bit 7 of the input"),
-            Method<&C::Operate>("Operate", 10, "Splits the input at once"),
-        });
+        };
+        std::vector<MemberDesc> bits = outputs(std::make_index_sequence<kBits>());
+        own.insert(own.end(), bits.begin(), bits.end());
+        own.push_back(Method<&C::Operate>("Operate", 10, "Splits the input at once"));
+        return own;
+    }());
     return table;
 }
 
@@ -93,9 +102,4 @@ void COVBitUnpackCtrl::Compute() {
     ClearStatus();
     m_outputs = UnpackBits(m_nInput);
     FireResults(this);
-}
-
-void COVBitUnpackCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    m_outputs.fill(0);
 }

@@ -71,7 +71,6 @@ class COVBitUnpackCtrl : public COVBaseMathCtrl {
   protected:
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void OnResetState() override;
 
   private:
     std::array<int16_t, kBits> m_outputs{};

@@ -33,7 +33,6 @@ class CFFTCtrl : public COVBaseMathCtrl {
     // Output. FireResults.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void OnResetState() override;
 
   private:
     Variant m_varValue;

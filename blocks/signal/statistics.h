@@ -52,7 +52,6 @@ class CStatisticsCtrl : public COVBaseMathCtrl {
     // may already reflect the elements read before the failing one.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void OnResetState() override;
 
   private:
     Variant m_value;
