@@ -383,6 +383,7 @@ void COVBaseMathCtrl::ExchangeBaseProperties(CPropExchange* pPX) {
 void COVBaseMathCtrl::OnResetState() {
     COleControl::OnResetState();
     ResetBlockState();
+    m_nHelpContext = Class().helpContext;
     for (const MemberDesc* member : Members().All()) {
         if (member->reset != nullptr) member->reset(*this, *member);
     }

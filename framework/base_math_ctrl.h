@@ -10,12 +10,15 @@
 //     public:
 //       CSubStringCtrl();                              // passes its table size: 3
 //       static const DispatchTable& SubStringMembers();
-//       const DispatchTable& Members() const override { return SubStringMembers(); }
+//       static const EventTable& SubStringEvents();
+//       // its tables and help context, read by its class row without an instance
+//       static constexpr ControlClass kClass{&SubStringMembers, &SubStringEvents,
+//                                            SUBSTRING_HELP_CONTEXT};
+//       const ControlClass& Class() const override { return kClass; }
 //       Variant GetInputString() const { return InputString; }
 //       void SetInputString(const Variant& v) { PutInput(1, InputString, v); }
 //     protected:
 //       void Compute() override;                       // ClearStatus, compute, Fire...
-//       void OnResetState() override;                  // base first, then the help context
 //   };
 //
 // Everything else about a member is one row of its table:
@@ -25,12 +28,17 @@
 //       .Persist<&C::InputString>("InputString", {VT_BSTR, 0, ""})  // name, kind, default
 //       .Reset<&C::InputString>({VT_BSTR, 0, ""}),     // value when new
 //
-// and every event is one EventDecl (`kTrueEvent`) whose Row() goes into the
+// A field in an array or a nested struct is named by a path
+// (`.Persist<&C::m_inputs, 3>`, `.Persist<&C::p_, &Params::rate>`), one stored
+// in another unit by a getter and setter (`.Persist<&C::GetPhase, &C::LoadPhase>`).
+// Every event is one EventDecl (`kTrueEvent`) whose Row() goes into the
 // event table and which Compute fires with `Fire(kTrueEvent)`. From the rows
-// the base maps DISPIDs to table entries, persists and resets the members;
-// a block overrides DoPropExchange or OnResetState only for what rows cannot
-// say (a fallback on save, a value that depends on another). Its class row in
-// module/ names it for the factory, the type library and the host.
+// the base maps DISPIDs to table entries, persists and resets the members, and
+// a reset sets the help context of kClass; a block overrides DoPropExchange or
+// OnResetState only for what rows cannot say (a property whose presence
+// depends on the version or on another, a value computed at reset). Its class
+// row in module/ (`ControlRow<CSubStringCtrl>(...)`) names it for the factory,
+// the type library and the host.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -98,8 +106,8 @@ class COVBaseMathCtrl : public COleControl {
 
     static const DispatchTable& BaseMembers();
     static const EventTable& BaseEvents();
-    const DispatchTable& Members() const override { return BaseMembers(); }
-    const EventTable& Events() const override { return BaseEvents(); }
+    static constexpr ControlClass kClass{&BaseMembers, &BaseEvents, BASE_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     // --- common dispatch members ---
     Variant GetControlIn() const;

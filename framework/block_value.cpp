@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/property_bag.h"
-
 void ConvertStringInput(Variant& value) {
     std::string text = value.vt() == VT_BSTR ? value.bstrVal() : std::string();
     value.Clear();
@@ -28,15 +26,4 @@ void ConvertStringInput(Variant& value) {
     for (char& c : trimmed)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     value = Variant::Bool(!(trimmed.empty() || trimmed == "false"));
-}
-
-void ExchangeInput(CPropExchange* pPX, const char* name, Variant& input, VARTYPE kind,
-                   const Variant& loadDefault) {
-    if (pPX->IsLoading()) {
-        PX_Variant(pPX, name, input, kind, loadDefault);
-        return;
-    }
-    Variant zero;  // empty converts to the zero of every numeric kind
-    VariantChangeType(&zero, &zero, 0, kind);
-    PX_Variant(pPX, name, input, kind, zero);
 }

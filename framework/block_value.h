@@ -9,11 +9,3 @@
 // empty or "false" and TRUE for anything else. Callers pass string values only;
 // it always succeeds.
 void ConvertStringInput(Variant& value);
-
-class CPropExchange;
-
-// Persists an input held as a value under `name` as kind `kind`. Loading makes
-// the input a value of that kind (`loadDefault` when the bag has none); saving
-// writes the input converted to the kind, or zero when it does not convert.
-void ExchangeInput(CPropExchange* pPX, const char* name, Variant& input, VARTYPE kind,
-                   const Variant& loadDefault);

@@ -248,5 +248,5 @@ void PrintCommands(std::ostream& out);
 // The forms a value takes in the script language.
 void PrintValueSyntax(std::ostream& out);
 // A class's members (kind, parameters, type, flags, help, the names of an
-// enumeration's values) and events.
-void PrintMembers(std::ostream& out, COleControl& control);
+// enumeration's values) and events; either table may be null.
+void PrintMembers(std::ostream& out, const DispatchTable* members, const EventTable* events);

@@ -17,16 +17,17 @@ void ScriptHost::Run(const HelpCommand& c, const Command& cmd, const Frame&) {
     }
     auto it = objects_.find(c.topic);
     if (it != objects_.end()) {
-        PrintMembers(out_, *it->second->control);
+        const COleControl& control = *it->second->control;
+        PrintMembers(out_, control.GetTypeInfo(), control.GetEventInfo());
         return;
     }
     const ClassEntry* entry = FindClass(c.topic);
-    ComPtr<COleControl> sample = entry != nullptr ? entry->create() : nullptr;
-    if (!sample) {
+    if (entry == nullptr) {
         Diagnose(cmd, "help: no object or class `" + c.topic + "`");
         return;
     }
-    PrintMembers(out_, *sample);
+    const ClassDescription d = DescribeClass(*entry);
+    PrintMembers(out_, d.members, d.events);
 }
 
 void ScriptHost::Run(const StatusCommand& c, const Command& cmd, const Frame&) {
@@ -151,7 +152,7 @@ void PrintValueSyntax(std::ostream& out) {
            "name of an enumeration value where the member has one (help CLASS lists them).\n";
 }
 
-void PrintMembers(std::ostream& out, COleControl& control) {
+void PrintMembers(std::ostream& out, const DispatchTable* members, const EventTable* events) {
     auto params = [](std::span<const VARTYPE> types, std::span<const std::string_view> names) {
         std::string text = "(";
         for (size_t i = 0; i < types.size(); ++i) {
@@ -161,7 +162,7 @@ void PrintMembers(std::ostream& out, COleControl& control) {
         }
         return text + ")";
     };
-    if (const DispatchTable* members = control.GetTypeInfo()) {
+    if (members != nullptr) {
         for (const MemberDesc* m : members->All()) {
             bool method = m->kind == MemberKind::Method;
             std::string line = method ? "  method " : "  property ";
@@ -182,7 +183,7 @@ void PrintMembers(std::ostream& out, COleControl& control) {
             }
         }
     }
-    if (const EventTable* events = control.GetEventInfo()) {
+    if (events != nullptr) {
         for (const EventDesc* e : events->All()) {
             out << "  event " << e->name << params(e->paramTypes, e->paramNames) << "  -- "
                 << e->help << '\n';

@@ -18,6 +18,12 @@ ComPtr<COleControl> CreateControl() {
     return ComPtr<COleControl>(MakeCom<T>());
 }
 
+// The row of control class T, made by CreateControl<T> and described by T::kClass.
+template <class T>
+ClassEntry ControlRow(std::string_view shortName, unsigned id, int bitmap, bool registers) {
+    return ControlRow(shortName, id, bitmap, registers, &CreateControl<T>, T::kClass);
+}
+
 std::span<const ClassEntry> BaseClasses();
 std::span<const ClassEntry> ArithmeticClasses();
 std::span<const ClassEntry> ComparisonClasses();  // the six comparison blocks

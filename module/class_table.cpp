@@ -68,7 +68,7 @@ unsigned GuidNumber(std::string_view guid) {
 }
 
 ClassEntry ControlRow(std::string_view shortName, unsigned id, int bitmap, bool registers,
-                      ComPtr<COleControl> (*create)()) {
+                      ComPtr<COleControl> (*create)(), const ControlClass& tables) {
     std::string name(shortName);
     return ClassEntry{Intern(ModuleGuid(id)),
                       Intern("TALLYKIT." + name + "Ctrl.1"),
@@ -77,7 +77,8 @@ ClassEntry ControlRow(std::string_view shortName, unsigned id, int bitmap, bool 
                       Intern(name + " Control"),
                       bitmap,
                       registers,
-                      create};
+                      create,
+                      &tables};
 }
 
 ClassEntry OutsideTypeLibrary(ClassEntry c) {
@@ -219,19 +220,6 @@ ComPtr<COleControl> ClassEntry::create() const {
 
 // --- descriptions --------------------------------------------------------------
 
-const ClassDescription& DescribeClass(const ClassEntry& c) {
-    static std::map<std::string_view, ClassDescription> cache;
-    auto [it, added] = cache.try_emplace(c.clsid);
-    if (added) {
-        ComPtr<COleControl> prototype = c.create();
-        if (prototype) {
-            prototype->InitNew();
-            it->second.members = prototype->GetTypeInfo();
-            it->second.events = prototype->GetEventInfo();
-            if (auto* block = dynamic_cast<COVBaseMathCtrl*>(prototype.Get())) {
-                it->second.helpContext = block->HelpContext();
-            }
-        }
-    }
-    return it->second;
+ClassDescription DescribeClass(const ClassEntry& c) {
+    return {&c.tables->members(), &c.tables->events(), c.tables->helpContext};
 }

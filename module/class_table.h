@@ -1,8 +1,9 @@
 #pragma once
 // The module's creatable classes: one row per control with its fixed class
 // identifier, ProgID, coclass name, class name, user type name, toolbox bitmap,
-// whether it registers, and its factory; and one row per property page. Hosts
-// create every block through it; registration and the type library walk it.
+// whether it registers, its factory and its class's tables; and one row per
+// property page. Hosts create every block through it; registration, the type
+// library and help walk it without creating anything.
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@ struct ClassEntry {
     int bitmap;                     // toolbox bitmap resource number
     bool registers;                 // false: reachable only by class identifier
     ComPtr<COleControl> (*factory)();
+    const ControlClass* tables;  // the class's kClass: members, events, help context
     // Offered to containers' "insert object" lists as well (a different
     // miscellaneous status, see MiscStatus).
     bool insertable = false;
@@ -56,7 +58,7 @@ constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = HResult(0x80040111);
 // name + " Control", coclass the name itself. `id` is the NNNN of the class
 // identifier. The strings live as long as the process.
 ClassEntry ControlRow(std::string_view shortName, unsigned id, int bitmap, bool registers,
-                      ComPtr<COleControl> (*create)());
+                      ComPtr<COleControl> (*create)(), const ControlClass& tables);
 // The same row without a coclass: the type library leaves the class out.
 ClassEntry OutsideTypeLibrary(ClassEntry c);
 
@@ -92,6 +94,5 @@ struct ClassDescription {
     const EventTable* events = nullptr;
     int32_t helpContext = 0;  // of a block, the number its reset sets; 0 otherwise
 };
-// Read once per process from one instance initialised as new; the tables are
-// static and outlive it.
-const ClassDescription& DescribeClass(const ClassEntry& c);
+// Read from the row's class tables, without creating an instance.
+ClassDescription DescribeClass(const ClassEntry& c);

@@ -7,9 +7,9 @@
 // comparison family's 24 to 29.
 std::span<const ClassEntry> DecisionClasses() {
     static const ClassEntry rows[] = {
-        ControlRow("IfThenElse", 0x40, 30, true, &CreateControl<CIfThenElseCtrl>),
-        ControlRow("SubString", 0x41, 31, true, &CreateControl<CSubStringCtrl>),
-        ControlRow("OVAlarm", 0x42, 4, true, &CreateControl<COVAlarmCtrl>),
+        ControlRow<CIfThenElseCtrl>("IfThenElse", 0x40, 30, true),
+        ControlRow<CSubStringCtrl>("SubString", 0x41, 31, true),
+        ControlRow<COVAlarmCtrl>("OVAlarm", 0x42, 4, true),
     };
     return rows;
 }

@@ -3,7 +3,7 @@
 
 std::span<const ClassEntry> FormulaClasses() {
     static const ClassEntry rows[] = {
-        ControlRow("Formula", 0x50, 32, true, &CreateControl<CFormulaCtrl>),
+        ControlRow<CFormulaCtrl>("Formula", 0x50, 32, true),
     };
     return rows;
 }

@@ -5,15 +5,14 @@
 // nothing and are reached only by class identifier.
 std::span<const ClassEntry> PlaceholderClasses() {
     static const ClassEntry rows[] = {
-        OutsideTypeLibrary(ControlRow("OVAbs", 0xA0, 60, false, &CreateControl<COVAbsCtrl>)),
-        OutsideTypeLibrary(ControlRow("OVSqrt", 0xA1, 61, false, &CreateControl<COVSqrtCtrl>)),
-        OutsideTypeLibrary(ControlRow("OVSquare", 0xA2, 62, true, &CreateControl<COVSquareCtrl>)),
-        OutsideTypeLibrary(ControlRow("OVLog", 0xA3, 63, false, &CreateControl<COVLogCtrl>)),
-        OutsideTypeLibrary(ControlRow("OVln", 0xA4, 64, false, &CreateControl<COVlnCtrl>)),
-        OutsideTypeLibrary(
-            ControlRow("OVMathFunction", 0xA5, 65, true, &CreateControl<COVMathFunctionCtrl>)),
-        OutsideTypeLibrary(ControlRow("OVPower", 0xA6, 66, true, &CreateControl<COVPowerCtrl>)),
-        OutsideTypeLibrary(ControlRow("OVSort", 0xA7, 67, true, &CreateControl<COVSortCtrl>)),
+        OutsideTypeLibrary(ControlRow<COVAbsCtrl>("OVAbs", 0xA0, 60, false)),
+        OutsideTypeLibrary(ControlRow<COVSqrtCtrl>("OVSqrt", 0xA1, 61, false)),
+        OutsideTypeLibrary(ControlRow<COVSquareCtrl>("OVSquare", 0xA2, 62, true)),
+        OutsideTypeLibrary(ControlRow<COVLogCtrl>("OVLog", 0xA3, 63, false)),
+        OutsideTypeLibrary(ControlRow<COVlnCtrl>("OVln", 0xA4, 64, false)),
+        OutsideTypeLibrary(ControlRow<COVMathFunctionCtrl>("OVMathFunction", 0xA5, 65, true)),
+        OutsideTypeLibrary(ControlRow<COVPowerCtrl>("OVPower", 0xA6, 66, true)),
+        OutsideTypeLibrary(ControlRow<COVSortCtrl>("OVSort", 0xA7, 67, true)),
     };
     return rows;
 }

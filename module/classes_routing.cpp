@@ -6,12 +6,12 @@
 
 std::span<const ClassEntry> RoutingClasses() {
     static const ClassEntry rows[] = {
-        ControlRow("OVMux", 0x60, 5, true, &CreateControl<COVMuxCtrl>),
-        ControlRow("OVDemux", 0x61, 6, true, &CreateControl<COVDemuxCtrl>),
-        ControlRow("OVSwitch", 0x62, 7, true, &CreateControl<COVSwitchCtrl>),
-        ControlRow("OVLookup", 0x63, 8, true, &CreateControl<COVLookupCtrl>),
-        ControlRow("OVBitPack", 0x64, 9, true, &CreateControl<COVBitPackCtrl>),
-        ControlRow("OVBitUnpack", 0x65, 10, true, &CreateControl<COVBitUnpackCtrl>),
+        ControlRow<COVMuxCtrl>("OVMux", 0x60, 5, true),
+        ControlRow<COVDemuxCtrl>("OVDemux", 0x61, 6, true),
+        ControlRow<COVSwitchCtrl>("OVSwitch", 0x62, 7, true),
+        ControlRow<COVLookupCtrl>("OVLookup", 0x63, 8, true),
+        ControlRow<COVBitPackCtrl>("OVBitPack", 0x64, 9, true),
+        ControlRow<COVBitUnpackCtrl>("OVBitUnpack", 0x65, 10, true),
     };
     return rows;
 }

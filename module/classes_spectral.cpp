@@ -6,9 +6,10 @@
 // registers as insertable.
 std::span<const ClassEntry> SpectralClasses() {
     static const ClassEntry rows[] = {
-        ControlRow("FFT", 0x90, 40, true, &CreateControl<CFFTCtrl>),
+        ControlRow<CFFTCtrl>("FFT", 0x90, 40, true),
         {"{5A3C0000-7A11-4B1D-9E2B-000000000091}", "TALLYKIT.FIRFilterCtrl", "CFIRFilter",
          "CFIRFilterCtrl", "FIR Filter Control", 41, true, &CreateControl<CFIRFilterCtrl>,
+         &CFIRFilterCtrl::kClass,
          /*insertable=*/true},
     };
     return rows;

@@ -275,7 +275,7 @@ std::vector<const EnumDesc*> TypeLibraryEnumerations() {
 }
 
 void WriteCoclassIdl(std::ostream& out, const ClassEntry& c) {
-    const ClassDescription& d = DescribeClass(c);
+    const ClassDescription d = DescribeClass(c);
     if (d.members != nullptr) WriteDispatchInterface(out, c, *d.members);
     if (d.events != nullptr) WriteEventInterface(out, c, *d.events);
     out << "\t[ uuid(" << Bare(c.clsid) << "),\n\t  helpstring(\"" << c.userTypeName
@@ -318,7 +318,7 @@ void WriteTypeLibraryJson(std::ostream& out) {
     });
     out << ",\n\"coclasses\":";
     WriteList(out, TypeLibraryClasses(), [&](const ClassEntry* c) {
-        const ClassDescription& d = DescribeClass(*c);
+        const ClassDescription d = DescribeClass(*c);
         out << "{\"name\":" << Quoted(c->coclass) << ",\"uuid\":" << Quoted(c->clsid)
             << ",\"progId\":" << Quoted(c->progId) << ",\"className\":" << Quoted(c->className)
             << ",\"helpString\":" << Quoted(c->userTypeName) << ",\"helpContext\":" << d.helpContext

@@ -36,10 +36,11 @@ Variant MakeValue(const PlainValue& plain);
 using ExchangeHandler = void (*)(DispatchObject& self, CPropExchange* pPX, const MemberDesc& m);
 using ResetHandler = void (*)(DispatchObject& self, const MemberDesc& m);
 
-// Defined in platform/persisted_field.h, which every control sees.
-template <auto Field>
+// Defined in platform/persisted_field.h, which every control sees. `Path`
+// names the field (see MemberDesc::Persist).
+template <auto... Path>
 void ExchangeField(DispatchObject& self, CPropExchange* pPX, const MemberDesc& m);
-template <auto Field>
+template <auto... Path>
 void ResetField(DispatchObject& self, const MemberDesc& m);
 
 // An enumeration of the type library. A member typed by one still reads and
@@ -94,6 +95,8 @@ struct MemberDesc {
     int16_t inputSlot = 0;
     const char* persistName = nullptr;
     PlainValue persistDefault;
+    bool savesZero = false;         // an unconvertible value saves as zero, not the default
+    bool keepsWhenMissing = false;  // a load without it leaves the member as it is
     bool resets = false;
     PlainValue resetValue;
     ExchangeHandler exchange = nullptr;
@@ -123,23 +126,44 @@ struct MemberDesc {
         m.inputSlot = slot;
         return m;
     }
-    // Persists `Field` under `name`; `def` is what a load without it gives (for
-    // a value field, also its stored kind and what an unconvertible save writes).
-    template <auto Field>
+    // Persists the field `Path` names under `name`; `def` is what a load
+    // without it gives (for a value field, also its stored kind and what an
+    // unconvertible save writes). The path starts with a data-member pointer
+    // of the class and goes on with member pointers into nested structs and
+    // indexes into arrays: `<&C::InputX>`, `<&C::m_inputs, 3>`,
+    // `<&C::p_, &Params::frequency>`. Or it is a pair of member functions, a
+    // getter giving the stored value and a setter taking a loaded one, for a
+    // member stored in another unit or whose load does more than store.
+    template <auto... Path>
     constexpr MemberDesc Persist(const char* name, PlainValue def) const {
         MemberDesc m = *this;
         m.persistName = name;
         m.persistDefault = def;
-        m.exchange = &ExchangeField<Field>;
+        m.exchange = &ExchangeField<Path...>;
         return m;
     }
-    // A reset sets `Field` to `value`.
-    template <auto Field>
+    // The same, for a value input: a save of a value that does not convert
+    // writes the stored kind's zero rather than the load default.
+    template <auto... Path>
+    constexpr MemberDesc PersistInput(const char* name, PlainValue def) const {
+        MemberDesc m = Persist<Path...>(name, def);
+        m.savesZero = true;
+        return m;
+    }
+    // A load without the member's property leaves the member as it is (text
+    // members only).
+    constexpr MemberDesc KeepWhenMissing() const {
+        MemberDesc m = *this;
+        m.keepsWhenMissing = true;
+        return m;
+    }
+    // A reset sets the field `Path` names (as for Persist, fields only) to `value`.
+    template <auto... Path>
     constexpr MemberDesc Reset(PlainValue value) const {
         MemberDesc m = *this;
         m.resets = true;
         m.resetValue = value;
-        m.reset = &ResetField<Field>;
+        m.reset = &ResetField<Path...>;
         return m;
     }
     // Names the parameters, for the type library and the host's help.

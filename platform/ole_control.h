@@ -25,15 +25,29 @@ class IControlSite {
     virtual void OnBoundPropertyChanged(DISPID dispid) = 0;
 };
 
+// What a control class is, readable without an instance: its member and event
+// tables and its help context (0 for a class without one). Each control class
+// declares one as its static `kClass`; the module's class row points to it, and
+// every instance answers Members() and Events() from it, so the two cannot
+// disagree.
+struct ControlClass {
+    const DispatchTable& (*members)();
+    const EventTable& (*events)();
+    int32_t helpContext = 0;
+};
+
 class COleControl : public DispatchObject {
   public:
     COleControl() = default;
     COleControl(const COleControl&) = delete;
     COleControl& operator=(const COleControl&) = delete;
 
+    // The class this control is an instance of (its `kClass`).
+    virtual const ControlClass& Class() const = 0;
+    const DispatchTable& Members() const override { return Class().members(); }
     // The control's event interface, for hosts and the type library.
     const EventTable* GetEventInfo() const override { return &Events(); }
-    virtual const EventTable& Events() const = 0;
+    virtual const EventTable& Events() const { return Class().events(); }
 
     // Container. Without one the control is in run mode, has an empty display
     // name and the user-default locale. The site must outlive the control or be

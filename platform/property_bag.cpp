@@ -249,6 +249,17 @@ bool PX_Variant(CPropExchange* pPX, const char* name, Variant& value, VARTYPE ki
     return pPX->Bag().Write(name, converted);
 }
 
+void ExchangeInput(CPropExchange* pPX, const char* name, Variant& input, VARTYPE kind,
+                   const Variant& loadDefault) {
+    if (pPX->IsLoading()) {
+        PX_Variant(pPX, name, input, kind, loadDefault);
+        return;
+    }
+    Variant zero;  // empty converts to the zero of every numeric kind
+    VariantChangeType(&zero, &zero, 0, kind);
+    PX_Variant(pPX, name, input, kind, zero);
+}
+
 bool ExchangeVersion(CPropExchange* pPX, uint32_t& version, uint32_t defaultVersion) {
     return PX_ULong(pPX, "_Version", version, defaultVersion);
 }

@@ -105,6 +105,11 @@ bool PX_String(CPropExchange* pPX, const char* name, std::string& value, const s
 // Loading falls back to `def` as given.
 bool PX_Variant(CPropExchange* pPX, const char* name, Variant& value, VARTYPE kind,
                 const Variant& def);
+// Persists an input held as a value under `name` as kind `kind`. Loading makes
+// the input a value of that kind (`loadDefault` when the bag has none); saving
+// writes the input converted to the kind, or zero when it does not convert.
+void ExchangeInput(CPropExchange* pPX, const char* name, Variant& input, VARTYPE kind,
+                   const Variant& loadDefault);
 // Exchanges the control's version as the ui4 property "_Version" (blocks use
 // 0x00010001); loading a bag without it gives `defaultVersion`.
 bool ExchangeVersion(CPropExchange* pPX, uint32_t& version, uint32_t defaultVersion);

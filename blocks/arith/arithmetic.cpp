@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "framework/block_value.h"
+#include "platform/property_bag.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ constexpr bool ArithmeticKindsInOrder() {
     }
     return true;
 }
-static_assert(ArithmeticKindsInOrder(), "kArithmeticKinds is indexed by ArithOp");
+static_assert(ArithmeticKindsInOrder() && std::size(kArithmeticKinds) == kArithOpCount,
+              "kArithmeticKinds is indexed by ArithOp");
 
 // The NaN the divide block delivers on overflow: sign set, quiet.
 const double kDivideOverflowNaN = std::bit_cast<double>(0xFFF8000000000000ull);
@@ -169,6 +170,21 @@ const DispatchTable& COVArithmeticCtrl::ArithmeticMembers() {
     return table;
 }
 
+namespace {
+
+constexpr ControlClass ArithmeticClass(ArithOp op) {
+    return {&COVArithmeticCtrl::ArithmeticMembers, &COVBaseMathCtrl::BaseEvents,
+            kArithmeticKinds[static_cast<size_t>(op)].helpContext};
+}
+
+}  // namespace
+
+constinit const ControlClass COVArithmeticCtrl::kKindClasses[kArithOpCount] = {
+    ArithmeticClass(ArithOp::Add),      ArithmeticClass(ArithOp::Subtract),
+    ArithmeticClass(ArithOp::Multiply), ArithmeticClass(ArithOp::Divide),
+    ArithmeticClass(ArithOp::Modulus),
+};
+
 void COVArithmeticCtrl::SetValue(const Variant& value) {
     PutSetting(Value, value);
 }
@@ -192,6 +208,8 @@ void COVArithmeticCtrl::Compute() {
 
 void COVArithmeticCtrl::DoPropExchange(CPropExchange* pPX) {
     COVBaseMathCtrl::DoPropExchange(pPX);
+    // The stored kind and InputY's default depend on the block's kind, and the
+    // five kinds share one member table, so the inputs are exchanged here.
     // Inputs save as zero when they do not convert, whatever their load default.
     Variant zero, defaultY = Variant::R8(kind_.defaultY);
     VariantChangeType(&zero, &zero, 0, kind_.persistedKind);
@@ -205,5 +223,4 @@ void COVArithmeticCtrl::OnResetState() {
     Value = Variant();
     VariantChangeType(&Value, &Value, 0, kind_.valueKind);
     InputY = Variant::I4(static_cast<int32_t>(kind_.defaultY));
-    m_nHelpContext = kind_.helpContext;
 }

@@ -12,6 +12,7 @@
 constexpr double OverflowLimit = 1.79764313486232E+308;
 
 enum class ArithOp { Add, Subtract, Multiply, Divide, Modulus };
+constexpr size_t kArithOpCount = 5;
 
 struct ArithmeticResult {
     int32_t status = 0;
@@ -38,7 +39,11 @@ class COVArithmeticCtrl : public COVBaseMathCtrl {
     explicit COVArithmeticCtrl(ArithOp op);
 
     static const DispatchTable& ArithmeticMembers();
-    const DispatchTable& Members() const override { return ArithmeticMembers(); }
+    // Indexed by ArithOp.
+    static const ControlClass kKindClasses[kArithOpCount];
+    const ControlClass& Class() const override {
+        return kKindClasses[static_cast<size_t>(kind_.op)];
+    }
     const ArithmeticKind& Kind() const { return kind_; }
 
     Variant GetInputX() const { return InputX; }

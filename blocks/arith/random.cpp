@@ -57,14 +57,20 @@ const DispatchTable& COVRandomCtrl::RandomMembers() {
         {
             Property<&C::GetValue, &C::SetValue>("Value", 1, "The last number drawn").HiddenPut(),
             Method<&C::Operate>("Operate", 2, "Draws a number at once and returns Value"),
-            Property<&C::GetMinValue, &C::SetMinValue>("MinValue", 3, "Lower end of the range"),
-            Property<&C::GetMaxValue, &C::SetMaxValue>("MaxValue", 4, "Upper end of the range"),
+            Property<&C::GetMinValue, &C::SetMinValue>("MinValue", 3, "Lower end of the range")
+                .Persist<&C::m_dMinValue>("MinValue", {VT_R8, 0.0})
+                .Reset<&C::m_dMinValue>({VT_R8, 0.0}),
+            Property<&C::GetMaxValue, &C::SetMaxValue>("MaxValue", 4, "Upper end of the range")
+                .Persist<&C::m_dMaxValue>("MaxValue", {VT_R8, 1.0})
+                .Reset<&C::m_dMaxValue>({VT_R8, 1.0}),
             Property<&C::GetOutputPrecision, &C::SetOutputPrecision>(
                 "OutputPrecision", 5, "Decimal places; -1 keeps every digit")
-                .Enum(kOutputPrecisionEnum),
+                .Enum(kOutputPrecisionEnum)
+                .Reset<&C::m_lOutputPrecision>({VT_I4, 4}),
             Property<&C::GetNumberSequence, &C::SetNumberSequence>(
                 "NumberSequence", 6, "New sequence or the same sequence at each load")
-                .Enum(kRandomSequenceEnum),
+                .Enum(kRandomSequenceEnum)
+                .Reset<&C::m_lNumberSequence>({VT_I4, useNewSequence}),
         });
     return table;
 }
@@ -90,9 +96,9 @@ void COVRandomCtrl::Compute() {
 
 void COVRandomCtrl::DoPropExchange(CPropExchange* pPX) {
     COVBaseMathCtrl::DoPropExchange(pPX);
+    // Blocks stored before version 1.1 have neither property, and take the
+    // defaults whatever the bag holds: a row cannot depend on the version.
     const uint32_t version = ExchangedVersion();
-    PX_Double(pPX, "MinValue", m_dMinValue, 0.0);
-    PX_Double(pPX, "MaxValue", m_dMaxValue, 1.0);
     if (!pPX->IsLoading() || version >= CONTROL_VERSION) {
         PX_Long(pPX, "OutputPrecision", m_lOutputPrecision, 4);
         PX_Long(pPX, "NumberSequence", m_lNumberSequence, useNewSequence);
@@ -110,12 +116,7 @@ void COVRandomCtrl::DoPropExchange(CPropExchange* pPX) {
 
 void COVRandomCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
-    m_dMinValue = 0.0;
-    m_dMaxValue = 1.0;
     m_dValue = NextBlockRandom() * kRandomScale;
-    m_lOutputPrecision = 4;
-    m_lNumberSequence = useNewSequence;
     m_seed = static_cast<uint32_t>(std::time(nullptr));
     m_bSeeded = FALSE;
-    m_nHelpContext = RANDOM_HELP_CONTEXT;
 }

@@ -33,7 +33,8 @@ class COVRandomCtrl : public COVBaseMathCtrl {
     COVRandomCtrl();
 
     static const DispatchTable& RandomMembers();
-    const DispatchTable& Members() const override { return RandomMembers(); }
+    static constexpr ControlClass kClass{&RandomMembers, &BaseEvents, RANDOM_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     double GetValue() const { return m_dValue; }
     void SetValue(double value) { PutSetting(m_dValue, value); }

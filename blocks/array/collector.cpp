@@ -91,8 +91,3 @@ void COVCollectorCtrl::Compute() {
     // A failure of the last put (a resize, out of memory) is what this run reports.
     FireResults(this);
 }
-
-void COVCollectorCtrl::OnResetState() {
-    CCollectingBlock::OnResetState();
-    m_nHelpContext = COLLECTOR_HELP_CONTEXT;
-}

@@ -26,7 +26,8 @@ class COVCollectorCtrl : public CCollectingBlock {
     COVCollectorCtrl();
 
     static const DispatchTable& CollectorMembers();
-    const DispatchTable& Members() const override { return CollectorMembers(); }
+    static constexpr ControlClass kClass{&CollectorMembers, &BaseEvents, COLLECTOR_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetNew() const { return New; }
     // Collects the value at once, then marks New valid (which may run the block).
@@ -42,7 +43,6 @@ class COVCollectorCtrl : public CCollectingBlock {
   protected:
     // Hands the array out; with ClearOnOutput the next value starts a new one.
     void Compute() override;
-    void OnResetState() override;
 
   private:
     Variant New;

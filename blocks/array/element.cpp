@@ -75,11 +75,6 @@ void COVGetElementCtrl::Compute() {
     FireResults(this);
 }
 
-void COVGetElementCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    m_nHelpContext = GETELEMENT_HELP_CONTEXT;
-}
-
 // --- OVSetElement -------------------------------------------------------------
 
 COVSetElementCtrl::COVSetElementCtrl() : CArrayBlock(5) {}
@@ -119,9 +114,4 @@ void COVSetElementCtrl::Compute() {
     ClearStatus();
     m_lStatusCode = StoreElement(Array, m_lArrayIndex, Element, m_bGrowArray != FALSE);
     FireResults(this);
-}
-
-void COVSetElementCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    m_nHelpContext = SETELEMENT_HELP_CONTEXT;
 }

@@ -32,7 +32,8 @@ class COVGetElementCtrl : public CArrayBlock {
     COVGetElementCtrl();
 
     static const DispatchTable& GetElementMembers();
-    const DispatchTable& Members() const override { return GetElementMembers(); }
+    static constexpr ControlClass kClass{&GetElementMembers, &BaseEvents, GETELEMENT_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetArray() const { return Array; }
     void SetArray(const Variant& value) { PutInput(1, Array, value); }
@@ -46,7 +47,6 @@ class COVGetElementCtrl : public CArrayBlock {
 
   protected:
     void Compute() override;
-    void OnResetState() override;
 
   private:
     Variant Array;
@@ -60,7 +60,8 @@ class COVSetElementCtrl : public CArrayBlock {
     COVSetElementCtrl();
 
     static const DispatchTable& SetElementMembers();
-    const DispatchTable& Members() const override { return SetElementMembers(); }
+    static constexpr ControlClass kClass{&SetElementMembers, &BaseEvents, SETELEMENT_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     int32_t GetArrayIndex() const { return m_lArrayIndex; }
     void SetArrayIndex(int32_t value) { PutInput(1, m_lArrayIndex, value); }
@@ -77,7 +78,6 @@ class COVSetElementCtrl : public CArrayBlock {
     // Stores into the array held in Array, so a run without a new Array
     // writes into the result of the previous one.
     void Compute() override;
-    void OnResetState() override;
 
   private:
     int32_t m_lArrayIndex = 0;

@@ -231,7 +231,6 @@ void COVPackCtrl::DoPropExchange(CPropExchange* pPX) {
 void COVPackCtrl::OnResetState() {
     CCollectingBlock::OnResetState();
     m_packed.Clear();
-    m_nHelpContext = PACK_HELP_CONTEXT;
 }
 
 // --- OVUnpack -----------------------------------------------------------------
@@ -261,9 +260,4 @@ void COVUnpackCtrl::Compute() {
     ClearStatus();
     m_lStatusCode = UnpackRow(InputArray, m_lArrayNumber, &OutputArray);
     FireResults(this);
-}
-
-void COVUnpackCtrl::OnResetState() {
-    CArrayOutputBlock::OnResetState();
-    m_nHelpContext = UNPACK_HELP_CONTEXT;
 }

@@ -57,7 +57,8 @@ class COVPackCtrl : public CCollectingBlock {
     COVPackCtrl();
 
     static const DispatchTable& PackMembers();
-    const DispatchTable& Members() const override { return PackMembers(); }
+    static constexpr ControlClass kClass{&PackMembers, &BaseEvents, PACK_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetInputArray() const { return InputArray; }
     // Packs the value at once, then marks InputArray valid (which may run the block).
@@ -86,7 +87,8 @@ class COVUnpackCtrl : public CArrayOutputBlock {
     COVUnpackCtrl();
 
     static const DispatchTable& UnpackMembers();
-    const DispatchTable& Members() const override { return UnpackMembers(); }
+    static constexpr ControlClass kClass{&UnpackMembers, &BaseEvents, UNPACK_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetInputArray() const { return InputArray; }
     void SetInputArray(const Variant& value) { PutInput(1, InputArray, value); }
@@ -95,7 +97,6 @@ class COVUnpackCtrl : public CArrayOutputBlock {
 
   protected:
     void Compute() override;
-    void OnResetState() override;
 
   private:
     Variant InputArray;

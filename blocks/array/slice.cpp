@@ -118,11 +118,6 @@ void COVConcatArrayCtrl::Compute() {
     FireResults(this);
 }
 
-void COVConcatArrayCtrl::OnResetState() {
-    CArrayOutputBlock::OnResetState();
-    m_nHelpContext = CONCATARRAY_HELP_CONTEXT;
-}
-
 // --- OVSubArray ---------------------------------------------------------------
 
 COVSubArrayCtrl::COVSubArrayCtrl() : CArrayOutputBlock(5) {}
@@ -161,9 +156,4 @@ void COVSubArrayCtrl::Compute() {
     m_lStatusCode =
         ExtractRange(InputArray, m_lArrayNumber, m_lStartIndex, m_lEndIndex, &OutputArray);
     FireResults(this);
-}
-
-void COVSubArrayCtrl::OnResetState() {
-    CArrayOutputBlock::OnResetState();
-    m_nHelpContext = SUBARRAY_HELP_CONTEXT;
 }

@@ -42,7 +42,9 @@ class COVConcatArrayCtrl : public CArrayOutputBlock {
     COVConcatArrayCtrl();
 
     static const DispatchTable& ConcatArrayMembers();
-    const DispatchTable& Members() const override { return ConcatArrayMembers(); }
+    static constexpr ControlClass kClass{&ConcatArrayMembers, &BaseEvents,
+                                         CONCATARRAY_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetInputArray1() const { return InputArray1; }
     void SetInputArray1(const Variant& value) { PutInput(1, InputArray1, value); }
@@ -51,7 +53,6 @@ class COVConcatArrayCtrl : public CArrayOutputBlock {
 
   protected:
     void Compute() override;
-    void OnResetState() override;
 
   private:
     Variant InputArray1;
@@ -63,7 +64,8 @@ class COVSubArrayCtrl : public CArrayOutputBlock {
     COVSubArrayCtrl();
 
     static const DispatchTable& SubArrayMembers();
-    const DispatchTable& Members() const override { return SubArrayMembers(); }
+    static constexpr ControlClass kClass{&SubArrayMembers, &BaseEvents, SUBARRAY_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetInputArray() const { return InputArray; }
     void SetInputArray(const Variant& value) { PutInput(1, InputArray, value); }
@@ -76,7 +78,6 @@ class COVSubArrayCtrl : public CArrayOutputBlock {
 
   protected:
     void Compute() override;
-    void OnResetState() override;
 
   private:
     Variant InputArray;

@@ -1,8 +1,7 @@
 #include "blocks/formula/formula_block.h"
 
 #include <utility>
-
-#include "platform/property_bag.h"
+#include <vector>
 
 namespace {
 
@@ -21,25 +20,6 @@ constexpr const char* kInputHelp[CFormulaCtrl::kInputCount] = {
 // An input's default variable name is its member name.
 constexpr const char* const* kDefaultNames = kInputMembers;
 
-template <size_t... N>
-void AddInputMembers(std::vector<MemberDesc>& members, std::index_sequence<N...>) {
-    using C = CFormulaCtrl;
-    (members.push_back(Property<&C::GetInput<N>, &C::SetInput<N>>(
-                           kInputMembers[N], static_cast<DISPID>(2 + N), kInputHelp[N])
-                           .Input(static_cast<int16_t>(3 + N))),
-     ...);
-}
-
-template <size_t... N>
-void AddNameMembers(std::vector<MemberDesc>& members, std::index_sequence<N...>) {
-    using C = CFormulaCtrl;
-    (members.push_back(Property<&C::GetInputName<N>, &C::SetInputName<N>>(
-                           kNameMembers[N], static_cast<DISPID>(11 + N),
-                           "Variable name of the input in the formula")
-                           .Hidden()),
-     ...);
-}
-
 }  // namespace
 
 CFormulaCtrl::CFormulaCtrl() : COVBaseMathCtrl(10) {
@@ -49,19 +29,45 @@ CFormulaCtrl::CFormulaCtrl() : COVBaseMathCtrl(10) {
 
 const DispatchTable& CFormulaCtrl::FormulaMembers() {
     using C = CFormulaCtrl;
-    static const DispatchTable table(&COVBaseMathCtrl::BaseMembers(), [] {
-        constexpr auto inputs = std::make_index_sequence<kInputCount>();
+    // Input1 to Input8 at DISPIDs 2 to 9, their variable names at 11 to 18.
+    auto inputs = []<size_t... N>(std::index_sequence<N...>) {
+        return std::vector<MemberDesc>{
+            Property<&C::GetInput<N>, &C::SetInput<N>>(kInputMembers[N], static_cast<DISPID>(2 + N),
+                                                       kInputHelp[N])
+                .Input(static_cast<int16_t>(3 + N))
+                .template Persist<&C::m_inputs, N>(kInputMembers[N], {VT_R8, 0.0})
+                .template Reset<&C::m_inputs, N>({VT_R8, 0.0})...};
+    };
+    auto names = []<size_t... N>(std::index_sequence<N...>) {
+        return std::vector<MemberDesc>{
+            Property<&C::GetInputName<N>, &C::SetInputName<N>>(
+                kNameMembers[N], static_cast<DISPID>(11 + N),
+                "Variable name of the input in the formula")
+                .Hidden()
+                .template Persist<&C::m_names, N>(kNameMembers[N], {VT_BSTR, 0, kDefaultNames[N]})
+                .template Reset<&C::m_names, N>({VT_BSTR, 0, kDefaultNames[N]})...};
+    };
+    static const DispatchTable table(&COVBaseMathCtrl::BaseMembers(), [&] {
+        constexpr auto each = std::make_index_sequence<kInputCount>();
         std::vector<MemberDesc> members;
+        // A stored block without a formula keeps the one it has.
         members.push_back(Property<&C::GetFormula, &C::SetFormula>(
                               "Formula", kFormulaDispid, "Mathematical formula to evaluate")
-                              .Input(2));
+                              .Input(2)
+                              .Persist<&C::m_strFormula>("Formula", {VT_BSTR, 0, ""})
+                              .KeepWhenMissing()
+                              .Reset<&C::m_strFormula>({VT_BSTR, 0, ""}));
         members.push_back(Property<&C::GetFormula, &C::SetFormula>(
             "_Formula", DISPID_VALUE, "Mathematical formula to evaluate"));
-        AddInputMembers(members, inputs);
+        std::vector<MemberDesc> own = inputs(each);
+        members.insert(members.end(), own.begin(), own.end());
         members.push_back(Property<&C::GetOutput1, &C::SetOutput1>(
                               "Output1", 10, "Output value from formula evaluation")
-                              .HiddenPut());
-        AddNameMembers(members, inputs);
+                              .HiddenPut()
+                              .Persist<&C::m_output>("Output1", {VT_R8, 0.0})
+                              .Reset<&C::m_output>({VT_R8, 0.0}));
+        own = names(each);
+        members.insert(members.end(), own.begin(), own.end());
         return members;
     }());
     return table;
@@ -128,15 +134,6 @@ void CFormulaCtrl::Compute() {
 
 void CFormulaCtrl::DoPropExchange(CPropExchange* pPX) {
     COVBaseMathCtrl::DoPropExchange(pPX);
-    const std::string kept = m_strFormula;  // a stored block without one keeps its formula
-    PX_String(pPX, "Formula", m_strFormula, kept);
-    for (int32_t n = 0; n < kInputCount; ++n) {
-        PX_String(pPX, kNameMembers[n], m_names[n], kDefaultNames[n]);
-    }
-    for (int32_t n = 0; n < kInputCount; ++n) {
-        PX_Double(pPX, kInputMembers[n], m_inputs[n], 0.0);
-    }
-    PX_Double(pPX, "Output1", m_output, 0.0);
     if (pPX->IsLoading()) {
         m_formula.Parse(m_strFormula);  // a loaded block is ready to compute
         m_bindingCurrent = false;
@@ -145,12 +142,6 @@ void CFormulaCtrl::DoPropExchange(CPropExchange* pPX) {
 
 void CFormulaCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
-    m_strFormula.clear();
     m_formula.Parse(m_strFormula);
-    m_inputs.fill(0.0);
-    m_output = 0.0;
-    for (int32_t n = 0; n < kInputCount; ++n)
-        m_names[n] = kDefaultNames[n];
     m_bindingCurrent = false;
-    m_nHelpContext = kHelpContext;
 }

@@ -17,7 +17,8 @@ class CFormulaCtrl : public COVBaseMathCtrl {
     CFormulaCtrl();
 
     static const DispatchTable& FormulaMembers();
-    const DispatchTable& Members() const override { return FormulaMembers(); }
+    static constexpr ControlClass kClass{&FormulaMembers, &BaseEvents, kHelpContext};
+    const ControlClass& Class() const override { return kClass; }
 
     std::string GetFormula() const { return m_strFormula; }
     void SetFormula(const std::string& formula);

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "framework/block_value.h"
 #include "platform/property_bag.h"
 
 const AlarmZoneDesc kAlarmZones[kAlarmZoneCount] = {
@@ -49,6 +48,8 @@ const AlarmOptionDesc kNoAlarmOption{
 
 // Persisted and member names of the inputs, in DISPID order.
 constexpr const char* kInputNames[5] = {"Value", "VeryHigh", "High", "Low", "VeryLow"};
+// The inputs persist as doubles; a new block's are 0.
+constexpr PlainValue kStoredInput{VT_R8, 0.0};
 
 size_t RuleIndex(bool stored, bool current) {
     return (stored ? 2 : 0) + (current ? 1 : 0);
@@ -109,19 +110,29 @@ const DispatchTable& COVAlarmCtrl::AlarmMembers() {
         &COVBaseMathCtrl::BaseMembers(),
         {
             Property<&C::GetInput<1>, &C::SetInput<1>>(kInputNames[0], 1, "Value to classify")
-                .Input(2),
+                .Input(2)
+                .PersistInput<&C::m_inputs, 0>(kInputNames[0], kStoredInput)
+                .Reset<&C::m_inputs, 0>(kStoredInput),
             Property<&C::GetInput<2>, &C::SetInput<2>>(kInputNames[1], 2,
                                                        "Lowest value of the very high zone")
-                .Input(3),
+                .Input(3)
+                .PersistInput<&C::m_inputs, 1>(kInputNames[1], kStoredInput)
+                .Reset<&C::m_inputs, 1>(kStoredInput),
             Property<&C::GetInput<3>, &C::SetInput<3>>(kInputNames[2], 3,
                                                        "Lowest value of the high zone")
-                .Input(4),
+                .Input(4)
+                .PersistInput<&C::m_inputs, 2>(kInputNames[2], kStoredInput)
+                .Reset<&C::m_inputs, 2>(kStoredInput),
             Property<&C::GetInput<4>, &C::SetInput<4>>(kInputNames[3], 4,
                                                        "Highest value of the low zone")
-                .Input(5),
+                .Input(5)
+                .PersistInput<&C::m_inputs, 3>(kInputNames[3], kStoredInput)
+                .Reset<&C::m_inputs, 3>(kStoredInput),
             Property<&C::GetInput<5>, &C::SetInput<5>>(kInputNames[4], 5,
                                                        "Highest value of the very low zone")
-                .Input(6),
+                .Input(6)
+                .PersistInput<&C::m_inputs, 4>(kInputNames[4], kStoredInput)
+                .Reset<&C::m_inputs, 4>(kStoredInput),
             Property<&C::GetAlarmOptions, &C::SetAlarmOptions>("AlarmOptions", 6,
                                                                "When the zone events fire")
                 .Persist<&C::m_lAlarmOptions>("AlarmOptions", {VT_I4, ovFireEachTransition})
@@ -202,17 +213,7 @@ void COVAlarmCtrl::Compute() {
     FireResults(this);
 }
 
-void COVAlarmCtrl::DoPropExchange(CPropExchange* pPX) {
-    COVBaseMathCtrl::DoPropExchange(pPX);
-    for (size_t i = 0; i < 5; ++i) {
-        ExchangeInput(pPX, kInputNames[i], m_inputs[i], VT_R8, Variant::R8(0.0));
-    }
-}
-
 void COVAlarmCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
-    for (Variant& input : m_inputs)
-        input = Variant::R8(0.0);
     m_states.fill(false);
-    m_nHelpContext = ALARM_HELP_CONTEXT;
 }

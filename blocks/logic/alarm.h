@@ -83,8 +83,8 @@ class COVAlarmCtrl : public COVBaseMathCtrl {
 
     static const DispatchTable& AlarmMembers();
     static const EventTable& AlarmEvents();
-    const DispatchTable& Members() const override { return AlarmMembers(); }
-    const EventTable& Events() const override { return AlarmEvents(); }
+    static constexpr ControlClass kClass{&AlarmMembers, &AlarmEvents, ALARM_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     // The input (DISPID 1, Value) and the thresholds (2 VeryHigh, 3 High,
     // 4 Low, 5 VeryLow); each put is the input put handler.
@@ -114,7 +114,6 @@ class COVAlarmCtrl : public COVBaseMathCtrl {
     // then ValidateGroup for the quiet zones where the rule says so; FireResults.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:

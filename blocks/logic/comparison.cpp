@@ -6,7 +6,7 @@
 
 #include "framework/block_value.h"
 
-const ComparisonKind kComparisonKinds[kComparisonTestCount] = {
+constexpr ComparisonKind kComparisonKinds[kComparisonTestCount] = {
     {ComparisonTest::Equal, "OVEquality", 2, "Equal", "True if inputs are equal.", "NotEqual",
      "True if inputs are not equal.", false, "DataEqual", "Fires when the inputs are equal.", true},
     {ComparisonTest::NotEqual, "OVNotEqual", 10, "Equal", "True if inputs are equal.", "NotEqual",
@@ -172,6 +172,35 @@ const EventTable& COVComparisonCtrl::ComparisonEvents(ComparisonTest test) {
     return *tables[static_cast<size_t>(test)];
 }
 
+namespace {
+
+template <ComparisonTest Test>
+const DispatchTable& ComparisonKindMembers() {
+    return COVComparisonCtrl::ComparisonMembers(Test);
+}
+
+template <ComparisonTest Test>
+const EventTable& ComparisonKindEvents() {
+    return COVComparisonCtrl::ComparisonEvents(Test);
+}
+
+template <ComparisonTest Test>
+constexpr ControlClass ComparisonClass() {
+    return {&ComparisonKindMembers<Test>, &ComparisonKindEvents<Test>,
+            kComparisonKinds[static_cast<size_t>(Test)].helpContext};
+}
+
+}  // namespace
+
+constinit const ControlClass COVComparisonCtrl::kKindClasses[kComparisonTestCount] = {
+    ComparisonClass<ComparisonTest::Equal>(),
+    ComparisonClass<ComparisonTest::NotEqual>(),
+    ComparisonClass<ComparisonTest::GreaterThan>(),
+    ComparisonClass<ComparisonTest::GreaterThanEqual>(),
+    ComparisonClass<ComparisonTest::LessThan>(),
+    ComparisonClass<ComparisonTest::LessThanEqual>(),
+};
+
 void COVComparisonCtrl::SetOutput3(bool value) {
     PutSetting(m_bOutput3, value);
 }
@@ -201,9 +230,4 @@ void COVComparisonCtrl::Compute() {
             Fire(kValidateGroup, GROUP_OUTPUT3);
         }
     });
-}
-
-void COVComparisonCtrl::OnResetState() {
-    CTextTestCtrl::OnResetState();
-    m_nHelpContext = kind_.helpContext;
 }

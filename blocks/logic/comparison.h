@@ -73,8 +73,11 @@ class COVComparisonCtrl : public CTextTestCtrl {
     // The member and event tables of one kind (names differ between kinds).
     static const DispatchTable& ComparisonMembers(ComparisonTest test);
     static const EventTable& ComparisonEvents(ComparisonTest test);
-    const DispatchTable& Members() const override { return ComparisonMembers(kind_.test); }
-    const EventTable& Events() const override { return ComparisonEvents(kind_.test); }
+    // Indexed by ComparisonTest.
+    static const ControlClass kKindClasses[kComparisonTestCount];
+    const ControlClass& Class() const override {
+        return kKindClasses[static_cast<size_t>(kind_.test)];
+    }
     const ComparisonKind& Kind() const { return kind_; }
 
     Variant GetInputX() const { return InputX; }
@@ -90,7 +93,6 @@ class COVComparisonCtrl : public CTextTestCtrl {
   protected:
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void OnResetState() override;
 
   private:
     const ComparisonKind& kind_;

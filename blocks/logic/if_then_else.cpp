@@ -188,8 +188,3 @@ void CIfThenElseCtrl::Compute() {
         });
     }
 }
-
-void CIfThenElseCtrl::OnResetState() {
-    CTextTestCtrl::OnResetState();
-    m_nHelpContext = IFTHENELSE_HELP_CONTEXT;
-}

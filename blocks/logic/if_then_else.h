@@ -82,8 +82,9 @@ class CIfThenElseCtrl : public CTextTestCtrl {
 
     static const DispatchTable& IfThenElseMembers();
     static const EventTable& IfThenElseEvents();
-    const DispatchTable& Members() const override { return IfThenElseMembers(); }
-    const EventTable& Events() const override { return IfThenElseEvents(); }
+    static constexpr ControlClass kClass{&IfThenElseMembers, &IfThenElseEvents,
+                                         IFTHENELSE_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetInputX() const { return InputX; }
     void SetInputX(const Variant& value) { PutInput(1, InputX, value); }
@@ -108,7 +109,6 @@ class CIfThenElseCtrl : public CTextTestCtrl {
     // ValidateGroup(4), or ValueElse, Else and ValidateGroup(3). Every road ends
     // with FireResultsWithoutRun.
     void Compute() override;
-    void OnResetState() override;
 
   private:
     Variant InputX;

@@ -6,7 +6,7 @@
 
 #include "framework/block_value.h"
 
-const LogicKind kLogicKinds[kLogicOpCount] = {
+constexpr LogicKind kLogicKinds[kLogicOpCount] = {
     {LogicOp::And, "OVAnd", 1, 2, false, true}, {LogicOp::Or, "OVOr", 8, 2, false, true},
     {LogicOp::Xor, "OVXor", 9, 2, true, false}, {LogicOp::Nand, "OVNand", 5, 2, true, true},
     {LogicOp::Nor, "OVNor", 6, 2, true, false}, {LogicOp::Not, "OVNot", 7, 1, true, false},
@@ -133,6 +133,8 @@ namespace {
 
 // Persisted and member names of the inputs, by input count.
 constexpr const char* kInputNames[2][2] = {{"Input", nullptr}, {"InputX", "InputY"}};
+// A new block's inputs: true (raw 1).
+constexpr PlainValue kTrue{VT_BOOL, 1};
 
 }  // namespace
 
@@ -143,12 +145,14 @@ const DispatchTable& COVLogicCtrl::LogicMembers(int32_t inputCount) {
         std::vector<MemberDesc> own = {
             Property<&C::GetInputX, &C::SetInputX>(kInputNames[inputs - 1][0], 1,
                                                    inputs == 1 ? "Operand" : "First operand")
-                .Input(2),
+                .Input(2)
+                .Reset<&C::m_inputs, 0>(kTrue),
         };
         if (inputs == 2) {
             own.push_back(
                 Property<&C::GetInputY, &C::SetInputY>(kInputNames[1][1], 2, "Second operand")
-                    .Input(3));
+                    .Input(3)
+                    .Reset<&C::m_inputs, 1>(kTrue));
         }
         own.push_back(
             Property<&C::GetValue, &C::SetValue>("Value", value, "Result of the last computation")
@@ -166,6 +170,26 @@ const DispatchTable& COVLogicCtrl::LogicMembers(int32_t inputCount) {
     static const DispatchTable binary(&COVBaseMathCtrl::BaseMembers(), build(2));
     return inputCount == 1 ? unary : binary;
 }
+
+namespace {
+
+template <LogicOp Op>
+const DispatchTable& LogicKindMembers() {
+    return COVLogicCtrl::LogicMembers(kLogicKinds[static_cast<size_t>(Op)].inputCount);
+}
+
+template <LogicOp Op>
+constexpr ControlClass LogicClass() {
+    return {&LogicKindMembers<Op>, &COVBaseMathCtrl::BaseEvents,
+            kLogicKinds[static_cast<size_t>(Op)].helpContext};
+}
+
+}  // namespace
+
+constinit const ControlClass COVLogicCtrl::kKindClasses[kLogicOpCount] = {
+    LogicClass<LogicOp::And>(),  LogicClass<LogicOp::Or>(),  LogicClass<LogicOp::Xor>(),
+    LogicClass<LogicOp::Nand>(), LogicClass<LogicOp::Nor>(), LogicClass<LogicOp::Not>(),
+};
 
 void COVLogicCtrl::SetValue(const Variant& value) {
     PutSetting(Value, value);
@@ -206,8 +230,6 @@ void COVLogicCtrl::DoPropExchange(CPropExchange* pPX) {
 
 void COVLogicCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
-    for (Variant& input : Inputs())
-        input = Variant::BoolRaw(1);
+    // Value's reset depends on the kind, and the kinds share member tables.
     Value = Variant::BoolRaw(kind_.initialValue ? 1 : 0);
-    m_nHelpContext = kind_.helpContext;
 }

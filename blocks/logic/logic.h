@@ -52,7 +52,11 @@ class COVLogicCtrl : public COVBaseMathCtrl {
     // The member table of a block with `inputCount` inputs: the inputs from
     // DISPID 1, then Value, Operate and BooleanType.
     static const DispatchTable& LogicMembers(int32_t inputCount);
-    const DispatchTable& Members() const override { return LogicMembers(kind_.inputCount); }
+    // Indexed by LogicOp.
+    static const ControlClass kKindClasses[kLogicOpCount];
+    const ControlClass& Class() const override {
+        return kKindClasses[static_cast<size_t>(kind_.op)];
+    }
     const LogicKind& Kind() const { return kind_; }
 
     Variant GetInputX() const { return m_inputs[0]; }

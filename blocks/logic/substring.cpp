@@ -100,8 +100,3 @@ void CSubStringCtrl::Compute() {
         }
     });
 }
-
-void CSubStringCtrl::OnResetState() {
-    CTextTestCtrl::OnResetState();
-    m_nHelpContext = SUBSTRING_HELP_CONTEXT;
-}

@@ -31,8 +31,9 @@ class CSubStringCtrl : public CTextTestCtrl {
 
     static const DispatchTable& SubStringMembers();
     static const EventTable& SubStringEvents();
-    const DispatchTable& Members() const override { return SubStringMembers(); }
-    const EventTable& Events() const override { return SubStringEvents(); }
+    static constexpr ControlClass kClass{&SubStringMembers, &SubStringEvents,
+                                         SUBSTRING_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetInputString() const { return InputString; }
     void SetInputString(const Variant& value) { PutInput(1, InputString, value); }
@@ -53,7 +54,6 @@ class CSubStringCtrl : public CTextTestCtrl {
     // ValidateGroup(4); FireResultsWithoutRun.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void OnResetState() override;
 
   private:
     Variant InputString;

@@ -24,6 +24,7 @@ static_assert([] {
     }
     return true;
 }());
+static_assert(kPlaceholders.size() == kPlaceholderKindCount);
 
 }  // namespace
 
@@ -43,6 +44,18 @@ const EventTable& COVPlaceholderCtrl::PlaceholderEvents() {
     static const EventTable table(nullptr, {});
     return table;
 }
+
+namespace {
+
+constexpr ControlClass kPlaceholderClass{&COVPlaceholderCtrl::PlaceholderMembers,
+                                         &COVPlaceholderCtrl::PlaceholderEvents};
+
+}  // namespace
+
+constinit const ControlClass COVPlaceholderCtrl::kKindClasses[kPlaceholderKindCount] = {
+    kPlaceholderClass, kPlaceholderClass, kPlaceholderClass, kPlaceholderClass,
+    kPlaceholderClass, kPlaceholderClass, kPlaceholderClass, kPlaceholderClass,
+};
 
 void COVPlaceholderCtrl::AboutBox() {
     const ControlClassInfo* info = ClassInfo();

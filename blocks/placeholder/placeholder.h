@@ -10,6 +10,7 @@
 #include "platform/ole_control.h"
 
 enum class PlaceholderKind { Abs, Sqrt, Square, Log, Ln, MathFunction, Power, Sort };
+constexpr size_t kPlaceholderKindCount = 8;
 
 struct PlaceholderInfo {
     PlaceholderKind kind;   // also the row's index in the family table
@@ -22,8 +23,11 @@ class COVPlaceholderCtrl : public COleControl {
 
     static const DispatchTable& PlaceholderMembers();
     static const EventTable& PlaceholderEvents();
-    const DispatchTable& Members() const override { return PlaceholderMembers(); }
-    const EventTable& Events() const override { return PlaceholderEvents(); }
+    // Every kind shares the tables and has no help context; indexed by PlaceholderKind.
+    static const ControlClass kKindClasses[kPlaceholderKindCount];
+    const ControlClass& Class() const override {
+        return kKindClasses[static_cast<size_t>(info_.kind)];
+    }
 
     const PlaceholderInfo& Info() const { return info_; }
     // The about dialog is a desktop service; without one this does nothing.

@@ -20,10 +20,9 @@ class COVBitPackCtrl : public COVBaseMathCtrl {
     COVBitPackCtrl();
 
     static const DispatchTable& BitPackMembers();
-    const DispatchTable& Members() const override { return BitPackMembers(); }
-    const EventTable& Events() const override { return BaseEvents(); }
+    static constexpr ControlClass kClass{&BitPackMembers, &BaseEvents, BITPACK_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
-    // Input0 to Input7 are DISPIDs 1 to 8, table entries 2 to 9.
     template <int32_t N>
     int16_t GetBit() const {
         return m_inputs[N];
@@ -40,11 +39,8 @@ class COVBitPackCtrl : public COVBaseMathCtrl {
     }
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void DoPropExchange(CPropExchange* pPX) override;
-    void OnResetState() override;
 
   private:
     std::array<int16_t, kBits> m_inputs{};
@@ -56,8 +52,8 @@ class COVBitUnpackCtrl : public COVBaseMathCtrl {
     COVBitUnpackCtrl();
 
     static const DispatchTable& BitUnpackMembers();
-    const DispatchTable& Members() const override { return BitUnpackMembers(); }
-    const EventTable& Events() const override { return BaseEvents(); }
+    static constexpr ControlClass kClass{&BitUnpackMembers, &BaseEvents, BITUNPACK_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     int16_t GetInput() const { return m_nInput; }
     void SetInput(int16_t value) { PutInput(1, m_nInput, value); }
@@ -75,7 +71,6 @@ class COVBitUnpackCtrl : public COVBaseMathCtrl {
   protected:
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void OnResetState() override;
 
   private:
     std::array<int16_t, kBits> m_outputs{};

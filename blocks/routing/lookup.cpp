@@ -6,7 +6,6 @@
 #include <span>
 #include <string>
 
-#include "framework/block_value.h"
 #include "platform/property_bag.h"
 
 namespace {
@@ -231,13 +230,9 @@ COVListCtrl::RunTable COVListCtrl::TableForRun() {
     return run;
 }
 
-void COVListCtrl::ExchangeList(CPropExchange* pPX, const char* inputName) {
+void COVListCtrl::DoPropExchange(CPropExchange* pPX) {
+    COVBaseMathCtrl::DoPropExchange(pPX);
     const bool loading = pPX->IsLoading();
-    ExchangeInput(pPX, inputName, m_varInput, VT_R8, Variant::R8(0.0));
-    PX_Bool(pPX, "CaseSensitive", m_bCaseSensitive, FALSE);
-    int16_t delimiter = m_cDelimiter;
-    PX_Short(pPX, "Delimiter", delimiter, ovComma);
-    m_cDelimiter = static_cast<uint8_t>(delimiter);
     int32_t type = m_varLookupTable.vt();
     PX_Long(pPX, "LookupType", type, VT_BSTR);
     // A loaded block is not reset first: a bag without a usable list must
@@ -317,13 +312,6 @@ void COVListCtrl::ExchangeListElements(CPropExchange* pPX, VARTYPE type) {
     m_varLookupTable = Variant::Array(std::move(list));
 }
 
-void COVListCtrl::ResetList() {
-    m_varInput = Variant::R8(0.0);
-    m_varLookupTable = Variant::Str("");
-    m_bCaseSensitive = FALSE;
-    m_cDelimiter = ovComma;
-}
-
 // --- the lookup block ---------------------------------------------------------
 
 COVLookupCtrl::COVLookupCtrl() : COVListCtrl(3, Shape::KeyOutputPairs) {}
@@ -333,20 +321,30 @@ const DispatchTable& COVLookupCtrl::LookupMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetInput, &C::SetInput>("Input", 1, "Value to look up").Input(2),
+            Property<&C::GetInput, &C::SetInput>("Input", 1, "Value to look up")
+                .Input(2)
+                .PersistInput<&C::m_varInput>("Input", kStoredInput)
+                .Reset<&C::m_varInput>(kStoredInput),
             Property<&C::GetLookupTable, &C::SetLookupTable>(
                 "LookupTable", DISPID_LOOKUPTABLE,
                 "Path of a list file, or a 2-by-n array of keys and outputs")
-                .Input(3),
-            Property<&C::GetValue, &C::SetValue>("Value", 3, "Output of the last lookup"),
+                .Input(3)
+                .Reset<&C::m_varLookupTable>(kNoList),
+            Property<&C::GetValue, &C::SetValue>("Value", 3, "Output of the last lookup")
+                .Reset<&C::m_varValue>({VT_R8, 0.0}),
             Property<&C::GetMapIndex, &C::SetMapIndex>("MapIndex", 4,
-                                                       "Index of the entry that matched last"),
+                                                       "Index of the entry that matched last")
+                .Reset<&C::m_lMapIndex>({VT_I4, 0}),
             Method<&C::Operate>("Operate", 5, "Looks the input up at once and returns Value"),
             Property<&C::GetCaseSensitive, &C::SetCaseSensitive<6>>(
-                "CaseSensitive", 6, "True for case sensitive lookup of text keys."),
+                "CaseSensitive", 6, "True for case sensitive lookup of text keys.")
+                .Persist<&C::m_bCaseSensitive>("CaseSensitive", kNotCaseSensitive)
+                .Reset<&C::m_bCaseSensitive>(kNotCaseSensitive),
             Property<&C::GetDelimiter, &C::SetDelimiter<7>>(
                 "Delimiter", 7, "Separates key and output on a line of a list file")
-                .Enum(kDelimiterEnum),
+                .Enum(kDelimiterEnum)
+                .Persist<&C::m_cDelimiter>("Delimiter", kCommaDelimiter)
+                .Reset<&C::m_cDelimiter>(kCommaDelimiter),
         });
     return table;
 }
@@ -365,17 +363,4 @@ void COVLookupCtrl::Compute() {
     }
     run.fromFile.reset();
     FireResults(this);
-}
-
-void COVLookupCtrl::DoPropExchange(CPropExchange* pPX) {
-    COVBaseMathCtrl::DoPropExchange(pPX);
-    ExchangeList(pPX, "Input");
-}
-
-void COVLookupCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    ResetList();
-    m_varValue = Variant::R8(0.0);
-    m_lMapIndex = 0;
-    m_nHelpContext = LOOKUP_HELP_CONTEXT;
 }

@@ -120,10 +120,16 @@ class COVListCtrl : public COVBaseMathCtrl {
     RunTable TableForRun();
 
     BOOL CanRun() override { return AmbientUserMode(); }
-    // Persists the input under `inputName` as a double, then CaseSensitive,
-    // Delimiter, LookupType and the path or the list's elements.
-    void ExchangeList(CPropExchange* pPX, const char* inputName);
-    void ResetList();
+    // After the rows (the input as a double, CaseSensitive, Delimiter): the
+    // list's kind as LookupType, then the path or the list's elements. Which
+    // properties a list has depends on its kind, so rows cannot say it.
+    void DoPropExchange(CPropExchange* pPX) override;
+
+    // What the member rows both list blocks share persist and reset.
+    static constexpr PlainValue kStoredInput{VT_R8, 0.0};
+    static constexpr PlainValue kNoList{VT_BSTR, 0, ""};
+    static constexpr PlainValue kNotCaseSensitive{VT_BOOL, 0};
+    static constexpr PlainValue kCommaDelimiter{VT_I2, ovComma};
 
     Variant m_varInput;
     Variant m_varLookupTable;
@@ -144,8 +150,8 @@ class COVLookupCtrl : public COVListCtrl {
     COVLookupCtrl();
 
     static const DispatchTable& LookupMembers();
-    const DispatchTable& Members() const override { return LookupMembers(); }
-    const EventTable& Events() const override { return BaseEvents(); }
+    static constexpr ControlClass kClass{&LookupMembers, &BaseEvents, LOOKUP_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetValue() const { return m_varValue; }
     void SetValue(const Variant& value) { PutSetting(m_varValue, value); }
@@ -161,8 +167,6 @@ class COVLookupCtrl : public COVListCtrl {
     // the entry's output and index, otherwise both keep their contents;
     // FireResults.
     void Compute() override;
-    void DoPropExchange(CPropExchange* pPX) override;
-    void OnResetState() override;
 
   private:
     Variant m_varValue;

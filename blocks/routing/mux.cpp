@@ -1,15 +1,16 @@
 #include "blocks/routing/mux.h"
 
-#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
-
-#include "framework/block_value.h"
-#include "platform/property_bag.h"
 
 namespace {
 
 constexpr const char* kInputNames[kRoutes] = {"Input0", "Input1", "Input2", "Input3",
                                               "Input4", "Input5", "Input6", "Input7"};
+constexpr std::string_view kInputHelp[kRoutes] = {
+    "Input selected by 0", "Input selected by 1", "Input selected by 2", "Input selected by 3",
+    "Input selected by 4", "Input selected by 5", "Input selected by 6", "Input selected by 7"};
 // Output0 to Output7, DISPIDs 6 to 13, each with the value delivered.
 constexpr EventDecl<Variant> kDemuxOutputs[kRoutes] = {
     {"Output0",
@@ -46,11 +47,9 @@ constexpr EventDecl<Variant> kDemuxOutputs[kRoutes] = {
      "The value, when the index selects this output"},
 };
 
-// Persists a value as a string: loading gives a string value (empty when
-// missing), saving writes the value's text or "" when it has none.
-void ExchangeAsString(CPropExchange* pPX, const char* name, Variant& value) {
-    ExchangeInput(pPX, name, value, VT_BSTR, Variant::Str(""));
-}
+// The inputs persist as text, so a value of any kind survives: a load without
+// one gives "", and so does the save of a value without a text form.
+constexpr PlainValue kStoredInput{VT_BSTR, 0, ""};
 
 }  // namespace
 
@@ -60,28 +59,28 @@ COVMuxCtrl::COVMuxCtrl() : COVBaseMathCtrl(2) {}
 
 const DispatchTable& COVMuxCtrl::MuxMembers() {
     using C = COVMuxCtrl;
-    static const DispatchTable table(
-        &COVBaseMathCtrl::BaseMembers(),
-        {
-            Property<&C::GetInputN<0>, &C::SetInputN<0>>(kInputNames[0], 1, "Input selected by 0"),
-            Property<&C::GetInputN<1>, &C::SetInputN<1>>(kInputNames[1], 2, "Input selected by 1"),
-            Property<&C::GetInputN<2>, &C::SetInputN<2>>(kInputNames[2], 3, "Input selected by 2"),
-            Property<&C::GetInputN<3>, &C::SetInputN<3>>(kInputNames[3], 4, "Input selected by 3"),
-            Property<&C::GetInputN<4>, &C::SetInputN<4>>(kInputNames[4], 5, "Input selected by 4"),
-            Property<&C::GetInputN<5>, &C::SetInputN<5>>(kInputNames[5], 6, "Input selected by 5"),
-            Property<&C::GetInputN<6>, &C::SetInputN<6>>(kInputNames[6], 7, "Input selected by 6"),
-            Property<&C::GetInputN<7>, &C::SetInputN<7>>(kInputNames[7], 8, "Input selected by 7"),
-            Property<&C::GetIndex, &C::SetIndex>("InputIndex", 9,
-                                                 "Number of the input to deliver, 0 to 7"),
-            Property<&C::GetValue, &C::SetValue>("Value", 10, "The selected input"),
-            Method<&C::Operate>("Operate", 11, "Selects at once and returns Value"),
-        });
+    // Input0 to Input7 at DISPIDs 1 to 8: no validity-table entries, a new
+    // block's are long zeros.
+    auto inputs = []<size_t... N>(std::index_sequence<N...>) {
+        return std::vector<MemberDesc>{
+            Property<&C::GetInputN<N>, &C::SetInputN<N>>(kInputNames[N], static_cast<DISPID>(N + 1),
+                                                         kInputHelp[N])
+                .template Persist<&C::m_inputs, N>(kInputNames[N], kStoredInput)
+                .template Reset<&C::m_inputs, N>({VT_I4, 0})...};
+    };
+    static const DispatchTable table(&COVBaseMathCtrl::BaseMembers(), [&] {
+        std::vector<MemberDesc> own = inputs(std::make_index_sequence<kRoutes>());
+        own.push_back(Property<&C::GetIndex, &C::SetIndex>("InputIndex", 9,
+                                                           "Number of the input to deliver, 0 to 7")
+                          .Input(2)
+                          .Persist<&C::m_lInputIndex>("InputIndex", {VT_I4, 0})
+                          .Reset<&C::m_lInputIndex>({VT_I4, 0}));
+        own.push_back(Property<&C::GetValue, &C::SetValue>("Value", 10, "The selected input")
+                          .Reset<&C::m_varValue>({VT_I4, 0}));
+        own.push_back(Method<&C::Operate>("Operate", 11, "Selects at once and returns Value"));
+        return own;
+    }());
     return table;
-}
-
-int32_t COVMuxCtrl::GetInputIndex(DISPID dispid) {
-    if (dispid == 9) return 2;
-    return COVBaseMathCtrl::GetInputIndex(dispid);
 }
 
 void COVMuxCtrl::Compute() {
@@ -92,22 +91,6 @@ void COVMuxCtrl::Compute() {
         m_lStatusCode = ERROR_INVALID_DATA_HR;
     }
     FireResults(this);
-}
-
-void COVMuxCtrl::DoPropExchange(CPropExchange* pPX) {
-    COVBaseMathCtrl::DoPropExchange(pPX);
-    for (int32_t n = 0; n < kRoutes; ++n)
-        ExchangeAsString(pPX, kInputNames[n], m_inputs[n]);
-    PX_Long(pPX, "InputIndex", m_lInputIndex, 0);
-}
-
-void COVMuxCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    m_varValue = Variant::I4(0);
-    for (Variant& input : m_inputs)
-        input = Variant::I4(0);
-    m_lInputIndex = 0;
-    m_nHelpContext = MUX_HELP_CONTEXT;
 }
 
 // --- OVDemux ------------------------------------------------------------------
@@ -155,9 +138,4 @@ void COVDemuxCtrl::Compute() {
         if (n != route) Fire(kValidateGroup, kDemuxFirstGroup + n);
     }
     FireResults(this);
-}
-
-void COVDemuxCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    m_nHelpContext = DEMUX_HELP_CONTEXT;
 }

@@ -25,8 +25,8 @@ class COVMuxCtrl : public COVBaseMathCtrl {
     COVMuxCtrl();
 
     static const DispatchTable& MuxMembers();
-    const DispatchTable& Members() const override { return MuxMembers(); }
-    const EventTable& Events() const override { return BaseEvents(); }
+    static constexpr ControlClass kClass{&MuxMembers, &BaseEvents, MUX_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     // Input0 to Input7 are DISPIDs 1 to 8. Their puts store and note the
     // change, but they are no table entries: only InputIndex and ControlIn
@@ -50,14 +50,11 @@ class COVMuxCtrl : public COVBaseMathCtrl {
     }
 
   protected:
-    int32_t GetInputIndex(DISPID dispid) override;
     // Status 0; Value := a copy of the selected input, of whatever kind; an
     // index outside 0 to 7 gives ERROR_INVALID_DATA_HR and keeps Value;
     // FireResults.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void DoPropExchange(CPropExchange* pPX) override;
-    void OnResetState() override;
 
   private:
     Variant m_varValue;
@@ -71,8 +68,8 @@ class COVDemuxCtrl : public COVBaseMathCtrl {
 
     static const DispatchTable& DemuxMembers();
     static const EventTable& DemuxEvents();
-    const DispatchTable& Members() const override { return DemuxMembers(); }
-    const EventTable& Events() const override { return DemuxEvents(); }
+    static constexpr ControlClass kClass{&DemuxMembers, &DemuxEvents, DEMUX_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetValue() const { return m_varValue; }
     void SetValue(const Variant& value) { PutInput(1, m_varValue, value); }
@@ -87,7 +84,6 @@ class COVDemuxCtrl : public COVBaseMathCtrl {
     // FireResults.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void OnResetState() override;
 
   private:
     Variant m_varValue;

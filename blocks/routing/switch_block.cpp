@@ -34,17 +34,24 @@ const DispatchTable& COVSwitchCtrl::SwitchMembers() {
         {
             Property<&C::GetInput, &C::SetInput>("Value", 1,
                                                  "Value to route; the argument of the outputs")
-                .Input(2),
+                .Input(2)
+                .PersistInput<&C::m_varInput>("Value", kStoredInput)
+                .Reset<&C::m_varInput>(kStoredInput),
             Property<&C::GetLookupTable, &C::SetLookupTable>(
                 "LookupTable", DISPID_LOOKUPTABLE,
                 "Path of a switch list file, or an array of up to eight case values")
-                .Input(3),
+                .Input(3)
+                .Reset<&C::m_varLookupTable>(kNoList),
             Method<&C::Operate>("Operate", 3, "Routes the value at once"),
             Property<&C::GetCaseSensitive, &C::SetCaseSensitive<4>>(
-                "CaseSensitive", 4, "True for case sensitive comparison of text cases."),
+                "CaseSensitive", 4, "True for case sensitive comparison of text cases.")
+                .Persist<&C::m_bCaseSensitive>("CaseSensitive", kNotCaseSensitive)
+                .Reset<&C::m_bCaseSensitive>(kNotCaseSensitive),
             Property<&C::GetDelimiter, &C::SetDelimiter<5>>(
                 "Delimiter", 5, "Separates case values on a line of a list file")
-                .Enum(kDelimiterEnum),
+                .Enum(kDelimiterEnum)
+                .Persist<&C::m_cDelimiter>("Delimiter", kCommaDelimiter)
+                .Reset<&C::m_cDelimiter>(kCommaDelimiter),
         });
     return table;
 }
@@ -94,15 +101,4 @@ void COVSwitchCtrl::Compute() {
     run.fromFile.reset();
     FireOutput(match ? EVENTID_SWITCH_OUTPUT1 + static_cast<DISPID>(*match) : EVENTID_DEFAULTOUT);
     FireResults(this);
-}
-
-void COVSwitchCtrl::DoPropExchange(CPropExchange* pPX) {
-    COVBaseMathCtrl::DoPropExchange(pPX);
-    ExchangeList(pPX, "Value");
-}
-
-void COVSwitchCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    ResetList();
-    m_nHelpContext = SWITCH_HELP_CONTEXT;
 }

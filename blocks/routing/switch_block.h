@@ -22,8 +22,8 @@ class COVSwitchCtrl : public COVListCtrl {
 
     static const DispatchTable& SwitchMembers();
     static const EventTable& SwitchEvents();
-    const DispatchTable& Members() const override { return SwitchMembers(); }
-    const EventTable& Events() const override { return SwitchEvents(); }
+    static constexpr ControlClass kClass{&SwitchMembers, &SwitchEvents, SWITCH_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     void Operate() { Compute(); }
 
@@ -35,8 +35,6 @@ class COVSwitchCtrl : public COVListCtrl {
     // for every other group from 4 to 12. The events carry the input as it is
     // after conversion. FireResults.
     void Compute() override;
-    void DoPropExchange(CPropExchange* pPX) override;
-    void OnResetState() override;
 
   private:
     // Fires `event` with the input (none for 0), then ValidateGroup for every

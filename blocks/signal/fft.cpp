@@ -13,8 +13,12 @@ const DispatchTable& CFFTCtrl::FFTMembers() {
     static const DispatchTable table(
         &COVBaseMathCtrl::BaseMembers(),
         {
-            Property<&C::GetValue, &C::SetValue>("Value", 1, "Samples to transform").Input(2),
-            Property<&C::GetOutput, &C::SetOutput>("Output", 2, "Packed half spectrum").HiddenPut(),
+            Property<&C::GetValue, &C::SetValue>("Value", 1, "Samples to transform")
+                .Input(2)
+                .Reset<&C::m_varValue>({}),
+            Property<&C::GetOutput, &C::SetOutput>("Output", 2, "Packed half spectrum")
+                .HiddenPut()
+                .Reset<&C::m_varOutput>({}),
             Method<&C::Operate>("Operate", 3, "Transforms the samples at once"),
         });
     return table;
@@ -52,11 +56,4 @@ void CFFTCtrl::Compute() {
         m_lStatusCode = E_OUTOFMEMORY;
     }
     FireResults(this);
-}
-
-void CFFTCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    m_varValue.Clear();
-    m_varOutput.Clear();
-    m_nHelpContext = FFT_HELP_CONTEXT;
 }

@@ -14,7 +14,8 @@ class CFFTCtrl : public COVBaseMathCtrl {
     CFFTCtrl();
 
     static const DispatchTable& FFTMembers();
-    const DispatchTable& Members() const override { return FFTMembers(); }
+    static constexpr ControlClass kClass{&FFTMembers, &BaseEvents, FFT_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetValue() const { return m_varValue; }
     // Stores the samples; only in wired mode is the input marked valid (which
@@ -32,7 +33,6 @@ class CFFTCtrl : public COVBaseMathCtrl {
     // Output. FireResults.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void OnResetState() override;
 
   private:
     Variant m_varValue;

@@ -232,5 +232,4 @@ void CFIRFilterCtrl::OnResetState() {
     m_samples.clear();
     m_varValueIn.Clear();
     m_varValueOut.Clear();
-    m_nHelpContext = FIR_FILTER_HELP_CONTEXT;
 }

@@ -20,7 +20,8 @@ class CFIRFilterCtrl : public COVBaseMathCtrl {
     ~CFIRFilterCtrl() override;
 
     static const DispatchTable& FIRFilterMembers();
-    const DispatchTable& Members() const override { return FIRFilterMembers(); }
+    static constexpr ControlClass kClass{&FIRFilterMembers, &BaseEvents, FIR_FILTER_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     // Settings. Outside wired mode a put that changes nothing is ignored (so is
     // a put of the cutoff the filter type does not use). An invalid value is

@@ -93,29 +93,44 @@ const DispatchTable& COVFuncGenCtrl::FuncGenMembers() {
         {
             Property<&C::GetWaveform, &C::SetWaveform>("Waveform", kWaveform, "Waveform to make")
                 .Input(2)
-                .Enum(kWaveformEnum),
+                .Enum(kWaveformEnum)
+                .Persist<&C::p_, &WaveformParams::waveform>("Waveform", {VT_I4, ovSineWaveform}),
             Property<&C::GetFrequency, &C::SetFrequency>("Frequency", kFrequency, "Frequency in Hz")
-                .Input(3),
+                .Input(3)
+                .Persist<&C::p_, &WaveformParams::frequency>("Frequency", {VT_R8, 1.0}),
             Property<&C::GetAmplitude, &C::SetAmplitude>("Amplitude", kAmplitude, "Amplitude")
-                .Input(4),
-            Property<&C::GetPhase, &C::SetPhase>("Phase", kPhase, "Phase in degrees").Input(5),
+                .Input(4)
+                .Persist<&C::p_, &WaveformParams::amplitude>("Amplitude", {VT_R8, 1.0}),
+            // Stored in degrees, held in radians.
+            Property<&C::GetPhase, &C::SetPhase>("Phase", kPhase, "Phase in degrees")
+                .Input(5)
+                .Persist<&C::GetPhase, &C::LoadPhase>("Phase", {VT_R8, 0.0}),
             Property<&C::GetTime, &C::SetTime>("Time", kTime,
                                                "Running time in seconds; a put sets the start")
-                .Input(6),
+                .Input(6)
+                .Persist<&C::GetTime, &C::LoadTime>("Time", {VT_R8, 0.0}),
             Property<&C::GetDampingFactor, &C::SetDampingFactor>("DampingFactor", kDamping,
                                                                  "Decay rate of the damped sine")
-                .Input(7),
-            Property<&C::GetPeriod, &C::SetPeriod>("Period", kPeriod, "Period in seconds").Input(8),
+                .Input(7)
+                .Persist<&C::p_, &WaveformParams::damping>("DampingFactor", {VT_R8, 1.0}),
+            Property<&C::GetPeriod, &C::SetPeriod>("Period", kPeriod, "Period in seconds")
+                .Input(8)
+                .Persist<&C::p_, &WaveformParams::period>("Period", {VT_R8, 1.0}),
             Property<&C::GetArraySize, &C::SetArraySize>("ArraySize", kArraySize, "Samples per run")
-                .Input(9),
+                .Input(9)
+                .Persist<&C::m_lArraySize>("ArraySize", {VT_I4, 1})
+                .Reset<&C::m_lArraySize>({VT_I4, 1000}),
             Property<&C::GetSampleRate, &C::SetSampleRate>("SampleRate", kSampleRate,
                                                            "Samples per second")
-                .Input(10),
+                .Input(10)
+                .Persist<&C::p_, &WaveformParams::sampleRate>("SampleRate", {VT_R8, 10.0}),
             Property<&C::GetValue, &C::SetValue>("Value", kValue, "Samples of the last run")
-                .HiddenPut(),
+                .HiddenPut()
+                .Reset<&C::m_value>({}),
             Property<&C::GetAmplitudeOffset, &C::SetAmplitudeOffset>("AmplitudeOffset", kOffset,
                                                                      "Offset added to every sample")
-                .Input(11),
+                .Input(11)
+                .Persist<&C::p_, &WaveformParams::offset>("AmplitudeOffset", {VT_R8, 0.0}),
             Method<&C::Operate>("Operate", 12, "Makes one block of samples and returns Value"),
         });
     return table;
@@ -148,7 +163,7 @@ void COVFuncGenCtrl::SetAmplitude(double value) {
 }
 
 void COVFuncGenCtrl::SetPhase(double degrees) {
-    p_.phase = degrees * kTwoPiSingle * kDegreesToTurns;
+    LoadPhase(degrees);
     InputArrived(kPhase, true);
 }
 
@@ -223,29 +238,20 @@ void COVFuncGenCtrl::Compute() {
     FireResults(this);
 }
 
-void COVFuncGenCtrl::DoPropExchange(CPropExchange* pPX) {
-    COVBaseMathCtrl::DoPropExchange(pPX);
-    PX_Long(pPX, "Waveform", p_.waveform, ovSineWaveform);
-    PX_Double(pPX, "Frequency", p_.frequency, 1.0);
-    PX_Double(pPX, "Amplitude", p_.amplitude, 1.0);
-    PX_Double(pPX, "AmplitudeOffset", p_.offset, 0.0);
-    double degrees = GetPhase();
-    PX_Double(pPX, "Phase", degrees, 0.0);
-    if (pPX->IsLoading()) p_.phase = degrees * kTwoPiSingle * kDegreesToTurns;
-    // Loading restores the running time; the start time is 0 until Time is put.
-    PX_Double(pPX, "Time", m_dTime, 0.0);
-    if (pPX->IsLoading()) m_dStartTime = 0.0;
-    PX_Double(pPX, "DampingFactor", p_.damping, 1.0);
-    PX_Double(pPX, "Period", p_.period, 1.0);
-    PX_Long(pPX, "ArraySize", m_lArraySize, 1);
-    PX_Double(pPX, "SampleRate", p_.sampleRate, 10.0);
-}
-
 void COVFuncGenCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
+    // A new block has the parameters' own defaults, not the stored ones a
+    // load falls back to (a sample rate of 100, not 10).
     p_ = WaveformParams{};
     m_dTime = m_dStartTime = 0.0;
-    m_lArraySize = 1000;
-    m_value.Clear();
-    m_nHelpContext = FUNCGEN_HELP_CONTEXT;
+}
+
+void COVFuncGenCtrl::LoadPhase(double degrees) {
+    p_.phase = degrees * kTwoPiSingle * kDegreesToTurns;
+}
+
+void COVFuncGenCtrl::LoadTime(double seconds) {
+    // The start time stays 0 until Time is put.
+    m_dTime = seconds;
+    m_dStartTime = 0.0;
 }

@@ -53,7 +53,8 @@ class COVFuncGenCtrl : public COVBaseMathCtrl {
     COVFuncGenCtrl();
 
     static const DispatchTable& FuncGenMembers();
-    const DispatchTable& Members() const override { return FuncGenMembers(); }
+    static constexpr ControlClass kClass{&FuncGenMembers, &BaseEvents, FUNCGEN_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     int32_t GetWaveform() const { return p_.waveform; }
     void SetWaveform(int32_t value);
@@ -91,12 +92,14 @@ class COVFuncGenCtrl : public COVBaseMathCtrl {
     // kMaxSignalElements (Value emptied).
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:
     // The end of every input put; `rewind` first sets Time back to the start.
     void InputArrived(DISPID dispid, bool rewind);
+    // What a load does with the stored phase (degrees) and running time.
+    void LoadPhase(double degrees);
+    void LoadTime(double seconds);
 
     WaveformParams p_;
     double m_dTime = 0.0;

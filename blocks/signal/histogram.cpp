@@ -8,7 +8,6 @@
 
 #include "blocks/signal/analysis.h"
 #include "framework/block_array.h"
-#include "framework/block_value.h"
 #include "framework/status.h"
 
 namespace {
@@ -183,33 +182,55 @@ const DispatchTable& COVHistogramCtrl::HistogramMembers() {
         {
             Property<&C::GetInputValues, &C::SetInputValues>("InputValues", 1,
                                                              "A number or an array of numbers")
-                .Input(2),
+                .Input(2)
+                .Reset<&C::m_inputValues>({}),
             Property<&C::GetBinIncrement, &C::SetBinIncrement>("BinIncrement", 2, "Bin width")
-                .Input(3),
+                .Input(3)
+                .PersistInput<&C::m_binIncrement>("BinIncrement", {VT_R8, 0.0})
+                .Reset<&C::m_binIncrement>({VT_R8, 0.0}),
             Property<&C::GetNumberOfBins, &C::SetNumberOfBins>("NumberOfBins", 3, "Number of bins")
-                .Input(4),
+                .Input(4)
+                .PersistInput<&C::m_numberOfBins>("NumberOfBins", {VT_I4, 1})
+                .Reset<&C::m_numberOfBins>({VT_I4, 1}),
             Property<&C::GetBinMinValue, &C::SetBinMinValue>("BinMinValue", 4,
                                                              "Lower end of a set range")
-                .Input(5),
+                .Input(5)
+                .PersistInput<&C::m_binMinValue>("BinMinValue", {VT_R8, 0.0})
+                .Reset<&C::m_binMinValue>({VT_R8, 0.0}),
             Property<&C::GetBinMaxValue, &C::SetBinMaxValue>("BinMaxValue", 5,
                                                              "Upper end of a set range")
-                .Input(6),
+                .Input(6)
+                .PersistInput<&C::m_binMaxValue>("BinMaxValue", {VT_R8, 0.0})
+                .Reset<&C::m_binMaxValue>({VT_R8, 0.0}),
             Property<&C::GetRange, &C::SetRange>("Range", 6, "Range derived or set")
-                .Enum(kRangeOptionsEnum),
+                .Enum(kRangeOptionsEnum)
+                .Persist<&C::m_settings, &HistogramSettings::range>("Range",
+                                                                    {VT_I2, lxDeriveRange}),
             Property<&C::GetHistogamArray, &C::SetHistogamArray>(
                 "HistogamArray", 7, "Lower edges (row 0) and counts (row 1) of the bins")
-                .HiddenPut(),
+                .HiddenPut()
+                .Reset<&C::m_histogram>({}),
             Property<&C::GetDataArray, &C::SetDataArray>("DataArray", 8, "The data, sorted")
-                .HiddenPut(),
+                .HiddenPut()
+                .Reset<&C::m_dataArray>({}),
             Property<&C::GetNormalize, &C::SetNormalize>("Normalize", 9, "Normalisation of counts")
-                .Enum(kNormalizeOptionsEnum),
-            Property<&C::GetScale, &C::SetScale>("Scale", 10, "Total of normalised counts"),
+                .Enum(kNormalizeOptionsEnum)
+                .Persist<&C::m_settings, &HistogramSettings::normalize>("Normalize",
+                                                                        {VT_I2, lxNone}),
+            Property<&C::GetScale, &C::SetScale>("Scale", 10, "Total of normalised counts")
+                .Persist<&C::m_settings, &HistogramSettings::scale>("Scale", {VT_R8, 1.0}),
             Property<&C::GetOutlying, &C::SetOutlying>("Outlying", 11, "Values outside a set range")
-                .Enum(kOutlyingOptionsEnum),
+                .Enum(kOutlyingOptionsEnum)
+                .Persist<&C::m_settings, &HistogramSettings::outlying>(
+                    "Outlying", {VT_I2, lxDiscardOutlyingData}),
             Property<&C::GetTriggerError, &C::SetTriggerError>(
-                "TriggerError", 12, "Out of range data will trigger 'error-occurred' event"),
+                "TriggerError", 12, "Out of range data will trigger 'error-occurred' event")
+                .Persist<&C::m_bTriggerError>("TriggerError", {VT_BOOL, 1})
+                .Reset<&C::m_bTriggerError>({VT_BOOL, 0}),
             Property<&C::GetAccumulate, &C::SetAccumulate>("Accumulate", 13,
-                                                           "Accumulate input values until Clear"),
+                                                           "Accumulate input values until Clear")
+                .Persist<&C::m_bAccumulate>("Accumulate", {VT_BOOL, 0})
+                .Reset<&C::m_bAccumulate>({VT_BOOL, 0}),
             WriteOnly<&C::SetClear>("Clear", 14, "Any put empties the data"),
             Method<&C::Operate>("Operate", 15, "Computes the histogram at once"),
         });
@@ -382,33 +403,11 @@ void COVHistogramCtrl::FireRunEvents() {
     Fire(kControlOut);
 }
 
-void COVHistogramCtrl::DoPropExchange(CPropExchange* pPX) {
-    COVBaseMathCtrl::DoPropExchange(pPX);
-    ExchangeInput(pPX, "BinIncrement", m_binIncrement, VT_R8, Variant::R8(0.0));
-    ExchangeInput(pPX, "NumberOfBins", m_numberOfBins, VT_I4, Variant::I4(1));
-    ExchangeInput(pPX, "BinMinValue", m_binMinValue, VT_R8, Variant::R8(0.0));
-    ExchangeInput(pPX, "BinMaxValue", m_binMaxValue, VT_R8, Variant::R8(0.0));
-    PX_Short(pPX, "Range", m_settings.range, lxDeriveRange);
-    PX_Short(pPX, "Normalize", m_settings.normalize, lxNone);
-    PX_Double(pPX, "Scale", m_settings.scale, 1.0);
-    PX_Short(pPX, "Outlying", m_settings.outlying, lxDiscardOutlyingData);
-    PX_Bool(pPX, "TriggerError", m_bTriggerError, TRUE);
-    PX_Bool(pPX, "Accumulate", m_bAccumulate, FALSE);
-}
-
 void COVHistogramCtrl::OnResetState() {
     COVBaseMathCtrl::OnResetState();
-    m_inputValues.Clear();
+    // The collected data and the settings' own defaults, which a member row
+    // cannot name.
     m_data = std::make_shared<std::vector<double>>();
-    m_binIncrement = Variant::R8(0.0);
-    m_numberOfBins = Variant::I4(1);
-    m_binMinValue = Variant::R8(0.0);
-    m_binMaxValue = Variant::R8(0.0);
     m_settings = HistogramSettings{};
-    m_bTriggerError = FALSE;
-    m_bAccumulate = FALSE;
-    m_histogram.Clear();
-    m_dataArray.Clear();
     m_unsortedData.reset();
-    m_nHelpContext = HISTOGRAM_HELP_CONTEXT;
 }

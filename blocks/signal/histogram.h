@@ -67,7 +67,8 @@ class COVHistogramCtrl : public COVBaseMathCtrl {
     COVHistogramCtrl();
 
     static const DispatchTable& HistogramMembers();
-    const DispatchTable& Members() const override { return HistogramMembers(); }
+    static constexpr ControlClass kClass{&HistogramMembers, &BaseEvents, HISTOGRAM_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetInputValues() const { return m_inputValues; }
     // Adds the values to the data list (emptied first unless accumulating);
@@ -114,7 +115,6 @@ class COVHistogramCtrl : public COVBaseMathCtrl {
     // the results as every block does and keeps its outputs.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void DoPropExchange(CPropExchange* pPX) override;
     void OnResetState() override;
 
   private:

@@ -42,25 +42,32 @@ const DispatchTable& CStatisticsCtrl::StatisticsMembers() {
         &COVBaseMathCtrl::BaseMembers(),
         {
             Property<&C::GetValue, &C::SetValue>("Value", 1, "Array of numbers to describe")
-                .Input(2),
+                .Input(2)
+                .Reset<&C::m_value>({}),
             Property<&C::GetOutput<&C::m_fMean>, &C::SetOutput<&C::m_fMean>>("Mean", 2,
                                                                              "Mean of the values")
-                .HiddenPut(),
+                .HiddenPut()
+                .Reset<&C::m_fMean>({VT_R4, 0}),
             Property<&C::GetOutput<&C::m_fVariance>, &C::SetOutput<&C::m_fVariance>>(
                 "Variance", 3, "Sample variance (divisor n - 1)")
-                .HiddenPut(),
+                .HiddenPut()
+                .Reset<&C::m_fVariance>({VT_R4, 0}),
             Property<&C::GetOutput<&C::m_fStdDeviation>, &C::SetOutput<&C::m_fStdDeviation>>(
                 "StdDeviation", 4, "Sample standard deviation")
-                .HiddenPut(),
+                .HiddenPut()
+                .Reset<&C::m_fStdDeviation>({VT_R4, 0}),
             Property<&C::GetOutput<&C::m_fAvgDeviation>, &C::SetOutput<&C::m_fAvgDeviation>>(
                 "AvgDeviation", 5, "Mean absolute deviation about the mean")
-                .HiddenPut(),
+                .HiddenPut()
+                .Reset<&C::m_fAvgDeviation>({VT_R4, 0}),
             Property<&C::GetOutput<&C::m_fMinValue>, &C::SetOutput<&C::m_fMinValue>>(
                 "MinValue", 6, "Smallest value")
-                .HiddenPut(),
+                .HiddenPut()
+                .Reset<&C::m_fMinValue>({VT_R4, 0}),
             Property<&C::GetOutput<&C::m_fMaxValue>, &C::SetOutput<&C::m_fMaxValue>>(
                 "MaxValue", 7, "Largest value")
-                .HiddenPut(),
+                .HiddenPut()
+                .Reset<&C::m_fMaxValue>({VT_R4, 0}),
             Method<&C::Operate>("Operate", 8, "Computes at once"),
         });
     return table;
@@ -89,12 +96,4 @@ void CStatisticsCtrl::Compute() {
         m_fAvgDeviation = r.avgDeviation;
     }
     FireResults(this);
-}
-
-void CStatisticsCtrl::OnResetState() {
-    COVBaseMathCtrl::OnResetState();
-    m_value.Clear();
-    m_fMean = m_fVariance = m_fStdDeviation = m_fAvgDeviation = 0;
-    m_fMinValue = m_fMaxValue = 0;
-    m_nHelpContext = STATISTICS_HELP_CONTEXT;
 }

@@ -31,7 +31,8 @@ class CStatisticsCtrl : public COVBaseMathCtrl {
     CStatisticsCtrl();
 
     static const DispatchTable& StatisticsMembers();
-    const DispatchTable& Members() const override { return StatisticsMembers(); }
+    static constexpr ControlClass kClass{&StatisticsMembers, &BaseEvents, STATISTICS_HELP_CONTEXT};
+    const ControlClass& Class() const override { return kClass; }
 
     Variant GetValue() const { return m_value; }
     // Stores a copy; only in wired mode does the put count as an arrived input.
@@ -51,7 +52,6 @@ class CStatisticsCtrl : public COVBaseMathCtrl {
     // may already reflect the elements read before the failing one.
     void Compute() override;
     BOOL CanRun() override { return AmbientUserMode(); }
-    void OnResetState() override;
 
   private:
     Variant m_value;

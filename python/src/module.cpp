@@ -47,7 +47,7 @@ std::string Signature(const MemberDesc& m) {
 
 py::dict Describe(const std::string& name) {
     const ClassEntry& entry = ClassNamed(name);
-    const ClassDescription& d = DescribeClass(entry);
+    const ClassDescription d = DescribeClass(entry);
     py::list members, events;
     if (d.members != nullptr) {
         for (const MemberDesc* m : d.members->All()) {

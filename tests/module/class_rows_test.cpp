@@ -49,7 +49,7 @@ TEST(ClassRows, IdentifiersNamesAndMembersAreConsistent) {
         EXPECT_TRUE(special || FollowsNamingRule(c));
         EXPECT_EQ(c.insertable, c.className == "CFIRFilterCtrl");
 
-        const ClassDescription& d = DescribeClass(c);
+        const ClassDescription d = DescribeClass(c);
         ASSERT_NE(d.members, nullptr);
         ASSERT_NE(d.events, nullptr);
         std::set<DISPID> dispids;
@@ -70,9 +70,16 @@ TEST(ClassRows, IdentifiersNamesAndMembersAreConsistent) {
                 EXPECT_NE(d.helpContext, BASE_HELP_CONTEXT);
             }
         }
-        // What a block persists comes back under the same names.
+        // The row's tables are the ones an instance answers with, and its help
+        // context the one a reset sets.
         ComPtr<COleControl> block = c.create();
         block->InitNew();
+        EXPECT_EQ(block->GetTypeInfo(), d.members);
+        EXPECT_EQ(block->GetEventInfo(), d.events);
+        if (auto* b = dynamic_cast<COVBaseMathCtrl*>(block.Get())) {
+            EXPECT_EQ(b->HelpContext(), d.helpContext);
+        }
+        // What a block persists comes back under the same names.
         PropertyBag saved, again;
         block->Save(saved);
         block->Load(saved);
