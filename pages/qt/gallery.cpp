@@ -8,6 +8,7 @@
 #include <set>
 
 #include "module/class_table.h"
+#include "pages/qt/block_pictures.h"
 #include "pages/qt/property_frame.h"
 #include "pages/qt/qt_desktop.h"
 
@@ -102,5 +103,11 @@ std::vector<std::string> WriteGallery(const std::string& folder, std::string* wh
         save(*about, c.className);
     }
     SetDesktop(previous);
+    QString sheet = dir.filePath("block_pictures.png");
+    if (PictureSheet().save(sheet, "PNG")) {
+        written.push_back(sheet.toStdString());
+    } else if (why->empty()) {
+        *why = "cannot write " + sheet.toStdString();
+    }
     return written;
 }

@@ -12,6 +12,6 @@ class QApplication;
 QApplication* EnsureApplication(bool offscreen, std::string* why);
 
 // Writes PAGECLASS.png for every page class and BLOCKCLASS.png for every
-// distinct about box into `folder` (created when missing). Returns the files
-// written; `why` names the first failure.
+// distinct about box, and block_pictures.png with every block's picture, into `folder` (created
+// when missing). Returns the files written; `why` names the first failure.
 std::vector<std::string> WriteGallery(const std::string& folder, std::string* why);

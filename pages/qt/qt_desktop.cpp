@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "framework/block_picture.h"
+#include "pages/qt/block_pictures.h"
 #include "pages/qt/property_frame.h"
 
 namespace {
@@ -47,13 +50,24 @@ HRESULT QtDesktop::OleCreatePropertyFrame(HWND owner, int x, int y, std::string_
 std::unique_ptr<QDialog> MakeAboutBox(QWidget* parent, const AboutBoxText& text) {
     auto dialog = std::make_unique<QDialog>(parent);
     dialog->setWindowTitle(Q(text.title));
-    auto* layout = new QVBoxLayout(dialog.get());
-    layout->addWidget(new QLabel(Q(text.product), dialog.get()));
-    layout->addWidget(new QLabel(Q(text.maker), dialog.get()));
+    // The block's picture at twice its size beside the two lines, OK at the right.
+    auto* layout = new QHBoxLayout(dialog.get());
+    auto* icon = new QLabel(dialog.get());
+    icon->setObjectName("icon");
+    CBitmap picture(32, 32, kWhitePixel);
+    CDC dc(&picture);
+    RECT bounds{0, 0, 32, 32};
+    DrawBlockBitmap(&dc, bounds, bounds, text.iconBitmap);
+    icon->setPixmap(QPixmap::fromImage(ToQImage(picture)));
+    layout->addWidget(icon, 0, Qt::AlignTop);
+    auto* lines = new QVBoxLayout;
+    lines->addWidget(new QLabel(Q(text.product), dialog.get()));
+    lines->addWidget(new QLabel(Q(text.maker), dialog.get()));
+    layout->addLayout(lines, 1);
     auto* ok = new QPushButton("OK", dialog.get());
     ok->setDefault(true);
     QObject::connect(ok, &QPushButton::clicked, dialog.get(), &QDialog::accept);
-    layout->addWidget(ok, 0, Qt::AlignRight);
+    layout->addWidget(ok, 0, Qt::AlignTop);
     return dialog;
 }
 
