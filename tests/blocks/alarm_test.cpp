@@ -210,16 +210,4 @@ TEST(Alarm, NewBlockAndPersistence) {
     EXPECT_EQ(fresh.Get("AlarmOptions"), Variant::I4(ovFireEachTransition));
 }
 
-TEST(Alarm, TablesAreCompleteAndInOrder) {
-    // Group numbers and event names are pinned by the traces above.
-    for (size_t z = 0; z < kAlarmZoneCount; ++z) {
-        EXPECT_EQ(static_cast<size_t>(kAlarmZones[z].zone), z);
-        EXPECT_EQ(kAlarmZones[z].event.dispid, static_cast<DISPID>(6 + z));
-    }
-    for (size_t i = 0; i < std::size(kAlarmOptions); ++i) {
-        EXPECT_EQ(static_cast<size_t>(kAlarmOptions[i].value), i);
-        EXPECT_EQ(kAlarmOptions[i].pageText.substr(0, 4), std::to_string(i) + " - ");
-    }
-}
-
 }  // namespace

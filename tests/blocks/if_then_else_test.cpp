@@ -211,18 +211,4 @@ TEST(IfThenElse, NewBlockAndPersistence) {
     EXPECT_EQ(fresh.Get("ValueThen"), Variant::Bool(true));
 }
 
-TEST(IfThenElse, OptionTableIsCompleteAndInOrder) {
-    std::set<std::string_view> names;
-    for (size_t i = 0; i < kComparisonOptionCount; ++i) {
-        const ComparisonOptionDesc& d = kComparisonOptions[i];
-        EXPECT_EQ(static_cast<size_t>(d.value), i);
-        EXPECT_EQ(d.pageEntry.substr(0, 4), std::to_string(i) + " - ") << d.name;
-        EXPECT_TRUE(names.insert(d.name).second) << d.name;
-        if (d.road == ConditionRoad::Comparison) {
-            EXPECT_EQ(static_cast<size_t>(d.test), i) << d.name;
-        }
-    }
-    EXPECT_EQ(kComparisonOptions[4].pageEntry, "4 - X < Y ");  // the list keeps its blank
-}
-
 }  // namespace

@@ -54,67 +54,6 @@ TEST(ScriptReader, SplitTopLevelRespectsQuotesAndBrackets) {
         EXPECT_EQ(SplitTopLevel(c.text, ','), c.pieces) << c.text;
 }
 
-// One well-formed line per command; together they must cover the command table.
-TEST(ScriptReader, EveryCommandParses) {
-    struct Case {
-        std::string_view line;
-        size_t kind;  // index into CommandBody
-        std::string_view keyword;
-    };
-    const Case cases[] = {
-        {"new a OVAdd", 0, "new"},
-        {"set a.InputX = 5", 1, "set"},
-        {"get a.PlexaInfo(8)", 2, "get"},
-        {"call a.Operate()", 3, "call"},
-        {"invalidate a.ControlIn", 4, "invalidate"},
-        {"events a on", 5, "events"},
-        {"reports off", 6, "reports"},
-        {"HALT ON", 7, "halt"},
-        {"on a.ErrorOut do echo $3", 8, "on"},
-        {"save a a.bag", 9, "save"},
-        {"load b OVAdd a.bag", 10, "load"},
-        {"expect a.Value == r8 7", 11, "expect"},
-        {"repeat 3 do get a.Value", 12, "repeat"},
-        {"echo hello", 13, "echo"},
-        {"classes", 14, "classes"},  // an added command
-        {"plot a.Value \"a b.svg\"", 14, "plot"},
-        {"help OVAdd", 15, "help"},
-        {"quit", 16, "quit"},
-        {"connect a.Value -> b.InputX", 17, "connect"},
-        {"disconnect a.Value -> b.InputX", 17, "disconnect"},
-        {"diagram", 18, "diagram"},
-        {"status a", 19, "status"},
-        {"notes on", 20, "notes"},
-        {"export a.Value \"out file.csv\"", 21, "export"},
-        {"for i in 1..10 step 2 do set a.InputX = $i", 22, "for"},
-    };
-    std::set<std::string_view> covered;
-    std::set<size_t> kinds;
-    for (const Case& c : cases) {
-        kinds.insert(c.kind);
-        ParsedLine line = ParseLine(c.line, 4);
-        ASSERT_TRUE(line.command) << c.line << ": " << line.error;
-        EXPECT_EQ(line.command->body.index(), c.kind) << c.line;
-        EXPECT_EQ(line.command->line, 4);
-        EXPECT_EQ(line.command->text, c.line);
-        covered.insert(c.keyword);
-    }
-    for (const CommandSyntax& syntax : CommandTable()) {
-        EXPECT_TRUE(covered.count(syntax.keyword)) << syntax.keyword << " has no case";
-        EXPECT_FALSE(syntax.usage.empty());
-        EXPECT_FALSE(syntax.summary.empty());
-    }
-    EXPECT_EQ(std::variant_size_v<CommandBody>, kinds.size());
-}
-
-TEST(ScriptReader, BlankAndCommentLinesHoldNoCommand) {
-    for (std::string_view text : {"", "   ", "# comment", "\t# x"}) {
-        ParsedLine line = ParseLine(text, 1);
-        EXPECT_FALSE(line.command) << text;
-        EXPECT_TRUE(line.error.empty()) << text;
-    }
-}
-
 TEST(ScriptReader, CommandFields) {
     ParsedLine madeLine = ParseLine("new blk TALLYKIT.OVAddCtrl.1 design", 1);
     const auto& made = Body<NewCommand>(madeLine);
