@@ -166,8 +166,11 @@ HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant>
                 });
         }
         // A caller that wants no result still gets one to drop.
-        Variant scratch;
-        Variant& out = result != nullptr ? *result : scratch;
+        if (result == nullptr) {
+            Variant scratch;
+            return Invoke(dispid, flags, args, &scratch, argErr);
+        }
+        Variant& out = *result;
         if (m->kind == MemberKind::Method) {
             // Automation controllers may call a method with get|method flags.
             if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
