@@ -155,17 +155,6 @@ TEST(Alarm, ZonesByInputAndThresholds) {
     }
 }
 
-TEST(Alarm, StatesAreReadOnlyAndAlarmClearWriteOnly) {
-    Block b("OVAlarm");
-    for (const char* name : {"VeryLowAlarmState", "LowAlarmState", "VeryHighAlarmState",
-                             "HighAlarmState", "NormalAlarmState"}) {
-        EXPECT_EQ(b.Put(name, Variant::Bool(true)), CTL_E_SETNOTSUPPORTED) << name;
-    }
-    Variant out;
-    EXPECT_EQ(b.control->Invoke(b.Id("AlarmClear"), DISPATCH_PROPERTYGET, {}, &out),
-              CTL_E_GETNOTSUPPORTED);
-}
-
 TEST(Alarm, WiredRunNeedsEveryThreshold) {
     Block b("OVAlarm");
     Thresholds(b, ovFireEachTransition);
