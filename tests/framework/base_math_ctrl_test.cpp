@@ -21,26 +21,6 @@ using harness::Trace;
 const Trace kSuccess = {"RunBlock", "StatusReady", "ErrorOut(self, 0, \"No Errors\")",
                         "ControlOut"};
 
-TEST(BlockBase, AnInputPutWhileFiringStartsNoNestedRun) {
-    Block add("OVAdd");
-    add.Invalidate({"InputX", "InputY"});
-    add.Take();
-    int runs = 0;
-    add.onEvent = [&](DISPID id, std::span<const Variant>) {
-        if (id == EVENTID_RUNBLOCK) {
-            ++runs;
-            add.Put("InputX", Variant::I4(100));  // would run again if not guarded
-            add.Put("InvalidProperty", Variant::I4(1));
-            add.Put("InputX", Variant::I4(100));
-        }
-    };
-    add.Put("InputX", Variant::I4(1));
-    add.Put("InputY", Variant::I4(2));
-    EXPECT_EQ(runs, 1);
-    EXPECT_EQ(add.Take(), kSuccess);  // no InvalidateGroup or ValidateGroup while busy
-    EXPECT_EQ(add.Get("Value"), Variant::R8(3));
-}
-
 TEST(BlockBase, PropertyValidReadsAndPuts) {
     Block add("OVAdd");
     EXPECT_EQ(add.GetIndexed("PropertyValid", Variant::I4(3)), Variant::Bool(true));  // output
