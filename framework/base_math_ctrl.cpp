@@ -1,6 +1,8 @@
 #include "framework/base_math_ctrl.h"
 
+#include <cstring>
 #include <new>
+#include <string_view>
 #include <typeinfo>
 
 #include "framework/block_array.h"
@@ -283,8 +285,13 @@ void COVBaseMathCtrl::NotifyBoundChange(DISPID dispid) {
 
 void COVBaseMathCtrl::ClearStatus() {
     m_lStatusCode = 0;
-    // Most runs succeed after a success: skip rewriting the same text.
-    if (m_strErrorString != kNoErrors) m_strErrorString = kNoErrors;
+    // Most runs succeed after a success: skip rewriting the same text, and
+    // compare with a length known here so that no library call is needed.
+    constexpr std::string_view noErrors(kNoErrors);
+    const bool unchanged =
+        m_strErrorString.size() == noErrors.size() &&
+        std::memcmp(m_strErrorString.data(), noErrors.data(), noErrors.size()) == 0;
+    if (!unchanged) m_strErrorString = noErrors;
 }
 
 // --- result events ---------------------------------------------------------

@@ -40,11 +40,17 @@ DispatchTable::DispatchTable(const DispatchTable* base, std::vector<MemberDesc> 
             if (!hidden) all_.push_back(m);
         }
     }
-    for (const MemberDesc* m : all_)
+    for (const MemberDesc* m : all_) {
         ids_.push_back(m->dispid);
+        // The first entry with a DISPID answers for it, as in the scan.
+        if (m->dispid >= 0 && m->dispid < kDirectIds &&
+            byId_[static_cast<size_t>(m->dispid)] == nullptr)
+            byId_[static_cast<size_t>(m->dispid)] = m;
+    }
 }
 
 const MemberDesc* DispatchTable::Find(DISPID dispid) const {
+    if (dispid >= 0 && dispid < kDirectIds) return byId_[static_cast<size_t>(dispid)];
     // A linear scan over a few dozen integers beats hashing at this size.
     for (size_t i = 0; i < ids_.size(); ++i) {
         if (ids_[i] == dispid) return all_[i];
@@ -93,16 +99,25 @@ class ArgumentSlots {
     size_t count_ = 0;
 };
 
-// Most members take no arguments: their calls skip the slots altogether.
+// Kept out of line: the slots and their clean-up would otherwise weigh on
+// every call, also on those without arguments.
 template <class Handler>
-HRESULT WithArguments(std::span<const VARTYPE> kinds, std::span<Variant> args, bool take,
-                      uint32_t* argErr, Handler&& handler, uint8_t byRef = 0) {
-    if (kinds.empty() && args.empty()) return handler(std::span<Variant>());
+[[gnu::noinline]] HRESULT WithArgumentSlots(std::span<const VARTYPE> kinds, std::span<Variant> args,
+                                            bool take, uint32_t* argErr, Handler& handler,
+                                            uint8_t byRef) {
     ArgumentSlots slots;
     if (HRESULT hr = slots.Fill(kinds, args, take, argErr); FAILED(hr)) return hr;
     HRESULT hr = handler(slots.Args());
     if (byRef != 0) slots.ReturnByRef(args, byRef);
     return hr;
+}
+
+// Most members take no arguments: their calls skip the slots altogether.
+template <class Handler>
+HRESULT WithArguments(std::span<const VARTYPE> kinds, std::span<Variant> args, bool take,
+                      uint32_t* argErr, Handler&& handler, uint8_t byRef = 0) {
+    if (kinds.empty() && args.empty()) return handler(std::span<Variant>());
+    return WithArgumentSlots(kinds, args, take, argErr, handler, byRef);
 }
 
 }  // namespace
@@ -151,8 +166,11 @@ HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant>
                 });
         }
         // A caller that wants no result still gets one to drop.
-        Variant scratch;
-        Variant& out = result != nullptr ? *result : scratch;
+        if (result == nullptr) {
+            Variant scratch;
+            return Invoke(dispid, flags, args, &scratch, argErr);
+        }
+        Variant& out = *result;
         if (m->kind == MemberKind::Method) {
             // Automation controllers may call a method with get|method flags.
             if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;

@@ -192,9 +192,13 @@ class DispatchTable {
     std::span<const MemberDesc* const> All() const { return all_; }
 
   private:
+    // Blocks number their own members from 1 up: those DISPIDs index a table.
+    static constexpr DISPID kDirectIds = 64;
+
     std::vector<MemberDesc> own_;
     std::vector<const MemberDesc*> all_;
-    std::vector<DISPID> ids_;  // parallel to all_, scanned for speed
+    std::array<const MemberDesc*, kDirectIds> byId_{};  // DISPIDs 0..kDirectIds-1
+    std::vector<DISPID> ids_;  // parallel to all_, scanned for the other DISPIDs
 };
 
 // --- building entries from member functions ---------------------------------

@@ -3,6 +3,7 @@
 // connection point to ordered sinks. Delivery works on a snapshot of the sink
 // list, so a sink may connect or disconnect sinks while an event is delivered;
 // a sink disconnected during the delivery is not called after that.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -90,7 +91,18 @@ class ConnectionPoint {
 template <class StopPredicate>
 void ConnectionPoint::Deliver(DISPID dispid, std::span<Variant> args, StopPredicate&& stop) {
     if (sinks_.empty()) return;
-    auto snapshot = sinks_;
+    // Most objects have a sink or two: their snapshot stays off the heap.
+    constexpr size_t kInlineSinks = 4;
+    std::array<std::pair<uint32_t, ComPtr<IDispatch>>, kInlineSinks> inlineCopy;
+    std::vector<std::pair<uint32_t, ComPtr<IDispatch>>> heapCopy;
+    std::span<std::pair<uint32_t, ComPtr<IDispatch>>> snapshot;
+    if (sinks_.size() <= kInlineSinks) {
+        std::copy(sinks_.begin(), sinks_.end(), inlineCopy.begin());
+        snapshot = std::span(inlineCopy).first(sinks_.size());
+    } else {
+        heapCopy = sinks_;
+        snapshot = heapCopy;
+    }
     for (auto& [cookie, sink] : snapshot) {
         if (stop()) return;
         if (!Connected(cookie)) continue;

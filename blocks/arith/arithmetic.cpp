@@ -32,10 +32,19 @@ static_assert(ArithmeticKindsInOrder() && std::size(kArithmeticKinds) == kArithO
 // The NaN the divide block delivers on overflow: sign set, quiet.
 const double kDivideOverflowNaN = std::bit_cast<double>(0xFFF8000000000000ull);
 
-std::optional<double> AsDouble(const Variant& v) {
+[[gnu::noinline]] bool ConvertToDouble(const Variant& v, double& out) {
     Variant d;
-    if (FAILED(VariantChangeType(&d, &v, 0, VT_R8))) return std::nullopt;
-    return d.dblVal();
+    if (FAILED(VariantChangeType(&d, &v, 0, VT_R8))) return false;
+    out = d.dblVal();
+    return true;
+}
+
+// Inputs are doubles on nearly every run: read those in place and leave the
+// conversion call, and a result's trip through memory, to the rest.
+inline bool ToDouble(const Variant& v, double& out) {
+    if (v.vt() != VT_R8) return ConvertToDouble(v, out);
+    out = v.dblVal();
+    return true;
 }
 
 std::optional<int32_t> AsLong(const Variant& v) {
@@ -132,8 +141,8 @@ ArithmeticResult Modulus(const Variant& x, const Variant& y) {
 
 ArithmeticResult ComputeArithmetic(ArithOp op, const Variant& x, const Variant& y) {
     if (op == ArithOp::Modulus) return Modulus(x, y);
-    auto dx = AsDouble(x), dy = AsDouble(y);
-    if (dx && dy) return Numeric(op, *dx, *dy);
+    double dx = 0, dy = 0;
+    if (ToDouble(x, dx) && ToDouble(y, dy)) return Numeric(op, dx, dy);
     auto tx = AsText(x), ty = AsText(y);
     if (!tx || !ty) return Failure(TYPE_E_TYPEMISMATCH);
     if (op == ArithOp::Add) {

@@ -125,18 +125,6 @@ TEST(FormulaBlock, PositiveCodeKeepsTheEnginesMessage) {
                                "ErrorOccurred(20, " + text + ")", "ControlOut"}));
 }
 
-TEST(FormulaBlock, CancelFromRunBlockEndsTheRun) {
-    Block b("Formula");
-    b.Put("Formula", Variant::Str("Input1+1"));
-    b.onEvent = [&](DISPID id, std::span<const Variant>) {
-        if (id == EVENTID_RUNBLOCK) b.Put("CancelBlock", Variant::I4(1));
-    };
-    b.Take();
-    RunWhole(b);
-    EXPECT_EQ(b.Take(), (Trace{"RunBlock", "ValidateGroup(0)"}));
-    EXPECT_EQ(b.Get("Output1"), Variant::R8(1));
-}
-
 TEST(FormulaBlock, InputsAndFormulaAreTheValidityTable) {
     Block b("Formula");
     b.Invalidate({"Formula", "Input8"});

@@ -8,11 +8,6 @@
 
 #include "tests/support/value_literal.h"
 
-// Failed expectations print values as the host does.
-inline void PrintTo(const Variant& v, std::ostream* os) {
-    *os << FormatValue(v);
-}
-
 namespace {
 
 // Keeps a lowered memory budget for the length of a test.

@@ -54,71 +54,6 @@ TEST(ScriptReader, SplitTopLevelRespectsQuotesAndBrackets) {
         EXPECT_EQ(SplitTopLevel(c.text, ','), c.pieces) << c.text;
 }
 
-// One well-formed line per command; together they must cover the command table.
-TEST(ScriptReader, EveryCommandParses) {
-    struct Case {
-        std::string_view line;
-        size_t kind;  // index into CommandBody
-        std::string_view keyword;
-    };
-    const Case cases[] = {
-        {"new a OVAdd", 0, "new"},
-        {"set a.InputX = 5", 1, "set"},
-        {"get a.PlexaInfo(8)", 2, "get"},
-        {"call a.Operate()", 3, "call"},
-        {"invalidate a.ControlIn", 4, "invalidate"},
-        {"events a on", 5, "events"},
-        {"reports off", 6, "reports"},
-        {"HALT ON", 7, "halt"},
-        {"on a.ErrorOut do echo $3", 8, "on"},
-        {"save a a.bag", 9, "save"},
-        {"load b OVAdd a.bag", 10, "load"},
-        {"expect a.Value == r8 7", 11, "expect"},
-        {"repeat 3 do get a.Value", 12, "repeat"},
-        {"echo hello", 13, "echo"},
-        {"classes", 14, "classes"},  // an added command
-        {"plot a.Value \"a b.svg\"", 14, "plot"},
-        {"pictures sheet.svg", 14, "pictures"},
-        {"draw a a.svg 32 32", 14, "draw"},
-        {"pages a", 14, "pages"},
-        {"gallery \"my pictures\"", 14, "gallery"},
-        {"help OVAdd", 15, "help"},
-        {"quit", 16, "quit"},
-        {"connect a.Value -> b.InputX", 17, "connect"},
-        {"disconnect a.Value -> b.InputX", 17, "disconnect"},
-        {"diagram", 18, "diagram"},
-        {"status a", 19, "status"},
-        {"notes on", 20, "notes"},
-        {"export a.Value \"out file.csv\"", 21, "export"},
-        {"for i in 1..10 step 2 do set a.InputX = $i", 22, "for"},
-    };
-    std::set<std::string_view> covered;
-    std::set<size_t> kinds;
-    for (const Case& c : cases) {
-        kinds.insert(c.kind);
-        ParsedLine line = ParseLine(c.line, 4);
-        ASSERT_TRUE(line.command) << c.line << ": " << line.error;
-        EXPECT_EQ(line.command->body.index(), c.kind) << c.line;
-        EXPECT_EQ(line.command->line, 4);
-        EXPECT_EQ(line.command->text, c.line);
-        covered.insert(c.keyword);
-    }
-    for (const CommandSyntax& syntax : CommandTable()) {
-        EXPECT_TRUE(covered.count(syntax.keyword)) << syntax.keyword << " has no case";
-        EXPECT_FALSE(syntax.usage.empty());
-        EXPECT_FALSE(syntax.summary.empty());
-    }
-    EXPECT_EQ(std::variant_size_v<CommandBody>, kinds.size());
-}
-
-TEST(ScriptReader, BlankAndCommentLinesHoldNoCommand) {
-    for (std::string_view text : {"", "   ", "# comment", "\t# x"}) {
-        ParsedLine line = ParseLine(text, 1);
-        EXPECT_FALSE(line.command) << text;
-        EXPECT_TRUE(line.error.empty()) << text;
-    }
-}
-
 TEST(ScriptReader, CommandFields) {
     ParsedLine madeLine = ParseLine("new blk TALLYKIT.OVAddCtrl.1 design", 1);
     const auto& made = Body<NewCommand>(madeLine);
@@ -265,28 +200,22 @@ TEST(ScriptReader, ForSourcesAndRanges) {
     }
 }
 
+// More of them, with what the host then prints, are in the bad_lines transcript.
 TEST(ScriptReader, MalformedLinesSayWhatIsWrong) {
     struct Case {
         std::string_view line, error;
     };
     const Case cases[] = {
-        {"frobnicate a", "unknown command `frobnicate`"},
-        {"new a", "usage: new OBJ CLASS [design]"},
         {"new a OVAdd later", "usage: new OBJ CLASS [design]"},
         {"new 1a OVAdd", "usage: new OBJ CLASS"},
         {"set a.X 5", "usage: set OBJ.MEMBER"},
         {"set a = 5", "usage: set OBJ.MEMBER"},
         {"set a.X =", "missing value"},
-        {"set a.X = r8 abc", "malformed value `r8 abc`: column 4"},
-        {"set a.X = $1", "$1 is an event argument"},
         {"on a.ControlOut do set b.X = $0", "`$0` is no event argument"},
         {"on a.ControlOut do set b.X = $100", "`$100` is no event argument"},
         {"get a.X(1", "missing `)`"},
-        {"get a.X(1, 2, 3, 4, 5)", "at most 4 arguments"},
         {"get a.X(1,)", "missing value"},
-        {"get a.X extra", "usage: get"},
         {"invalidate a.X(1)", "usage: invalidate"},
-        {"events a", "usage: events OBJ on|off"},
         {"reports maybe", "usage: reports on|off"},
         {"on a do echo", "usage: on OBJ.EVENT do COMMAND"},
         {"on a.E echo", "usage: on OBJ.EVENT do COMMAND"},

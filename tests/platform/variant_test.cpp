@@ -6,13 +6,13 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/coerce.h"
 #include "platform/events.h"
 #include "platform/safearray.h"
+#include "tests/support/value_literal.h"
 
 namespace {
 
@@ -43,19 +43,6 @@ Variant R8Array(std::vector<double> values, int32_t lowerBound = 0) {
     }
     return Variant::Array(std::move(array));
 }
-
-}  // namespace
-
-// gtest prints values through this when a comparison fails.
-static void PrintTo(const Variant& v, std::ostream* os) {
-    Variant text;
-    *os << VarTypeName(v.vt()) << (v.IsArray() ? "[]" : "");
-    if (SUCCEEDED(VariantChangeType(&text, &v, VARIANT_ALPHABOOL, VT_BSTR))) {
-        *os << " \"" << text.bstrVal() << "\"";
-    }
-}
-
-namespace {
 
 struct CoercionRow {
     Variant source;

@@ -11,6 +11,7 @@
 
 #include "module/class_table.h"
 #include "platform/events.h"
+#include "tests/support/value_literal.h"
 
 namespace harness {
 
@@ -109,8 +110,3 @@ class Block {
 using Trace = std::vector<std::string>;
 
 }  // namespace harness
-
-// Failed expectations print block values readably.
-inline void PrintTo(const Variant& v, std::ostream* os) {
-    *os << harness::Describe(v, nullptr);
-}

@@ -3,6 +3,7 @@
 // that tests state arrays as readably as scripts do.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -13,4 +14,9 @@ inline Variant V(std::string_view text) {
     std::string error;
     EXPECT_TRUE(ParseValue(text, &v, &error)) << text << ": " << error;
     return v;
+}
+
+// Failed expectations print values as the host does.
+inline void PrintTo(const Variant& v, std::ostream* os) {
+    *os << FormatValue(v);
 }
