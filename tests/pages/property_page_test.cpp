@@ -252,7 +252,9 @@ TEST(PropertyPages, LookupGeneralPageShowsOnlyFilePathsAndDelimiterCodes) {
     o.Edit("Delimiter", "3");
     o.Edit("LookupTable", "table.csv");
     ASSERT_FALSE(o.page->Apply());
-    EXPECT_EQ(o.Get("Delimiter").lVal(), 59);
+    Variant delimiter, stored = o.Get("Delimiter");
+    ASSERT_EQ(VariantChangeType(&delimiter, &stored, 0, VT_I4), S_OK);
+    EXPECT_EQ(delimiter.lVal(), 59);
     EXPECT_EQ(o.Get("LookupTable"), Variant::Str("table.csv"));
     o.Put("LookupTable", LookupTableFromText("1,2", ','));
     o.page->Load(o.block.Get());
