@@ -137,6 +137,24 @@ HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant>
     if (members_ == nullptr) members_ = &Members();
     const MemberDesc* m = members_->Find(dispid);
     if (m == nullptr) return DISP_E_MEMBERNOTFOUND;
+    const bool take = (flags & DISPATCH_MOVEARGS) != 0;
+    std::span<const VARTYPE> params(m->paramTypes.data(), m->paramCount);
+    // A property get only reads (getters run nothing and fire nothing), so it
+    // needs no reference of its own: the commonest call stays the cheapest.
+    if (m->kind == MemberKind::Property && (flags & DISPATCH_PROPERTYPUT) == 0 &&
+        result != nullptr) {
+        if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) return DISP_E_MEMBERNOTFOUND;
+        if (m->get == nullptr) return CTL_E_GETNOTSUPPORTED;
+        try {
+            return WithArguments(params, args, take, argErr, [&](std::span<Variant> slots) {
+                return m->get(*this, slots, *result);
+            });
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        } catch (...) {
+            return DISP_E_EXCEPTION;
+        }
+    }
     // Keep the object alive while a handler fires events whose sinks may drop
     // the host's last reference.
     struct KeepAlive {
@@ -144,8 +162,6 @@ HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant>
         ~KeepAlive() { object->Release(); }
         DispatchObject* object;
     } keepAlive(this);
-    const bool take = (flags & DISPATCH_MOVEARGS) != 0;
-    std::span<const VARTYPE> params(m->paramTypes.data(), m->paramCount);
     // Failures cross the interface as codes only.
     try {
         if (m->kind == MemberKind::Property && (flags & DISPATCH_PROPERTYPUT) != 0) {
@@ -170,19 +186,12 @@ HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant>
             Variant scratch;
             return Invoke(dispid, flags, args, &scratch, argErr);
         }
-        Variant& out = *result;
-        if (m->kind == MemberKind::Method) {
-            // Automation controllers may call a method with get|method flags.
-            if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
-            return WithArguments(
-                params, args, take, argErr,
-                [&](std::span<Variant> slots) { return m->call(*this, slots, out); },
-                m->byRefParams);
-        }
-        if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) return DISP_E_MEMBERNOTFOUND;
-        if (m->get == nullptr) return CTL_E_GETNOTSUPPORTED;
-        return WithArguments(params, args, take, argErr,
-                             [&](std::span<Variant> slots) { return m->get(*this, slots, out); });
+        // Automation controllers may call a method with get|method flags.
+        if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+        return WithArguments(
+            params, args, take, argErr,
+            [&](std::span<Variant> slots) { return m->call(*this, slots, *result); },
+            m->byRefParams);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {

@@ -348,7 +348,8 @@ HRESULT CallThunk(DispatchObject& self, std::span<Variant> args, Variant& result
 
 // A property with a getter and a setter. Parameterised properties take their
 // index parameters first (`Variant GetX(int32_t index)`, `void SetX(int32_t index,
-// const Variant& v)`).
+// const Variant& v)`). A getter only reads: it fires no events and runs nothing,
+// so Invoke calls it without holding a reference of its own.
 template <auto Get, auto Put>
 constexpr MemberDesc Property(std::string_view name, DISPID dispid, std::string_view help) {
     using namespace dispatch_detail;
