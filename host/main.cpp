@@ -13,6 +13,7 @@
 
 #include "host/host_files.h"
 #include "host/module_commands.h"
+#include "host/page_commands.h"
 #include "host/script_host.h"
 #include "platform/paths.h"
 
@@ -166,6 +167,7 @@ int Interactive() {
 
 int main(int argc, char** argv) {
     std::string command = argc > 1 ? argv[1] : "";
+    InstallSessionDesktop();
     if (argc == 1) return Interactive();
     if (command == "--help" || command == "-h" || command == "help") {
         PrintUsage(std::cout);

@@ -4,18 +4,72 @@
 
 #ifdef TK_HAVE_QT_PAGES
 #include <QWidget>
+#include <cstdlib>
 
 #include "pages/qt/gallery.h"
 #include "pages/qt/qt_desktop.h"
+
+namespace {
+
+// The desktop of a session: Qt starts when a block first asks for it, so a
+// script that shows nothing pays nothing. Its owner is a main window the user
+// never sees, which the property frame and the dialogs need.
+class SessionDesktop : public IDesktop {
+  public:
+    HWND GetSafeOwner() override { return Started() ? qt_.GetSafeOwner() : nullptr; }
+    HRESULT OleCreatePropertyFrame(HWND owner, int x, int y, std::string_view caption,
+                                   IDispatch* object, std::span<const std::string> pageIds,
+                                   LCID locale) override {
+        return Started() ? qt_.OleCreatePropertyFrame(owner, x, y, caption, object, pageIds, locale)
+                         : E_FAIL;
+    }
+    void ShowAboutBox(HWND owner, const AboutBoxText& text) override {
+        if (Started()) qt_.ShowAboutBox(owner, text);
+    }
+    int MessageBox(HWND owner, std::string_view text, std::string_view caption,
+                   unsigned style) override {
+        return Started() ? qt_.MessageBox(owner, text, caption, style) : 0;
+    }
+    void MessageBeep() override {
+        if (Started()) qt_.MessageBeep();
+    }
+    bool GetOpenFileName(HWND owner, std::string_view filter, std::string_view defaultExt,
+                         std::string* path) override {
+        return Started() && qt_.GetOpenFileName(owner, filter, defaultExt, path);
+    }
+
+  private:
+    bool Started() {
+        if (!tried_) {
+            tried_ = true;
+            std::string why;
+            if (EnsureApplication(false, &why) != nullptr) qt_.SetOwner(new QWidget);
+        }
+        return qt_.GetSafeOwner() != nullptr;
+    }
+    bool tried_ = false;
+    QtDesktop qt_;
+};
+
+SessionDesktop& Session() {
+    static SessionDesktop desktop;
+    return desktop;
+}
+
+}  // namespace
+
+void InstallSessionDesktop() {
+    if (std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr)
+        SetDesktop(&Session());
+}
 
 void RunPages(ScriptContext& context, std::span<const std::string> words) {
     COleControl* control = context.Object(words[0]);
     if (control == nullptr) return;
     std::string why;
     if (EnsureApplication(false, &why) == nullptr) return context.Fail("cannot open pages: " + why);
-    // The frame needs an owner: a main window the user never sees.
-    static QWidget* mainWindow = new QWidget;
-    QtDesktop desktop(mainWindow);
+    IDesktop& desktop = Session();
+    HWND mainWindow = desktop.GetSafeOwner();
     IDesktop* previous = Desktop();
     SetDesktop(&desktop);
     bool opened = false;
@@ -43,6 +97,8 @@ void RunGallery(ScriptContext& context, std::span<const std::string> words) {
 }
 
 #else
+
+void InstallSessionDesktop() {}
 
 void RunPages(ScriptContext& context, std::span<const std::string>) {
     context.Fail("this tallykit was built without Qt 6: no property pages");

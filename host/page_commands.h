@@ -7,5 +7,9 @@
 
 class ScriptContext;
 
+// On a display, installs the desktop through which blocks show their property
+// frames, about boxes and messages (`call a.ShowPropertyPages()`); elsewhere
+// blocks find none and those calls do nothing.
+void InstallSessionDesktop();
 void RunPages(ScriptContext& context, std::span<const std::string> words);
 void RunGallery(ScriptContext& context, std::span<const std::string> words);

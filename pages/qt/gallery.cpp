@@ -1,9 +1,15 @@
 #include "pages/qt/gallery.h"
 
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <set>
 
@@ -12,13 +18,71 @@
 #include "pages/qt/property_frame.h"
 #include "pages/qt/qt_desktop.h"
 
+namespace {
+
+bool Connects(int family, const sockaddr* address, socklen_t length) {
+    int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    bool connected = connect(fd, address, length) == 0;
+    close(fd);
+    return connected;
+}
+
+bool UnixSocketAnswers(const std::string& path, bool abstract) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    size_t offset = abstract ? 1 : 0;  // an abstract name starts with a NUL byte
+    if (path.size() + offset >= sizeof address.sun_path) return false;
+    std::copy(path.begin(), path.end(), address.sun_path + offset);
+    auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() +
+                                         (abstract ? 0 : 1));
+    return Connects(AF_UNIX, reinterpret_cast<const sockaddr*>(&address), length);
+}
+
+// Whether the display the environment names accepts a connection. Qt ends the
+// process when its platform cannot connect, so a stale DISPLAY must be found
+// out before an application is made.
+bool DisplayAnswers() {
+    if (const char* wayland = std::getenv("WAYLAND_DISPLAY")) {
+        std::string path = wayland;
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        if (!path.starts_with('/') && runtime != nullptr) path = std::string(runtime) + "/" + path;
+        if (UnixSocketAnswers(path, false)) return true;
+    }
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr) return false;
+    std::string text = display;  // [host]:number[.screen]
+    size_t colon = text.rfind(':');
+    if (colon == std::string::npos) return false;
+    std::string host = text.substr(0, colon);
+    std::string number = text.substr(colon + 1, text.find('.', colon) - colon - 1);
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) return false;
+    if (host.empty() || host == "unix") {
+        std::string path = "/tmp/.X11-unix/X" + number;
+        return UnixSocketAnswers(path, false) || UnixSocketAnswers(path, true);
+    }
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    std::string port = std::to_string(6000 + std::stoi(number.substr(0, 4)));
+    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) return false;
+    bool answers = false;
+    for (addrinfo* a = found; a != nullptr && !answers; a = a->ai_next)
+        answers = Connects(a->ai_family, a->ai_addr, a->ai_addrlen);
+    freeaddrinfo(found);
+    return answers;
+}
+
+}  // namespace
+
 QApplication* EnsureApplication(bool offscreen, std::string* why) {
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return app;
-    bool display = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr ||
-                   std::getenv("QT_QPA_PLATFORM") != nullptr;
-    if (!display) {
+    // A platform the user chose is taken as it is.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && !DisplayAnswers()) {
         if (!offscreen) {
-            *why = "no display (set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen)";
+            *why =
+                "no display answers (set DISPLAY or WAYLAND_DISPLAY to a running one, or "
+                "QT_QPA_PLATFORM=offscreen)";
             return nullptr;
         }
         qputenv("QT_QPA_PLATFORM", "offscreen");
