@@ -132,36 +132,27 @@ HRESULT DispatchObject::GetIDsOfNames(std::string_view name, DISPID* dispid) {
     return S_OK;
 }
 
-HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant> args,
-                               Variant* result, uint32_t* argErr) {
-    if (members_ == nullptr) members_ = &Members();
-    const MemberDesc* m = members_->Find(dispid);
-    if (m == nullptr) return DISP_E_MEMBERNOTFOUND;
+namespace {
+
+// Every call but the plain property get: puts, methods, parameterised gets.
+[[gnu::noinline]] HRESULT InvokeMember(DispatchObject& self, const MemberDesc* m, DISPID dispid,
+                                       uint16_t flags, std::span<Variant> args, Variant* result,
+                                       uint32_t* argErr) {
     const bool take = (flags & DISPATCH_MOVEARGS) != 0;
     std::span<const VARTYPE> params(m->paramTypes.data(), m->paramCount);
-    // A property get only reads (getters run nothing and fire nothing), so it
-    // needs no reference of its own: the commonest call stays the cheapest.
-    if (m->kind == MemberKind::Property && (flags & DISPATCH_PROPERTYPUT) == 0 &&
-        result != nullptr) {
-        if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0) return DISP_E_MEMBERNOTFOUND;
-        if (m->get == nullptr) return CTL_E_GETNOTSUPPORTED;
-        try {
-            return WithArguments(params, args, take, argErr, [&](std::span<Variant> slots) {
-                return m->get(*this, slots, *result);
-            });
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        } catch (...) {
-            return DISP_E_EXCEPTION;
-        }
-    }
+    const bool get = m->kind == MemberKind::Property && (flags & DISPATCH_PROPERTYPUT) == 0;
     // Keep the object alive while a handler fires events whose sinks may drop
-    // the host's last reference.
+    // the host's last reference. A property get only reads (getters run
+    // nothing and fire nothing), so it needs no reference of its own.
     struct KeepAlive {
-        explicit KeepAlive(DispatchObject* object) : object(object) { object->AddRef(); }
-        ~KeepAlive() { object->Release(); }
+        explicit KeepAlive(DispatchObject* object) : object(object) {
+            if (object != nullptr) object->AddRef();
+        }
+        ~KeepAlive() {
+            if (object != nullptr) object->Release();
+        }
         DispatchObject* object;
-    } keepAlive(this);
+    } keepAlive(get ? nullptr : &self);
     // Failures cross the interface as codes only.
     try {
         if (m->kind == MemberKind::Property && (flags & DISPATCH_PROPERTYPUT) != 0) {
@@ -172,29 +163,59 @@ HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant>
                 [&](std::span<Variant> slots) -> HRESULT {
                     Variant& given = args.back();
                     if (m->putType == VT_VARIANT || given.vt() == m->putType)
-                        return m->put(*this, slots, given, take);
+                        return m->put(self, slots, given, take);
                     Variant coerced;
                     if (FAILED(VariantChangeType(&coerced, &given, 0, m->putType))) {
                         if (argErr != nullptr) *argErr = static_cast<uint32_t>(args.size() - 1);
                         return DISP_E_TYPEMISMATCH;
                     }
-                    return m->put(*this, slots, coerced, true);
+                    return m->put(self, slots, coerced, true);
                 });
         }
         // A caller that wants no result still gets one to drop.
         if (result == nullptr) {
             Variant scratch;
-            return Invoke(dispid, flags, args, &scratch, argErr);
+            return self.Invoke(dispid, flags, args, &scratch, argErr);
+        }
+        if (get) {
+            if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0)
+                return DISP_E_MEMBERNOTFOUND;
+            if (m->get == nullptr) return CTL_E_GETNOTSUPPORTED;
+            return WithArguments(params, args, take, argErr, [&](std::span<Variant> slots) {
+                return m->get(self, slots, *result);
+            });
         }
         // Automation controllers may call a method with get|method flags.
         if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
         return WithArguments(
             params, args, take, argErr,
-            [&](std::span<Variant> slots) { return m->call(*this, slots, *result); },
+            [&](std::span<Variant> slots) { return m->call(self, slots, *result); },
             m->byRefParams);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {
         return DISP_E_EXCEPTION;
     }
+}
+
+}  // namespace
+
+HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant> args,
+                               Variant* result, uint32_t* argErr) {
+    if (members_ == nullptr) members_ = &Members();
+    const MemberDesc* m = members_->Find(dispid);
+    if (m == nullptr) return DISP_E_MEMBERNOTFOUND;
+    // The commonest call, a get without parameters, takes the shortest road.
+    if (m->kind == MemberKind::Property && (flags & DISPATCH_PROPERTYGET) != 0 &&
+        (flags & DISPATCH_PROPERTYPUT) == 0 && result != nullptr && m->get != nullptr &&
+        m->paramCount == 0 && args.empty()) {
+        try {
+            return m->get(*this, {}, *result);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        } catch (...) {
+            return DISP_E_EXCEPTION;
+        }
+    }
+    return InvokeMember(*this, m, dispid, flags, args, result, argErr);
 }
