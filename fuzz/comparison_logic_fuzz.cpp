@@ -6,68 +6,33 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <iterator>
 #include <span>
-#include <string>
 #include <string_view>
 
-#include "fuzz/fuzz_input.h"
+#include "fuzz/random_array.h"
 #include "module/class_table.h"
 #include "platform/events.h"
 #include "platform/property_bag.h"
-#include "platform/safearray.h"
 
 namespace {
 
+// Any scalar kind, with Null and the operands of the 0/1 rule more often.
 Variant Scalar(FuzzBytes& in) {
-    switch (in.Byte() % 16) {
+    switch (in.Byte() % 4) {
         case 0:
-            return Variant();
-        case 1:
             return Variant::Null();
-        case 2:
-            return Variant::I4(in.Raw<int32_t>());
-        case 3:
-            return Variant::I4(in.Byte() % 3);  // the 0/1 rule's operands
-        case 4:
-            return Variant::R8(in.Raw<double>());
-        case 5:
-            return Variant::R4(in.Raw<float>());
-        case 6:
-            return Variant::BoolRaw(in.Raw<int16_t>());
-        case 7:
-            return Variant::Str(in.Text(12));
-        case 8:
-            return Variant::I1(in.Raw<int8_t>());
-        case 9:
-            return Variant::UI1(in.Raw<uint8_t>());
-        case 10:
-            return Variant::I2(in.Raw<int16_t>());
-        case 11:
-            return Variant::UI2(in.Raw<uint16_t>());
-        case 12:
-            return Variant::Int(in.Raw<int32_t>());
-        case 13:
-            return Variant::UInt(in.Raw<uint32_t>());
-        case 14:
-            return Variant::UI4(in.Raw<uint32_t>());
+        case 1:
+            return Variant::I4(in.Byte() % 3);
         default:
-            return Variant::I8(in.Raw<int64_t>());
+            return random_array::Scalar(
+                in,
+                random_array::kElementTypes[in.Byte() % std::size(random_array::kElementTypes)]);
     }
 }
 
 Variant Value(FuzzBytes& in) {
-    if (in.Byte() % 6 != 0) return Scalar(in);
-    const VARTYPE kinds[] = {VT_I4, VT_R8, VT_BSTR, VT_VARIANT, VT_BOOL};
-    const VARTYPE kind = kinds[in.Byte() % 5];
-    SafeArrayPtr array = SafeArrayCreateVector(kind, 0, in.Byte() % 4);
-    for (size_t i = 0; array && i < array->Count(); ++i) {
-        Variant element = Scalar(in);
-        if (kind == VT_VARIANT || SUCCEEDED(VariantChangeType(&element, &element, 0, kind))) {
-            array->SetElementAt(i, element);
-        }
-    }
-    return Variant::Array(std::move(array));
+    return in.Byte() % 6 != 0 ? Scalar(in) : random_array::Value(in);
 }
 
 constexpr std::string_view kBlocks[] = {

@@ -10,29 +10,14 @@
 #include <vector>
 
 #include "blocks/logic/alarm.h"
-#include "fuzz/fuzz_input.h"
+#include "fuzz/random_array.h"
 #include "module/class_table.h"
 #include "platform/events.h"
-#include "platform/safearray.h"
 
 namespace {
 
 // Texts that reach the interesting roads more often than random bytes do.
 const char* const kWords[] = {"0", "-1", "true", "False", " 12abc", "1.5", "", " x ", "nan"};
-
-Variant Array(FuzzBytes& in, VARTYPE element) {
-    const uint32_t count = in.Byte() % 4;
-    const int32_t lower = static_cast<int32_t>(in.Byte() % 3) - 1;
-    SafeArrayPtr a = SafeArrayCreateVector(element, lower, count);
-    if (!a) return Variant();
-    for (uint32_t i = 0; i < count; ++i) {
-        const int32_t index = lower + static_cast<int32_t>(i);
-        const Variant item =
-            element == VT_BSTR ? Variant::Str(in.Text(16)) : Variant::R8(in.Raw<double>());
-        SafeArrayPutElement(a.get(), &index, item);
-    }
-    return Variant::Array(std::move(a));
-}
 
 Variant Value(FuzzBytes& in) {
     switch (in.Byte() % 12) {
@@ -49,9 +34,8 @@ Variant Value(FuzzBytes& in) {
         case 5:
             return Variant::Str(kWords[in.Byte() % std::size(kWords)]);
         case 6:
-            return Array(in, VT_R8);
         case 7:
-            return Array(in, VT_BSTR);
+            return random_array::Value(in);
         case 8:
             return Variant::Null();
         case 9:

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "blocks/signal/fir_filter.h"
-#include "fuzz/fuzz_input.h"
+#include "fuzz/random_array.h"
 #include "module/class_table.h"
 #include "platform/events.h"
 #include "platform/safearray.h"
@@ -27,30 +27,8 @@ Variant RandomArray(FuzzBytes& in) {
     SafeArrayPtr a =
         twoD ? SafeArrayCreate(kind, 2, bounds) : SafeArrayCreateVector(kind, lower, count);
     if (!a) return Variant();
-    for (size_t i = 0; i < a->Count(); ++i) {
-        Variant item;
-        switch (kind) {
-            case VT_R4:
-                item = Variant::R4(in.Raw<float>());
-                break;
-            case VT_R8:
-                item = Variant::R8(in.Raw<double>());
-                break;
-            case VT_I2:
-                item = Variant::I2(in.Raw<int16_t>());
-                break;
-            case VT_I4:
-                item = Variant::I4(in.Raw<int32_t>());
-                break;
-            case VT_UI1:
-                item = Variant::UI1(in.Byte());
-                break;
-            default:
-                item = Variant::Str(in.Text(4));
-                break;
-        }
-        a->SetElementAt(i, item);
-    }
+    for (size_t i = 0; i < a->Count(); ++i)
+        a->SetElementAt(i, random_array::Scalar(in, kind));
     return Variant::Array(std::move(a));
 }
 

@@ -10,8 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "formula/formula_nodes.h"
-
 namespace {
 
 using Variables = std::vector<std::pair<std::string, double>>;
@@ -348,28 +346,6 @@ TEST(FormulaVariables, ConstantsFoldOnlyWhileNoVariableNamesThem) {
     EXPECT_EQ(formula.Evaluate(), 1 + 2 * 3.14159265359);
     formula.SetVariable("PI", 3);
     EXPECT_EQ(formula.Evaluate(), 7);
-}
-
-TEST(FormulaVariables, EachFormulaKeepsItsOwnErrors) {
-    CMathFormula failing;
-    CMathFormula working;
-    failing.Parse("1/0");
-    working.Parse("1/2");
-    failing.Evaluate();
-    EXPECT_EQ(working.Evaluate(), 0.5);
-    EXPECT_EQ(working.GetErrorCode(), 0);
-    EXPECT_EQ(failing.GetErrorCode(), FormulaCode(0x8D000012));
-}
-
-TEST(FormulaNodes, IntrinsicNamesAreWholeWords) {
-    for (const char* word : {"", "si", "sine", "cotan", "e", "pi", "mod", "pow"}) {
-        EXPECT_FALSE(FindIntrinsic(word).has_value()) << word;
-    }
-    // Applied on its own, "cot" records its error in the context it is given.
-    const CFunctionNode cot(*FindIntrinsic("cot"), std::make_unique<CNumberNode>(0.0, ""));
-    CEvaluationContext context;
-    EXPECT_EQ(Bits(cot.Apply(0, context)), kFormulaInfinityBits);
-    EXPECT_EQ(context.Error(), FormulaError::kDivideByZero);
 }
 
 // ---------------------------------------------------------------------------------------

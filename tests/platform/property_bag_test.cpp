@@ -233,18 +233,4 @@ TEST(PropExchange, LoadingConvertsOrFallsBackToTheDefault) {
     EXPECT_EQ(v, Variant::Str("def"));
 }
 
-// Saving writes the value converted to the kind, else the default converted,
-// else nothing; the value itself is left alone.
-TEST(PropExchange, SavingAVariantFallsBackToTheDefaultConverted) {
-    PropertyBag bag;
-    CPropExchange px(bag, false);
-    Variant three = Variant::I4(3);
-    Variant text = Variant::Str("abc");
-    EXPECT_TRUE(PX_Variant(&px, "A", three, VT_R8, Variant::R8(0)));
-    EXPECT_TRUE(PX_Variant(&px, "B", text, VT_R8, Variant::I4(5)));
-    EXPECT_FALSE(PX_Variant(&px, "C", text, VT_R8, Variant::Str("also not")));
-    EXPECT_EQ(three, Variant::I4(3));
-    EXPECT_EQ(bag.Serialize(), "TallyKit property bag 1\nA = r8 3\nB = r8 5\n");
-}
-
 }  // namespace

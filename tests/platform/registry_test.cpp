@@ -95,10 +95,6 @@ TEST_F(RegistryTest, ValuesRoundTripThroughTheFile) {
     for (const RegValue& c : cases) {
         EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kPlexa, c.name, 4096), c.data) << c.name;
     }
-    std::vector<RegValue> listed = RegEnumValues(HKEY_LOCAL_MACHINE, kPlexa);
-    ASSERT_EQ(listed.size(), cases.size());
-    for (size_t i = 0; i < cases.size(); ++i)
-        EXPECT_EQ(listed[i].name, cases[i].name);
 
     // A person reads plain values as they are, and no temporary file is left.
     std::string text = ReadText(RegistryFile());
@@ -112,10 +108,7 @@ TEST_F(RegistryTest, NamesAreCaseInsensitiveAndKeepTheirCase) {
     ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, kPlexa, "Path", "one"));
     ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, "software\\ORVANE\\plexa", "PATH", "two"));
     EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, "Software\\Orvane\\PLEXA", "path"), "two");
-    std::vector<RegValue> values = RegEnumValues(HKEY_LOCAL_MACHINE, kPlexa);
-    ASSERT_EQ(values.size(), 1u);
-    EXPECT_EQ(values[0].name, "Path");
-    EXPECT_EQ(RegEnumKeys(HKEY_LOCAL_MACHINE, "SOFTWARE"), std::vector<std::string>{"Orvane"});
+    EXPECT_NE(ReadText(RegistryFile()).find("\nPath=two\n"), std::string::npos);
     // The roots are separate hives.
     EXPECT_FALSE(RegReadString(HKEY_CURRENT_USER, kPlexa, "Path"));
 }
@@ -187,7 +180,6 @@ TEST_F(RegistryTest, MissingOrUnusableFileReadsEmpty) {
     // A folder where the file should be: nothing to read, and nothing written.
     fs::create_directory(RegistryFile());
     EXPECT_FALSE(RegReadString(HKEY_LOCAL_MACHINE, kPlexa, "PATH"));
-    EXPECT_TRUE(RegEnumKeys(HKEY_LOCAL_MACHINE, "").empty());
     EXPECT_FALSE(RegWriteString(HKEY_LOCAL_MACHINE, kPlexa, "PATH", "x"));
     EXPECT_TRUE(fs::is_directory(RegistryFile()));
 
@@ -201,7 +193,6 @@ TEST_F(RegistryTest, MissingOrUnusableFileReadsEmpty) {
 TEST_F(RegistryTest, InvalidKeyPathsAndRootsAreRefused) {
     const char* badPaths[] = {"\\Lead", "Trail\\", "a\\\\b", "\\", "ctl\x01", "del\x7f"};
     for (const char* path : badPaths) {
-        EXPECT_FALSE(RegCreateKey(HKEY_LOCAL_MACHINE, path)) << path;
         EXPECT_FALSE(RegWriteString(HKEY_LOCAL_MACHINE, path, "v", "x")) << path;
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, path)) << path;
     }

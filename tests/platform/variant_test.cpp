@@ -362,15 +362,4 @@ TEST(Variant, EqualityComparesKindAndBits) {
     EXPECT_NE(R8Array({1, 2}), R8Array({1, 3}));
 }
 
-TEST(VarR8FromStr, TextOfAtMostFifteenDigitsSurvivesARoundTrip) {
-    for (const char* text : {"0.1", "123456789012345", "9.99999999999999E+307",
-                             "2.2250738585073E-308", "-4.94065645841247E-300", "5.6789E-12"}) {
-        double first = 0, second = 0;
-        ASSERT_EQ(VarR8FromStr(text, &first), S_OK) << text;
-        ASSERT_EQ(VarR8FromStr(VarBstrFromR8(first), &second), S_OK) << text;
-        EXPECT_EQ(first, second) << text;
-        EXPECT_EQ(VarBstrFromR8(first), text);
-    }
-}
-
 }  // namespace
