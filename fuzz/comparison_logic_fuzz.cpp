@@ -46,26 +46,15 @@ struct Driver {
     bool comparison = false;
     bool cancel = false;  // a RunBlock handler puts CancelBlock
 
-    HRESULT Put(DISPID id, Variant value) {
-        Variant args[] = {std::move(value)};
-        return block->Invoke(id, DISPATCH_PROPERTYPUT, args, nullptr);
-    }
-    Variant Get(DISPID id) {
-        Variant out;
-        Require(SUCCEEDED(block->Invoke(id, DISPATCH_PROPERTYGET, {}, &out)));
-        return out;
-    }
     // What a finished run must leave behind; ErrorOut tells its status.
     void CheckRun(int32_t status) {
         Require(status == 0 || status == TYPE_E_TYPEMISMATCH);
         if (status != 0) return;
         if (comparison) {
-            Require(Get(3).boolVal() != Get(4).boolVal());
+            Require(Get(*block, 3).boolVal() != Get(*block, 4).boolVal());
             return;
         }
-        DISPID value = DISPID_UNKNOWN;
-        block->GetIDsOfNames("Value", &value);
-        const VARTYPE vt = Get(value).vt();
+        const VARTYPE vt = Get(*block, "Value").vt();
         Require(vt == VT_BOOL || vt == VT_I1 || vt == VT_UI1 || vt == VT_I2 || vt == VT_UI2 ||
                 vt == VT_INT || vt == VT_UINT || vt == VT_I4 || vt == VT_UI4);
     }
@@ -83,32 +72,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t inputs = kBlocks[which] == "OVNot" ? 1 : 2;
     d.block->Advise(
         ComPtr<IDispatch>(MakeCom<EventSink>([&d](DISPID id, std::span<const Variant> args) {
-            if (id == 3 && d.cancel) d.Put(0x10004, Variant::I4(1));
+            if (id == 3 && d.cancel) Put(*d.block, 0x10004, Variant::I4(1));
             if (id == 5) d.CheckRun(args[1].lVal());  // ErrorOut ends every uncancelled run
         })));
     for (int steps = 0; !in.Empty() && steps < 64; ++steps) {
         switch (in.Byte() % 8) {
             case 0:
             case 1:
-                d.Put(1 + in.Byte() % inputs, Value(in));
+                Put(*d.block, 1 + in.Byte() % inputs, Value(in));
                 break;
             case 2:  // outputs and settings; the dispatch may refuse the kind
-                d.Put(inputs + 1 + in.Byte() % (d.comparison ? 5 : 3), Value(in));
+                Put(*d.block, inputs + 1 + in.Byte() % (d.comparison ? 5 : 3), Value(in));
                 break;
-            case 3: {
-                DISPID operate = DISPID_UNKNOWN;
-                d.block->GetIDsOfNames("Operate", &operate);
-                Variant result;
-                Require(SUCCEEDED(d.block->Invoke(operate, DISPATCH_METHOD, {}, &result)));
+            case 3:
+                Operate(*d.block);
                 break;
-            }
             case 4: {
                 const DISPID targets[] = {0x10001, 1, 2};
-                d.Put(0x10003, Variant::I4(targets[in.Byte() % (inputs + 1)]));
+                Put(*d.block, 0x10003, Variant::I4(targets[in.Byte() % (inputs + 1)]));
                 break;
             }
             case 5:
-                d.Put(0x10001, Value(in));
+                Put(*d.block, 0x10001, Value(in));
                 break;
             case 6:
                 d.cancel = !d.cancel;

@@ -75,14 +75,6 @@ bool Allowed(const BlockPlan& plan, int32_t status) {
     return false;
 }
 
-Variant Get(COleControl& block, const char* name) {
-    DISPID id = DISPID_UNKNOWN;
-    Require(block.GetIDsOfNames(name, &id) == S_OK);
-    Variant out;
-    Require(block.Invoke(id, DISPATCH_PROPERTYGET, {}, &out) == S_OK);
-    return out;
-}
-
 bool Flag(COleControl& block, const char* name) {
     return Get(block, name).boolVal() != 0;
 }
@@ -140,8 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ran = true;
             }
             if (id == 3 && cancel) {  // RunBlock
-                Variant put[] = {Variant::I4(1)};
-                raw->Invoke(0x10004, DISPATCH_PROPERTYPUT, put, nullptr);
+                Put(*raw, 0x10004, Variant::I4(1));
                 cancelled = true;
             }
         })));
@@ -149,40 +140,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int steps = 0; !in.Empty() && steps < 64; ++steps) {
         const uint8_t op = in.Byte();
         const char* member = plan.members[(op >> 3) % plan.members.size()];
-        DISPID id = DISPID_UNKNOWN;
-        Require(block->GetIDsOfNames(member, &id) == S_OK);
+        const DISPID id = MemberId(*block, member);
         switch (op % 8) {
             case 0:
             case 1:
             case 2: {
-                Variant args[] = {Value(in)};
-                const HRESULT hr = block->Invoke(id, DISPATCH_PROPERTYPUT, args, nullptr);
+                const HRESULT hr = Put(*block, id, Value(in));
                 Require(hr == S_OK || hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW ||
                         hr == CTL_E_SETNOTSUPPORTED);
                 break;
             }
-            case 3: {
-                DISPID operate = DISPID_UNKNOWN;
-                Require(block->GetIDsOfNames("Operate", &operate) == S_OK);
-                Variant out;
-                Require(block->Invoke(operate, DISPATCH_METHOD, {}, &out) == S_OK);
+            case 3:
+                Operate(*block);
                 break;
-            }
-            case 4: {
-                Variant args[] = {Variant::I4(id)};
-                block->Invoke(0x10003, DISPATCH_PROPERTYPUT, args, nullptr);  // InvalidProperty
+            case 4:
+                Put(*block, 0x10003, Variant::I4(id));  // InvalidProperty
                 break;
-            }
-            case 5: {
-                Variant args[] = {Variant::I4(0x10001)};
-                block->Invoke(0x10003, DISPATCH_PROPERTYPUT, args, nullptr);
+            case 5:
+                Put(*block, 0x10003, Variant::I4(0x10001));
                 break;
-            }
-            case 6: {
-                Variant args[] = {Variant::Bool(true)};
-                block->Invoke(0x10001, DISPATCH_PROPERTYPUT, args, nullptr);  // ControlIn
+            case 6:
+                Put(*block, 0x10001, Variant::Bool(true));  // ControlIn
                 break;
-            }
             default:
                 Get(*block, member == std::string("AlarmClear") ? "Value" : member);
                 break;

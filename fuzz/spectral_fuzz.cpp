@@ -45,18 +45,6 @@ Variant Setting(FuzzBytes& in) {
     }
 }
 
-DISPID Id(COleControl& block, const char* name) {
-    DISPID id = DISPID_UNKNOWN;
-    Require(block.GetIDsOfNames(name, &id) == S_OK);
-    return id;
-}
-
-Variant Get(COleControl& block, const char* name) {
-    Variant out;
-    Require(block.Invoke(Id(block, name), DISPATCH_PROPERTYGET, {}, &out) == S_OK);
-    return out;
-}
-
 // The array the last successful run left, and the samples it was made from.
 void CheckOutput(COleControl& block, bool fft, const Variant& input) {
     const Variant out = Get(block, fft ? "Output" : "ValueOut");
@@ -101,50 +89,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int steps = 0; !in.Empty() && steps < 48; ++steps) {
         const uint8_t op = in.Byte();
         switch (op % 6) {
-            case 0: {
-                Variant args[] = {RandomArray(in)};
-                Require(block->Invoke(Id(*block, input), DISPATCH_PROPERTYPUT, args, nullptr) ==
-                        S_OK);
+            case 0:
+                Require(Put(*block, MemberId(*block, input), RandomArray(in)) == S_OK);
                 break;
-            }
             case 1: {
                 if (fft) break;
-                Variant args[] = {Setting(in)};
-                const HRESULT hr = block->Invoke(Id(*block, settings[(op >> 3) % 5]),
-                                                 DISPATCH_PROPERTYPUT, args, nullptr);
+                const HRESULT hr =
+                    Put(*block, MemberId(*block, settings[(op >> 3) % 5]), Setting(in));
                 Require(hr == S_OK || hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW);
                 break;
             }
             case 2: {
                 lastStatus = -1;
-                Variant out;
-                Require(block->Invoke(Id(*block, "Operate"), DISPATCH_METHOD, {}, &out) == S_OK);
+                Operate(*block);
                 Require(lastStatus != -1);
                 if (lastStatus == 0) CheckOutput(*block, fft, Get(*block, input));
                 break;
             }
-            case 3: {  // wired mode: the samples' entry, then a setting's
-                Variant args[] = {Variant::I4(Id(*block, fft ? "Value" : "ValueOut"))};
-                block->Invoke(0x10003, DISPATCH_PROPERTYPUT, args, nullptr);
+            case 3:  // wired mode: the samples' entry, then a setting's
+                Put(*block, 0x10003, Variant::I4(MemberId(*block, fft ? "Value" : "ValueOut")));
                 break;
-            }
             case 4: {
                 if (fft) break;
                 Variant args[] = {Variant::I4(static_cast<int32_t>(in.Byte() % 50) - 2),
                                   RandomArray(in), Variant()};
                 Variant result;
-                Require(block->Invoke(Id(*block, "FilterData"), DISPATCH_METHOD, args, &result) ==
-                        S_OK);
+                Require(block->Invoke(MemberId(*block, "FilterData"), DISPATCH_METHOD, args,
+                                      &result) == S_OK);
                 Require(result.vt() == VT_BOOL);
                 if (result.boolVal() != 0)
                     Require(args[2].parray()->Count() == static_cast<size_t>(args[0].lVal()));
                 break;
             }
-            default: {
-                Variant args[] = {Variant::Bool(true)};
-                block->Invoke(0x10001, DISPATCH_PROPERTYPUT, args, nullptr);  // ControlIn
+            default:
+                Put(*block, 0x10001, Variant::Bool(true));  // ControlIn
                 break;
-            }
         }
         if (!fft) CheckFilter(static_cast<CFIRFilterCtrl&>(*block));
     }

@@ -10,25 +10,12 @@
 
 #include "platform/safearray.h"
 #include "platform/value_text.h"
+#include "tests/support/value_literal.h"
 
 namespace {
 
 std::string TempPath(const std::string& name) {
     return (std::filesystem::path(testing::TempDir()) / ("property_bag_test_" + name)).string();
-}
-
-Variant R8Bits(uint64_t bits) {
-    return Variant::R8(std::bit_cast<double>(bits));
-}
-Variant R4Bits(uint32_t bits) {
-    return Variant::R4(std::bit_cast<float>(bits));
-}
-
-Variant Vector(VARTYPE vt, std::vector<Variant> elements, int32_t lower = 0) {
-    SafeArrayPtr a = SafeArrayCreateVector(vt, lower, static_cast<uint32_t>(elements.size()));
-    for (size_t i = 0; i < elements.size(); ++i)
-        EXPECT_EQ(a->SetElementAt(i, elements[i]), S_OK);
-    return Variant::Array(std::move(a));
 }
 
 // A bag of values whose bits a careless file would lose: float classes, every
@@ -38,14 +25,14 @@ PropertyBag EveryKindOfValue() {
     for (int b = 0; b < 256; ++b)
         everyByte += static_cast<char>(b);
     std::vector<Variant> values = {
-        R8Bits(0x8000000000000000),
-        R8Bits(0x7FF0000000000001),
-        R4Bits(0x7F800001),
+        V("r8 -0"),
+        V("r8 nan:0x7FF0000000000001"),
+        V("r4 nan:0x7F800001"),
         Variant(),
         Variant::Str(everyByte),
         Variant::Str("a\r\nb\rc\n"),
-        Vector(VT_BSTR, {Variant::Str("a,b"), Variant::Str("]"), Variant::Str("# not a comment")}),
-        Vector(VT_VARIANT, {Variant::I4(1), Vector(VT_I2, {Variant::I2(2)}, 9), Variant::Str("=")}),
+        V(R"(bstr["a,b", "]", "# not a comment"])"),
+        V(R"(variant[i4 1, i2@9[2], bstr "="])"),
     };
     PropertyBag bag;
     for (size_t i = 0; i < values.size(); ++i) {
@@ -204,7 +191,7 @@ TEST(PropExchange, LoadingConvertsOrFallsBackToTheDefault) {
     ASSERT_TRUE(bag.Write("Yes", Variant::Str("yes")));
     ASSERT_TRUE(bag.Write("Big", Variant::I4(70000)));
     ASSERT_TRUE(bag.Write("Text", Variant::Str(" 12 ")));
-    ASSERT_TRUE(bag.Write("Nan", R4Bits(0x7F800001)));
+    ASSERT_TRUE(bag.Write("Nan", V("r4 nan:0x7F800001")));
     ASSERT_TRUE(bag.Write("Half", Variant::R8(3.5)));
     CPropExchange px(bag, true);
     BOOL b = 0;

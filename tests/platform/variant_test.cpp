@@ -34,16 +34,6 @@ Variant Dec(uint8_t scale, bool negative, uint32_t hi, uint64_t lo) {
     return Variant::Decimal(d);
 }
 
-Variant R8Array(std::vector<double> values, int32_t lowerBound = 0) {
-    SafeArrayPtr array =
-        SafeArrayCreateVector(VT_R8, lowerBound, static_cast<uint32_t>(values.size()));
-    for (size_t i = 0; i < values.size(); ++i) {
-        const int32_t index = lowerBound + static_cast<int32_t>(i);
-        EXPECT_EQ(SafeArrayPutElement(array.get(), &index, Variant::R8(values[i])), S_OK);
-    }
-    return Variant::Array(std::move(array));
-}
-
 struct CoercionRow {
     Variant source;
     uint16_t flags;
@@ -222,7 +212,7 @@ std::vector<Variant> SampleValues() {
         Variant::Str("zzz"),
         Variant::Dispatch(nullptr),
     };
-    samples.push_back(R8Array({1.5, 2.5}));
+    samples.push_back(V("r8[1.5, 2.5]"));
     return samples;
 }
 
@@ -260,7 +250,7 @@ TEST(VariantChangeType, EveryKindIntoEveryKind) {
 }
 
 TEST(VariantChangeType, ArraysConvertOnlyToTheirOwnKind) {
-    const Variant array = R8Array({1.5, 2.5}, 3);
+    const Variant array = V("r8@3[1.5, 2.5]");
     Variant dst;
     EXPECT_EQ(VariantChangeType(&dst, &array, 0, VT_ARRAY | VT_R8), S_OK);
     EXPECT_EQ(dst, array);
@@ -274,19 +264,19 @@ TEST(VariantChangeType, ArraysConvertOnlyToTheirOwnKind) {
 }
 
 TEST(Variant, CopiesAreIndependentOfTheirSource) {
-    Variant source = R8Array({1, 2, 3});
+    Variant source = V("r8[1, 2, 3]");
     Variant copy = source;
     Variant viaCall;
     ASSERT_EQ(VariantCopy(&viaCall, &source), S_OK);
     const int32_t index = 1;
     ASSERT_EQ(SafeArrayPutElement(source.parray(), &index, Variant::R8(99)), S_OK);
-    EXPECT_EQ(copy, R8Array({1, 2, 3}));
-    EXPECT_EQ(viaCall, R8Array({1, 2, 3}));
+    EXPECT_EQ(copy, V("r8[1, 2, 3]"));
+    EXPECT_EQ(viaCall, V("r8[1, 2, 3]"));
     EXPECT_NE(copy, source);
 }
 
 TEST(Variant, MovingAndClearingLeaveEmptyValues) {
-    Variant source = R8Array({1});
+    Variant source = V("r8[1]");
     SafeArray* array = source.parray();
     Variant moved = std::move(source);
     EXPECT_TRUE(source.IsEmpty());
@@ -306,9 +296,9 @@ TEST(Variant, MovingAndClearingLeaveEmptyValues) {
 TEST(Variant, AssignmentBetweenOwningKindsKeepsEachValueWhole) {
     auto object = MakeCom<EventSink>([](DISPID, std::span<const Variant>) {});
     {
-        const std::vector<Variant> values = {
-            Variant::R8(1.5), Variant::Str("text"), R8Array({1, 2}),
-            Variant::Dispatch(ComPtr<IDispatch>(object)), Variant::Decimal(DECIMAL{0, 2, 0, 1, 5})};
+        const std::vector<Variant> values = {Variant::R8(1.5), Variant::Str("text"), V("r8[1, 2]"),
+                                             Variant::Dispatch(ComPtr<IDispatch>(object)),
+                                             Variant::Decimal(DECIMAL{0, 2, 0, 1, 5})};
         for (const Variant& from : values) {
             for (const Variant& to : values) {
                 Variant copied = to;
@@ -332,8 +322,8 @@ TEST(Variant, EqualityComparesKindAndBits) {
     EXPECT_NE(Variant::I4(1), Variant::Int(1));
     EXPECT_NE(Variant::Bool(true), Variant::BoolRaw(1));
     EXPECT_NE(Dec(1, false, 0, 10), Dec(0, false, 0, 1));
-    EXPECT_NE(R8Array({1, 2}), R8Array({1, 2}, 1));
-    EXPECT_NE(R8Array({1, 2}), R8Array({1, 3}));
+    EXPECT_NE(V("r8[1, 2]"), V("r8@1[1, 2]"));
+    EXPECT_NE(V("r8[1, 2]"), V("r8[1, 3]"));
 }
 
 }  // namespace
