@@ -30,10 +30,7 @@ TEST(BlockArray, CreatesOnlyWhatEveryIndexOfCanName) {
         {VT_R4, 0, 0, true},
         {VT_VARIANT, 0, 1, true},
         // Types no array holds.
-        {VT_EMPTY, 0, 1, false},
-        {VT_NULL, 0, 1, false},
         {VT_I8, 0, 1, false},
-        {VT_DISPATCH, 0, 1, false},
         {VT_ARRAY | VT_R8, 0, 1, false},
         // Bounds at the limits of 32 bits.
         {VT_I1, INT32_MIN, 1, true},
