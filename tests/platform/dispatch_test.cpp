@@ -88,17 +88,6 @@ HRESULT Get(IDispatch& d, DISPID id, Variant* out, std::vector<Variant> args = {
     return d.Invoke(id, DISPATCH_PROPERTYGET, args, out);
 }
 
-TEST(Dispatch, NamesResolveCaseInsensitively) {
-    auto g = MakeCom<Gauge>();
-    DISPID id = 0;
-    EXPECT_EQ(g->GetIDsOfNames("level", &id), S_OK);
-    EXPECT_EQ(id, 1);
-    EXPECT_EQ(g->GetIDsOfNames("SCALE", &id), S_OK);
-    EXPECT_EQ(id, 5);
-    EXPECT_EQ(g->GetIDsOfNames("Levels", &id), DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(id, DISPID_UNKNOWN);
-}
-
 TEST(Dispatch, PutAndGetCoerceToTheDeclaredType) {
     auto g = MakeCom<Gauge>();
     EXPECT_EQ(Put(*g, 1, {Variant::Str(" 2.5 ")}), S_OK);
@@ -134,17 +123,15 @@ TEST(Dispatch, ParameterisedPropertiesAndRefusedPuts) {
     EXPECT_TRUE(g->slot);
 }
 
+// The host's bad_lines transcript pins the errors it can reach; these it cannot.
 TEST(Dispatch, ErrorsAreThePlatformCodes) {
     const Variant one = Variant::R8(1);
     // {member, flags, arguments, result, index of the refused argument}
     const std::tuple<DISPID, uint16_t, std::vector<Variant>, HRESULT, uint32_t> cases[] = {
         {42, DISPATCH_PROPERTYGET, {}, DISP_E_MEMBERNOTFOUND, 0},
         {2, DISPATCH_PROPERTYPUT, {one}, CTL_E_SETNOTSUPPORTED, 0},
-        {3, DISPATCH_PROPERTYGET, {}, CTL_E_GETNOTSUPPORTED, 0},
-        {1, DISPATCH_PROPERTYPUT, {Variant::Str("abc")}, DISP_E_TYPEMISMATCH, 0},
         {5, DISPATCH_METHOD, {one, Variant::Str("x")}, DISP_E_TYPEMISMATCH, 1},
         {5, DISPATCH_METHOD, {one}, DISP_E_BADPARAMCOUNT, 0},
-        {1, DISPATCH_PROPERTYGET, {one}, DISP_E_BADPARAMCOUNT, 0},
         {1, DISPATCH_PROPERTYPUT, {}, DISP_E_BADPARAMCOUNT, 0},
         {4, DISPATCH_PROPERTYPUT, {one}, DISP_E_BADPARAMCOUNT, 0},  // no index
         {5, DISPATCH_PROPERTYGET, {}, DISP_E_MEMBERNOTFOUND, 0},    // a method as a property

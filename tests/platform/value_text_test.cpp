@@ -195,9 +195,6 @@ TEST(ValueText, MalformedTextIsRefusedWithWhatAndWhere) {
         {"i4 x", "column 4: expected an integer for i4, found 'x'"},
         {"i4 2147483648", "column 4: '2147483648' is out of the range of i4"},
         {"ui4 -1", "column 5: '-1' is out of the range of ui4"},
-        {"r8 abc",
-         "column 4: expected a number (2.5, 1e-3, inf, -inf, nan, -nan, nan:0x<bits>) for r8, "
-         "found 'abc'"},
         {"r8 nan:0x7FF0000000000000", "column 4: expected a number"},  // inf, not a NaN
         {"r4 nan:0x7FF8000000000001", "column 4: expected a number"},  // too wide for r4
         {"r8 1e999", "column 4: '1e999' is out of the range of r8"},
