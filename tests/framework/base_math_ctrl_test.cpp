@@ -162,15 +162,6 @@ TEST_F(TempMachine, TableAllocationFailureReportsAndLogs) {
     EXPECT_EQ(add.Call("Operate"), Variant::R8(0));
 }
 
-TEST(StatusText, FallbacksAndTrimming) {
-    EXPECT_EQ(StatusText(ERROR_DIVIDE_BY_ZERO_HR), "Divide by zero error");
-    EXPECT_EQ(StatusText(HResult(0x80041234)), "Unknown error");
-    std::string overflow = StatusText(DISP_E_OVERFLOW);
-    EXPECT_FALSE(overflow.empty());
-    EXPECT_NE(overflow, "Unknown error");
-    EXPECT_FALSE(std::isspace(static_cast<unsigned char>(overflow.back())));
-}
-
 TEST(ConvertStringInput, NumbersThenBooleans) {
     struct Row {
         const char* text;
