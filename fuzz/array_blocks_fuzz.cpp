@@ -47,35 +47,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ComPtr<IDispatch>(MakeCom<EventSink>([](DISPID id, std::span<const Variant> args) {
             if (id == 5) Require(NamedStatus(args[1].lVal()));  // ErrorOut ends every run
         })));
-    auto put = [&](DISPID id, Variant value) {
-        Variant args[] = {std::move(value)};
-        return block->Invoke(id, DISPATCH_PROPERTYPUT, args, nullptr);
-    };
-    DISPID operate = DISPID_UNKNOWN;
-    Require(block->GetIDsOfNames("Operate", &operate) == S_OK);
+    const DISPID operate = MemberId(*block, "Operate");
     for (int steps = 0; !in.Empty() && steps < 48; ++steps) {
         switch (in.Byte() % 8) {
             case 0:
             case 1:  // a member before Operate: arrays, indexes, flags, ClearArray
-                put(1 + in.Byte() % (operate - 1), random_array::Value(in));
+                Put(*block, 1 + in.Byte() % (operate - 1), random_array::Value(in));
                 break;
             case 2:
-                put(1 + in.Byte() % (operate - 1), Variant::I4(random_array::Index(in)));
+                Put(*block, 1 + in.Byte() % (operate - 1), Variant::I4(random_array::Index(in)));
                 break;
             case 3:
             case 4: {
-                Variant result;
-                Require(block->Invoke(operate, DISPATCH_METHOD, {}, &result) == S_OK);
-                Variant status;
-                Require(block->Invoke(0x10002, DISPATCH_PROPERTYGET, {}, &status) == S_OK);
-                Require(NamedStatus(status.lVal()));
+                Operate(*block);
+                Require(NamedStatus(Get(*block, 0x10002).lVal()));
                 break;
             }
             case 5:  // wired mode: invalidate an input or the trigger
-                put(0x10003, Variant::I4(in.Byte() % 2 ? 0x10001 : 1 + in.Byte() % 4));
+                Put(*block, 0x10003, Variant::I4(in.Byte() % 2 ? 0x10001 : 1 + in.Byte() % 4));
                 break;
             case 6:
-                put(0x10001, Variant::Bool(true));
+                Put(*block, 0x10001, Variant::Bool(true));
                 break;
             default: {
                 PropertyBag bag;

@@ -6,68 +6,33 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <iterator>
 #include <span>
-#include <string>
 #include <string_view>
 
-#include "fuzz/fuzz_input.h"
+#include "fuzz/random_array.h"
 #include "module/class_table.h"
 #include "platform/events.h"
 #include "platform/property_bag.h"
-#include "platform/safearray.h"
 
 namespace {
 
+// Any scalar kind, with Null and the operands of the 0/1 rule more often.
 Variant Scalar(FuzzBytes& in) {
-    switch (in.Byte() % 16) {
+    switch (in.Byte() % 4) {
         case 0:
-            return Variant();
-        case 1:
             return Variant::Null();
-        case 2:
-            return Variant::I4(in.Raw<int32_t>());
-        case 3:
-            return Variant::I4(in.Byte() % 3);  // the 0/1 rule's operands
-        case 4:
-            return Variant::R8(in.Raw<double>());
-        case 5:
-            return Variant::R4(in.Raw<float>());
-        case 6:
-            return Variant::BoolRaw(in.Raw<int16_t>());
-        case 7:
-            return Variant::Str(in.Text(12));
-        case 8:
-            return Variant::I1(in.Raw<int8_t>());
-        case 9:
-            return Variant::UI1(in.Raw<uint8_t>());
-        case 10:
-            return Variant::I2(in.Raw<int16_t>());
-        case 11:
-            return Variant::UI2(in.Raw<uint16_t>());
-        case 12:
-            return Variant::Int(in.Raw<int32_t>());
-        case 13:
-            return Variant::UInt(in.Raw<uint32_t>());
-        case 14:
-            return Variant::UI4(in.Raw<uint32_t>());
+        case 1:
+            return Variant::I4(in.Byte() % 3);
         default:
-            return Variant::I8(in.Raw<int64_t>());
+            return random_array::Scalar(
+                in,
+                random_array::kElementTypes[in.Byte() % std::size(random_array::kElementTypes)]);
     }
 }
 
 Variant Value(FuzzBytes& in) {
-    if (in.Byte() % 6 != 0) return Scalar(in);
-    const VARTYPE kinds[] = {VT_I4, VT_R8, VT_BSTR, VT_VARIANT, VT_BOOL};
-    const VARTYPE kind = kinds[in.Byte() % 5];
-    SafeArrayPtr array = SafeArrayCreateVector(kind, 0, in.Byte() % 4);
-    for (size_t i = 0; array && i < array->Count(); ++i) {
-        Variant element = Scalar(in);
-        if (kind == VT_VARIANT || SUCCEEDED(VariantChangeType(&element, &element, 0, kind))) {
-            array->SetElementAt(i, element);
-        }
-    }
-    return Variant::Array(std::move(array));
+    return in.Byte() % 6 != 0 ? Scalar(in) : random_array::Value(in);
 }
 
 constexpr std::string_view kBlocks[] = {
@@ -81,26 +46,15 @@ struct Driver {
     bool comparison = false;
     bool cancel = false;  // a RunBlock handler puts CancelBlock
 
-    HRESULT Put(DISPID id, Variant value) {
-        Variant args[] = {std::move(value)};
-        return block->Invoke(id, DISPATCH_PROPERTYPUT, args, nullptr);
-    }
-    Variant Get(DISPID id) {
-        Variant out;
-        Require(SUCCEEDED(block->Invoke(id, DISPATCH_PROPERTYGET, {}, &out)));
-        return out;
-    }
     // What a finished run must leave behind; ErrorOut tells its status.
     void CheckRun(int32_t status) {
         Require(status == 0 || status == TYPE_E_TYPEMISMATCH);
         if (status != 0) return;
         if (comparison) {
-            Require(Get(3).boolVal() != Get(4).boolVal());
+            Require(Get(*block, 3).boolVal() != Get(*block, 4).boolVal());
             return;
         }
-        DISPID value = DISPID_UNKNOWN;
-        block->GetIDsOfNames("Value", &value);
-        const VARTYPE vt = Get(value).vt();
+        const VARTYPE vt = Get(*block, "Value").vt();
         Require(vt == VT_BOOL || vt == VT_I1 || vt == VT_UI1 || vt == VT_I2 || vt == VT_UI2 ||
                 vt == VT_INT || vt == VT_UINT || vt == VT_I4 || vt == VT_UI4);
     }
@@ -118,32 +72,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t inputs = kBlocks[which] == "OVNot" ? 1 : 2;
     d.block->Advise(
         ComPtr<IDispatch>(MakeCom<EventSink>([&d](DISPID id, std::span<const Variant> args) {
-            if (id == 3 && d.cancel) d.Put(0x10004, Variant::I4(1));
+            if (id == 3 && d.cancel) Put(*d.block, 0x10004, Variant::I4(1));
             if (id == 5) d.CheckRun(args[1].lVal());  // ErrorOut ends every uncancelled run
         })));
     for (int steps = 0; !in.Empty() && steps < 64; ++steps) {
         switch (in.Byte() % 8) {
             case 0:
             case 1:
-                d.Put(1 + in.Byte() % inputs, Value(in));
+                Put(*d.block, 1 + in.Byte() % inputs, Value(in));
                 break;
             case 2:  // outputs and settings; the dispatch may refuse the kind
-                d.Put(inputs + 1 + in.Byte() % (d.comparison ? 5 : 3), Value(in));
+                Put(*d.block, inputs + 1 + in.Byte() % (d.comparison ? 5 : 3), Value(in));
                 break;
-            case 3: {
-                DISPID operate = DISPID_UNKNOWN;
-                d.block->GetIDsOfNames("Operate", &operate);
-                Variant result;
-                Require(SUCCEEDED(d.block->Invoke(operate, DISPATCH_METHOD, {}, &result)));
+            case 3:
+                Operate(*d.block);
                 break;
-            }
             case 4: {
                 const DISPID targets[] = {0x10001, 1, 2};
-                d.Put(0x10003, Variant::I4(targets[in.Byte() % (inputs + 1)]));
+                Put(*d.block, 0x10003, Variant::I4(targets[in.Byte() % (inputs + 1)]));
                 break;
             }
             case 5:
-                d.Put(0x10001, Value(in));
+                Put(*d.block, 0x10001, Value(in));
                 break;
             case 6:
                 d.cancel = !d.cancel;

@@ -10,29 +10,14 @@
 #include <vector>
 
 #include "blocks/logic/alarm.h"
-#include "fuzz/fuzz_input.h"
+#include "fuzz/random_array.h"
 #include "module/class_table.h"
 #include "platform/events.h"
-#include "platform/safearray.h"
 
 namespace {
 
 // Texts that reach the interesting roads more often than random bytes do.
 const char* const kWords[] = {"0", "-1", "true", "False", " 12abc", "1.5", "", " x ", "nan"};
-
-Variant Array(FuzzBytes& in, VARTYPE element) {
-    const uint32_t count = in.Byte() % 4;
-    const int32_t lower = static_cast<int32_t>(in.Byte() % 3) - 1;
-    SafeArrayPtr a = SafeArrayCreateVector(element, lower, count);
-    if (!a) return Variant();
-    for (uint32_t i = 0; i < count; ++i) {
-        const int32_t index = lower + static_cast<int32_t>(i);
-        const Variant item =
-            element == VT_BSTR ? Variant::Str(in.Text(16)) : Variant::R8(in.Raw<double>());
-        SafeArrayPutElement(a.get(), &index, item);
-    }
-    return Variant::Array(std::move(a));
-}
 
 Variant Value(FuzzBytes& in) {
     switch (in.Byte() % 12) {
@@ -49,9 +34,8 @@ Variant Value(FuzzBytes& in) {
         case 5:
             return Variant::Str(kWords[in.Byte() % std::size(kWords)]);
         case 6:
-            return Array(in, VT_R8);
         case 7:
-            return Array(in, VT_BSTR);
+            return random_array::Value(in);
         case 8:
             return Variant::Null();
         case 9:
@@ -89,14 +73,6 @@ bool Allowed(const BlockPlan& plan, int32_t status) {
         if (s == status) return true;
     }
     return false;
-}
-
-Variant Get(COleControl& block, const char* name) {
-    DISPID id = DISPID_UNKNOWN;
-    Require(block.GetIDsOfNames(name, &id) == S_OK);
-    Variant out;
-    Require(block.Invoke(id, DISPATCH_PROPERTYGET, {}, &out) == S_OK);
-    return out;
 }
 
 bool Flag(COleControl& block, const char* name) {
@@ -156,8 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ran = true;
             }
             if (id == 3 && cancel) {  // RunBlock
-                Variant put[] = {Variant::I4(1)};
-                raw->Invoke(0x10004, DISPATCH_PROPERTYPUT, put, nullptr);
+                Put(*raw, 0x10004, Variant::I4(1));
                 cancelled = true;
             }
         })));
@@ -165,40 +140,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int steps = 0; !in.Empty() && steps < 64; ++steps) {
         const uint8_t op = in.Byte();
         const char* member = plan.members[(op >> 3) % plan.members.size()];
-        DISPID id = DISPID_UNKNOWN;
-        Require(block->GetIDsOfNames(member, &id) == S_OK);
+        const DISPID id = MemberId(*block, member);
         switch (op % 8) {
             case 0:
             case 1:
             case 2: {
-                Variant args[] = {Value(in)};
-                const HRESULT hr = block->Invoke(id, DISPATCH_PROPERTYPUT, args, nullptr);
+                const HRESULT hr = Put(*block, id, Value(in));
                 Require(hr == S_OK || hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW ||
                         hr == CTL_E_SETNOTSUPPORTED);
                 break;
             }
-            case 3: {
-                DISPID operate = DISPID_UNKNOWN;
-                Require(block->GetIDsOfNames("Operate", &operate) == S_OK);
-                Variant out;
-                Require(block->Invoke(operate, DISPATCH_METHOD, {}, &out) == S_OK);
+            case 3:
+                Operate(*block);
                 break;
-            }
-            case 4: {
-                Variant args[] = {Variant::I4(id)};
-                block->Invoke(0x10003, DISPATCH_PROPERTYPUT, args, nullptr);  // InvalidProperty
+            case 4:
+                Put(*block, 0x10003, Variant::I4(id));  // InvalidProperty
                 break;
-            }
-            case 5: {
-                Variant args[] = {Variant::I4(0x10001)};
-                block->Invoke(0x10003, DISPATCH_PROPERTYPUT, args, nullptr);
+            case 5:
+                Put(*block, 0x10003, Variant::I4(0x10001));
                 break;
-            }
-            case 6: {
-                Variant args[] = {Variant::Bool(true)};
-                block->Invoke(0x10001, DISPATCH_PROPERTYPUT, args, nullptr);  // ControlIn
+            case 6:
+                Put(*block, 0x10001, Variant::Bool(true));  // ControlIn
                 break;
-            }
             default:
                 Get(*block, member == std::string("AlarmClear") ? "Value" : member);
                 break;

@@ -1,11 +1,16 @@
 #pragma once
 // What the fuzz targets share: a check that stops the run when a property
-// fails, and the fuzzer's bytes read as typed pieces.
+// fails, the fuzzer's bytes read as typed pieces, and calls into an object's
+// members as a host makes them.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+
+#include "platform/com.h"
+#include "platform/variant.h"
 
 // Aborts, which the fuzzer reports with the input that got here.
 inline void Require(bool condition) {
@@ -40,3 +45,31 @@ class FuzzBytes {
     size_t size_;
     size_t pos_ = 0;
 };
+
+// A member's DISPID by name; a name the object does not know stops the run.
+inline DISPID MemberId(IDispatch& object, std::string_view name) {
+    DISPID id = DISPID_UNKNOWN;
+    Require(object.GetIDsOfNames(name, &id) == S_OK);
+    return id;
+}
+
+inline HRESULT Put(IDispatch& object, DISPID id, Variant value) {
+    Variant args[] = {std::move(value)};
+    return object.Invoke(id, DISPATCH_PROPERTYPUT, args, nullptr);
+}
+
+// A property that must read.
+inline Variant Get(IDispatch& object, DISPID id) {
+    Variant out;
+    Require(object.Invoke(id, DISPATCH_PROPERTYGET, {}, &out) == S_OK);
+    return out;
+}
+inline Variant Get(IDispatch& object, std::string_view name) {
+    return Get(object, MemberId(object, name));
+}
+
+// Operate, which must be answered whatever the run's own status.
+inline void Operate(IDispatch& object) {
+    Variant result;
+    Require(object.Invoke(MemberId(object, "Operate"), DISPATCH_METHOD, {}, &result) == S_OK);
+}

@@ -76,21 +76,13 @@ inline void RunListBlock(const uint8_t* data, size_t size, std::string_view cocl
             if (id >= 6 && id < 100) ++run.outputs;
         })));
     auto put = [&run](std::string_view member, Variant value) {
-        DISPID id = DISPID_UNKNOWN;
-        Require(run.block->GetIDsOfNames(member, &id) == S_OK);
-        Variant args[] = {std::move(value)};
-        Require(SUCCEEDED(run.block->Invoke(id, DISPATCH_PROPERTYPUT, args, nullptr)));
+        Require(SUCCEEDED(Put(*run.block, MemberId(*run.block, member), std::move(value))));
     };
     put("Delimiter", Variant::I2(static_cast<uint8_t>(delimiter)));
     put("LookupTable", Variant::Str(path));
     put(coclass == "OVLookup" ? "Input" : "Value", run.input);
-    DISPID operate = DISPID_UNKNOWN;
-    run.block->GetIDsOfNames("Operate", &operate);
-    Variant out;
-    Require(SUCCEEDED(run.block->Invoke(operate, DISPATCH_METHOD, {}, &out)));
-    Variant status;
-    run.block->Invoke(0x10002, DISPATCH_PROPERTYGET, {}, &status);
-    run.status = status.lVal();
+    Operate(*run.block);
+    run.status = Get(*run.block, 0x10002).lVal();
     Require(run.status == 0 || run.status == TYPE_E_TYPEMISMATCH);
     // A key read back from the list matches, unless it is a NaN.
     const bool nan = run.fromList && run.list.numeric && std::isnan(run.list.numbers[last]);

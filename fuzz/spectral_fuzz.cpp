@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "blocks/signal/fir_filter.h"
-#include "fuzz/fuzz_input.h"
+#include "fuzz/random_array.h"
 #include "module/class_table.h"
 #include "platform/events.h"
 #include "platform/safearray.h"
@@ -27,30 +27,8 @@ Variant RandomArray(FuzzBytes& in) {
     SafeArrayPtr a =
         twoD ? SafeArrayCreate(kind, 2, bounds) : SafeArrayCreateVector(kind, lower, count);
     if (!a) return Variant();
-    for (size_t i = 0; i < a->Count(); ++i) {
-        Variant item;
-        switch (kind) {
-            case VT_R4:
-                item = Variant::R4(in.Raw<float>());
-                break;
-            case VT_R8:
-                item = Variant::R8(in.Raw<double>());
-                break;
-            case VT_I2:
-                item = Variant::I2(in.Raw<int16_t>());
-                break;
-            case VT_I4:
-                item = Variant::I4(in.Raw<int32_t>());
-                break;
-            case VT_UI1:
-                item = Variant::UI1(in.Byte());
-                break;
-            default:
-                item = Variant::Str(in.Text(4));
-                break;
-        }
-        a->SetElementAt(i, item);
-    }
+    for (size_t i = 0; i < a->Count(); ++i)
+        a->SetElementAt(i, random_array::Scalar(in, kind));
     return Variant::Array(std::move(a));
 }
 
@@ -65,18 +43,6 @@ Variant Setting(FuzzBytes& in) {
         default:
             return Variant::Str(in.Text(6));
     }
-}
-
-DISPID Id(COleControl& block, const char* name) {
-    DISPID id = DISPID_UNKNOWN;
-    Require(block.GetIDsOfNames(name, &id) == S_OK);
-    return id;
-}
-
-Variant Get(COleControl& block, const char* name) {
-    Variant out;
-    Require(block.Invoke(Id(block, name), DISPATCH_PROPERTYGET, {}, &out) == S_OK);
-    return out;
 }
 
 // The array the last successful run left, and the samples it was made from.
@@ -123,50 +89,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int steps = 0; !in.Empty() && steps < 48; ++steps) {
         const uint8_t op = in.Byte();
         switch (op % 6) {
-            case 0: {
-                Variant args[] = {RandomArray(in)};
-                Require(block->Invoke(Id(*block, input), DISPATCH_PROPERTYPUT, args, nullptr) ==
-                        S_OK);
+            case 0:
+                Require(Put(*block, MemberId(*block, input), RandomArray(in)) == S_OK);
                 break;
-            }
             case 1: {
                 if (fft) break;
-                Variant args[] = {Setting(in)};
-                const HRESULT hr = block->Invoke(Id(*block, settings[(op >> 3) % 5]),
-                                                 DISPATCH_PROPERTYPUT, args, nullptr);
+                const HRESULT hr =
+                    Put(*block, MemberId(*block, settings[(op >> 3) % 5]), Setting(in));
                 Require(hr == S_OK || hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW);
                 break;
             }
             case 2: {
                 lastStatus = -1;
-                Variant out;
-                Require(block->Invoke(Id(*block, "Operate"), DISPATCH_METHOD, {}, &out) == S_OK);
+                Operate(*block);
                 Require(lastStatus != -1);
                 if (lastStatus == 0) CheckOutput(*block, fft, Get(*block, input));
                 break;
             }
-            case 3: {  // wired mode: the samples' entry, then a setting's
-                Variant args[] = {Variant::I4(Id(*block, fft ? "Value" : "ValueOut"))};
-                block->Invoke(0x10003, DISPATCH_PROPERTYPUT, args, nullptr);
+            case 3:  // wired mode: the samples' entry, then a setting's
+                Put(*block, 0x10003, Variant::I4(MemberId(*block, fft ? "Value" : "ValueOut")));
                 break;
-            }
             case 4: {
                 if (fft) break;
                 Variant args[] = {Variant::I4(static_cast<int32_t>(in.Byte() % 50) - 2),
                                   RandomArray(in), Variant()};
                 Variant result;
-                Require(block->Invoke(Id(*block, "FilterData"), DISPATCH_METHOD, args, &result) ==
-                        S_OK);
+                Require(block->Invoke(MemberId(*block, "FilterData"), DISPATCH_METHOD, args,
+                                      &result) == S_OK);
                 Require(result.vt() == VT_BOOL);
                 if (result.boolVal() != 0)
                     Require(args[2].parray()->Count() == static_cast<size_t>(args[0].lVal()));
                 break;
             }
-            default: {
-                Variant args[] = {Variant::Bool(true)};
-                block->Invoke(0x10001, DISPATCH_PROPERTYPUT, args, nullptr);  // ControlIn
+            default:
+                Put(*block, 0x10001, Variant::Bool(true));  // ControlIn
                 break;
-            }
         }
         if (!fft) CheckFilter(static_cast<CFIRFilterCtrl&>(*block));
     }

@@ -44,6 +44,24 @@ constexpr std::array kMessages = {
     SystemMessage{SELFREG_E_CLASS, "Failed to register/unregister class."},
 };
 
+// One entry per code, system errors only in their HRESULT form (the lookup
+// maps plain numbers there), each text printable and without a trailing blank.
+constexpr bool WellFormed(std::span<const SystemMessage> table) {
+    for (size_t i = 0; i < table.size(); ++i) {
+        const SystemMessage& entry = table[i];
+        if (entry.code > 0 && entry.code <= 0xFFFF) return false;
+        if (entry.text.empty() || entry.text.back() == ' ') return false;
+        for (char c : entry.text) {
+            if (static_cast<unsigned char>(c) < 0x20) return false;
+        }
+        for (size_t j = 0; j < i; ++j) {
+            if (table[j].code == entry.code) return false;
+        }
+    }
+    return true;
+}
+static_assert(WellFormed(kMessages));
+
 // System error numbers and their facility-7 HRESULTs share one entry, as on the
 // platform, where both read the same message resource.
 HRESULT TableCode(HRESULT code) {

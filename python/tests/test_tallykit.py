@@ -86,12 +86,6 @@ def test_two_dimensional_order_and_bounds(fft):
     assert fft.Value.ravel(order="F").tolist() == [1, 3, 2, 4]
 
 
-def test_indexed_properties(add):
-    add.PlexaInfo[8] = "tag"
-    assert add.PlexaInfo[8] == "tag"
-    assert add.PropertyValid[1] in (True, False)
-
-
 def test_events_in_order_with_converted_arguments(add):
     seen = []
     for name in ("ControlOut", "StatusReady", "RunBlock", "ErrorOut"):

@@ -1,5 +1,5 @@
-/* The C interface from plain C11: an OVAdd and a Formula block driven through
- * tallykit.h, and every kind of bad call answered with an error code. */
+/* The C interface from plain C11: an OVAdd driven through tallykit.h, and
+ * every kind of bad call answered with an error code. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -107,26 +107,6 @@ static void AddThroughFactoryAndEvents(void) {
     CHECK(DllCanUnloadNow() == TK_S_OK);
 }
 
-static void FormulaWired(void) {
-    tk_object* f = NULL;
-    CHECK(tk_create("TALLYKIT.FormulaCtrl.1", &f) == TK_S_OK);
-    tk_value formula = Text("sqrt(Input1*Input1 + Input2*Input2)"), result = {0};
-    CHECK(tk_put(f, "Formula", &formula) == TK_S_OK);
-    int32_t in1 = 0, in2 = 0;
-    CHECK(tk_get_dispid(f, "Input1", &in1) == TK_S_OK);
-    CHECK(tk_get_dispid(f, "Input2", &in2) == TK_S_OK);
-    tk_value id1 = {TK_INTEGER, in1, 0.0, 0, NULL, NULL, 0};
-    tk_value id2 = {TK_INTEGER, in2, 0.0, 0, NULL, NULL, 0};
-    CHECK(tk_put(f, "InvalidProperty", &id1) == TK_S_OK);
-    CHECK(tk_put(f, "InvalidProperty", &id2) == TK_S_OK);
-    tk_value three = Number(3), four = Number(4);
-    CHECK(tk_put(f, "Input1", &three) == TK_S_OK);
-    CHECK(tk_put(f, "Input2", &four) == TK_S_OK);
-    CHECK(tk_get(f, "Output1", &result) == TK_S_OK && result.kind == TK_NUMBER &&
-          result.number == 5.0);
-    CHECK(tk_release(f) == TK_S_OK);
-}
-
 static void BadCalls(void) {
     tk_object *add = NULL, *other = NULL;
     tk_value v = Number(1), result = {0};
@@ -176,23 +156,9 @@ static void BadCalls(void) {
     CHECK(tk_release(add) == TK_E_HANDLE);
 }
 
-static void ClassList(void) {
-    size_t registered = 0, hidden = 0;
-    for (size_t i = 0; i < tk_class_count(); ++i) {
-        tk_class_info info;
-        CHECK(tk_class_at(i, &info) == TK_S_OK);
-        registered += info.registered != 0;
-        hidden += info.registered == 0;
-        CHECK(strncmp(info.clsid, "{5A3C0000-", 10) == 0);
-    }
-    CHECK(registered > 0 && hidden >= 5);
-}
-
 int main(void) {
     AddThroughFactoryAndEvents();
-    FormulaWired();
     BadCalls();
-    ClassList();
     if (failures == 0) printf("c interface: all checks passed\n");
     return failures == 0 ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -87,31 +88,6 @@ HRESULT Get(IDispatch& d, DISPID id, Variant* out, std::vector<Variant> args = {
     return d.Invoke(id, DISPATCH_PROPERTYGET, args, out);
 }
 
-TEST(Dispatch, NamesResolveCaseInsensitively) {
-    auto g = MakeCom<Gauge>();
-    DISPID id = 0;
-    EXPECT_EQ(g->GetIDsOfNames("level", &id), S_OK);
-    EXPECT_EQ(id, 1);
-    EXPECT_EQ(g->GetIDsOfNames("SCALE", &id), S_OK);
-    EXPECT_EQ(id, 5);
-    EXPECT_EQ(g->GetIDsOfNames("Levels", &id), DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(id, DISPID_UNKNOWN);
-}
-
-TEST(Dispatch, DeclaredTypesComeFromTheSignatures) {
-    const DispatchTable& t = Gauge::Table();
-    EXPECT_EQ(t.Find(1)->type, VT_R8);
-    EXPECT_EQ(t.Find(2)->put, nullptr);
-    EXPECT_EQ(t.Find(3)->get, nullptr);
-    EXPECT_EQ(t.Find(3)->type, VT_BSTR);
-    EXPECT_EQ(t.Find(4)->paramCount, 1);
-    EXPECT_EQ(t.Find(4)->paramTypes[0], VT_I4);
-    EXPECT_EQ(t.Find(4)->putType, VT_BOOL);
-    EXPECT_EQ(t.Find(5)->paramNames[1], "offset");
-    EXPECT_EQ(t.Find(6)->type, VT_EMPTY);
-    EXPECT_TRUE(t.Find(6)->hidden);
-}
-
 TEST(Dispatch, PutAndGetCoerceToTheDeclaredType) {
     auto g = MakeCom<Gauge>();
     EXPECT_EQ(Put(*g, 1, {Variant::Str(" 2.5 ")}), S_OK);
@@ -147,56 +123,27 @@ TEST(Dispatch, ParameterisedPropertiesAndRefusedPuts) {
     EXPECT_TRUE(g->slot);
 }
 
-struct ErrorCase {
-    const char* what;
-    DISPID id;
-    uint16_t flags;
-    std::vector<Variant> args;
-    HRESULT expected;
-    uint32_t argErr;
-};
-
+// The host's bad_lines transcript pins the errors it can reach; these it cannot.
 TEST(Dispatch, ErrorsAreThePlatformCodes) {
-    const ErrorCase cases[] = {
-        {"missing member", 42, DISPATCH_PROPERTYGET, {}, DISP_E_MEMBERNOTFOUND, 0},
-        {"put of a read-only property",
-         2,
-         DISPATCH_PROPERTYPUT,
-         {Variant::I4(1)},
-         CTL_E_SETNOTSUPPORTED,
-         0},
-        {"get of a write-only property", 3, DISPATCH_PROPERTYGET, {}, CTL_E_GETNOTSUPPORTED, 0},
-        {"value that does not coerce",
-         1,
-         DISPATCH_PROPERTYPUT,
-         {Variant::Str("abc")},
-         DISP_E_TYPEMISMATCH,
-         0},
-        {"second argument that does not coerce",
-         5,
-         DISPATCH_METHOD,
-         {Variant::R8(1), Variant::Str("x")},
-         DISP_E_TYPEMISMATCH,
-         1},
-        {"too few arguments", 5, DISPATCH_METHOD, {Variant::R8(1)}, DISP_E_BADPARAMCOUNT, 0},
-        {"too many arguments", 1, DISPATCH_PROPERTYGET, {Variant::R8(1)}, DISP_E_BADPARAMCOUNT, 0},
-        {"put without a value", 1, DISPATCH_PROPERTYPUT, {}, DISP_E_BADPARAMCOUNT, 0},
-        {"property called as a put with no index",
-         4,
-         DISPATCH_PROPERTYPUT,
-         {Variant::I4(1)},
-         DISP_E_BADPARAMCOUNT,
-         0},
-        {"method asked as a property", 5, DISPATCH_PROPERTYGET, {}, DISP_E_MEMBERNOTFOUND, 0},
+    const Variant one = Variant::R8(1);
+    // {member, flags, arguments, result, index of the refused argument}
+    const std::tuple<DISPID, uint16_t, std::vector<Variant>, HRESULT, uint32_t> cases[] = {
+        {42, DISPATCH_PROPERTYGET, {}, DISP_E_MEMBERNOTFOUND, 0},
+        {2, DISPATCH_PROPERTYPUT, {one}, CTL_E_SETNOTSUPPORTED, 0},
+        {5, DISPATCH_METHOD, {one, Variant::Str("x")}, DISP_E_TYPEMISMATCH, 1},
+        {5, DISPATCH_METHOD, {one}, DISP_E_BADPARAMCOUNT, 0},
+        {1, DISPATCH_PROPERTYPUT, {}, DISP_E_BADPARAMCOUNT, 0},
+        {4, DISPATCH_PROPERTYPUT, {one}, DISP_E_BADPARAMCOUNT, 0},  // no index
+        {5, DISPATCH_PROPERTYGET, {}, DISP_E_MEMBERNOTFOUND, 0},    // a method as a property
     };
-    for (const ErrorCase& c : cases) {
+    for (const auto& [id, flags, given, expected, expectedArgErr] : cases) {
         auto g = MakeCom<Gauge>();
-        std::vector<Variant> args = c.args;
+        std::vector<Variant> args = given;
         uint32_t argErr = 0;
         Variant out;
-        EXPECT_EQ(g->Invoke(c.id, c.flags, args, &out, &argErr), c.expected) << c.what;
-        EXPECT_EQ(argErr, c.argErr) << c.what;
-        EXPECT_EQ(g->level, 0.0) << c.what;
+        EXPECT_EQ(g->Invoke(id, flags, args, &out, &argErr), expected) << id << " " << flags;
+        EXPECT_EQ(argErr, expectedArgErr) << id;
+        EXPECT_EQ(g->level, 0.0) << id;
     }
 }
 

@@ -13,7 +13,6 @@ class ServicesTest : public ::testing::Test {
   protected:
     void TearDown() override {
         SetErrorReportObserver(nullptr);
-        SetFiringHalted(false);
         SetOutsideServicesAvailable(true);
     }
 };
@@ -63,24 +62,6 @@ TYPED_TEST(ServiceLifetimeTest, UnavailableServiceGivesNullButBalancesOle) {
     EXPECT_NE(later.Get(), nullptr);
 }
 
-TEST_F(ServicesTest, OleInitializeIsCountedPerService) {
-    const uint32_t before = OleInitializeCount();
-    {
-        ErrorServiceRef errors;
-        RunStateServiceRef runState;
-        EXPECT_EQ(OleInitialize(), S_FALSE);
-        EXPECT_EQ(OleInitializeCount(), before + 3);
-        OleUninitialize();
-    }
-    EXPECT_EQ(OleInitializeCount(), before);
-    if (before == 0) {
-        EXPECT_EQ(OleInitialize(), S_OK);
-        OleUninitialize();
-        OleUninitialize();  // unbalanced: nothing happens
-        EXPECT_EQ(OleInitializeCount(), 0u);
-    }
-}
-
 TEST_F(ServicesTest, ReportsReachTheObserverAcrossRecreation) {
     auto* sender = reinterpret_cast<IDispatch*>(this);  // never called through
     std::vector<std::string> reports;
@@ -110,20 +91,6 @@ TEST_F(ServicesTest, ObserverMayReplaceItselfOrThrow) {
     SetErrorReportObserver(
         [](IDispatch*, int32_t, const std::string&) { throw std::runtime_error("host failure"); });
     EXPECT_EQ(service.Get()->Report(nullptr, 1, "c"), E_FAIL);
-}
-
-TEST_F(ServicesTest, HaltFlagSurvivesRecreation) {
-    auto halted = [] {
-        int32_t flag = -1;
-        EXPECT_EQ(RunStateServiceRef().Get()->IsHalted(&flag), S_OK);
-        return flag;
-    };
-    EXPECT_EQ(halted(), FALSE);
-    SetFiringHalted(true);
-    EXPECT_EQ(halted(), TRUE);  // each call makes and destroys the service
-    SetFiringHalted(false);
-    EXPECT_EQ(halted(), FALSE);
-    EXPECT_EQ(RunStateServiceRef().Get()->IsHalted(nullptr), E_POINTER);
 }
 
 }  // namespace
