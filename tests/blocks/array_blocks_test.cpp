@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <string_view>
 
 #include "framework/base_math_ctrl.h"
 #include "tests/support/block_harness.h"
-#include "tests/support/value_literal.h"
 
 namespace {
 
@@ -24,23 +22,9 @@ struct Case {
     HRESULT status = S_OK;
 };
 
-void Drive(Block& b, std::string_view steps) {
-    while (!steps.empty()) {
-        const size_t end = std::min(steps.find("; "), steps.size());
-        const std::string_view step = steps.substr(0, end);
-        steps.remove_prefix(std::min(end + 2, steps.size()));
-        const size_t eq = step.find('=');
-        if (eq == std::string_view::npos) {
-            b.Call(step);
-        } else {
-            EXPECT_EQ(b.Put(step.substr(0, eq), V(step.substr(eq + 1))), S_OK) << step;
-        }
-    }
-}
-
 void Check(const Case& c, const std::string& what) {
     Block b(c.cls);
-    Drive(b, c.steps);
+    harness::Drive(b, c.steps);
     EXPECT_EQ(b.Get(c.member), V(c.expected)) << what;
     EXPECT_EQ(b.Get("StatusCode"), Variant::I4(c.status)) << what;
 }
@@ -257,43 +241,6 @@ TEST(ArrayBlocks, ObjectsAndLongIntegersBeginNoArray) {
         p.Put("InputArray", value);
         EXPECT_EQ(p.Get("StatusCode"), Variant::I4(S_OK));
         EXPECT_EQ(p.Get("Array"), Variant());
-    }
-}
-
-TEST(ArrayBlocks, PersistTheirSettingsByName) {
-    Block c("OVCollector");
-    c.Put("New", V("\"12\""));
-    c.Put("ArrayIndex", Variant::I4(4));
-    c.Put("ClearOnOutput", Variant::Bool(false));
-    PropertyBag bag;
-    c.control->Save(bag);
-    EXPECT_EQ(*bag.Read("New"), Variant::R8(12));
-    EXPECT_EQ(*bag.Read("ArrayIndex"), Variant::I4(4));
-    EXPECT_EQ(*bag.Read("ClearOnOutput"), Variant::Bool(false));
-    // Without a stored index the first value goes to index 0.
-    PropertyBag empty;
-    Block loaded("OVCollector");
-    loaded.control->Load(empty);
-    EXPECT_EQ(loaded.Get("ArrayIndex"), Variant::I4(-1));
-    loaded.Put("New", Variant::R8(1));
-    EXPECT_EQ(loaded.Get("Array"), V("r8[1]"));
-
-    const Case defaults[] = {
-        {"OVSubArray", "", "EndIndex", "i4 1"},
-        {"OVSetElement", "", "GrowArray", "true"},
-        {"OVPack", "", "ClearOnOutput", "true"},
-    };
-    for (const Case& c : defaults)
-        Check(c, c.cls);
-    for (const auto& [cls, help] : {std::pair{"OVCollector", 53},
-                                    {"OVGetElement", 57},
-                                    {"OVSetElement", 64},
-                                    {"OVConcatArray", 54},
-                                    {"OVSubArray", 65},
-                                    {"OVPack", 62},
-                                    {"OVUnpack", 68}}) {
-        Block b(cls);
-        EXPECT_EQ(dynamic_cast<COVBaseMathCtrl&>(*b.control).HelpContext(), help) << cls;
     }
 }
 

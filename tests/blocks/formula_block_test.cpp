@@ -94,15 +94,12 @@ TEST(FormulaBlock, ComputeBindsInputsByName) {
 
 TEST(FormulaBlock, NewBlockReportsTheEmptyFormula) {
     Block b("Formula");
-    EXPECT_EQ(b.Get("Formula"), Variant::Str(""));
-    EXPECT_EQ(b.Get("Input3Name"), Variant::Str("Input3"));
     RunWhole(b);
     const int32_t code = FormulaCode(0x8D000011);
     EXPECT_EQ(OutputBits(b), kNaN);
     EXPECT_EQ(b.Get("StatusCode"), Variant::I4(code));
     auto& block = dynamic_cast<CFormulaCtrl&>(*b.control.Get());
     EXPECT_STREQ(block.Engine().GetErrorMessage(), "Enter a formula to evaluate.");
-    EXPECT_EQ(block.HelpContext(), 74);
     // Every status runs the block and announces it ready; the negative code's
     // text is the system's, here the fallback.
     const std::string text = "\"" + StatusText(code) + "\"";
@@ -189,14 +186,6 @@ TEST(FormulaBlock, SaveAndLoadParsesAtOnce) {
     RunWhole(loaded);
     EXPECT_EQ(loaded.Get("StatusCode"), Variant::I4(0));
     EXPECT_EQ(loaded.Get("Output1"), Variant::R8(0.1 * 3));
-
-    // A stored block without a formula has the empty one.
-    Block empty("Formula");
-    PropertyBag none;
-    empty.control->Load(none);
-    RunWhole(empty);
-    EXPECT_EQ(empty.Get("StatusCode"), Variant::I4(FormulaCode(0x8D000011)));
-    EXPECT_EQ(empty.Get("Input1Name"), Variant::Str("Input1"));
 }
 
 TEST(FormulaBlock, NamesAreHiddenMembers) {

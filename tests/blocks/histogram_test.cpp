@@ -216,21 +216,4 @@ TEST(Histogram, BlockCollectsAccumulatesAndClears) {
     EXPECT_EQ(static_cast<COVBaseMathCtrl&>(*h.control).StatusMessage(), "Type Mismatch");
 }
 
-TEST(Histogram, StoredStateAndItsDefaults) {
-    Block h("TALLYKIT.LXHistogramCtrl.1");
-    EXPECT_EQ(h.Get("TriggerError"), Variant::Bool(false));  // a new block
-    PropertyBag empty;
-    h.control->Load(empty);
-    EXPECT_EQ(h.Get("TriggerError"), Variant::Bool(true));  // a stored state without it
-    h.Put("BinIncrement", Variant::Str("0.5"));
-    h.Put("BinMaxValue", Variant::Str("x"));  // ignored
-    PropertyBag bag;
-    h.control->Save(bag);
-    Block loaded("TALLYKIT.LXHistogramCtrl.1");
-    loaded.control->Load(bag);
-    EXPECT_EQ(loaded.Get("BinIncrement"), Variant::R8(0.5));
-    EXPECT_EQ(loaded.Get("NumberOfBins"), Variant::I4(0));
-    EXPECT_EQ(loaded.Get("BinMaxValue"), Variant::R8(0));
-}
-
 }  // namespace

@@ -181,41 +181,4 @@ TEST(IfThenElse, PutsNotifyTheContainerInDesignMode) {
     b.control->SetClientSite(nullptr);
 }
 
-TEST(IfThenElse, NewBlockAndPersistence) {
-    Block b("TALLYKIT.IfThenElseCtrl.1");
-    EXPECT_EQ(b.Get("InputX"), Variant::I4(0));
-    EXPECT_EQ(b.Get("IgnoreWhiteSpace"), Variant::Bool(true));
-    EXPECT_EQ(dynamic_cast<COVBaseMathCtrl&>(*b.control).HelpContext(), IFTHENELSE_HELP_CONTEXT);
-
-    // Inputs persist as text, one without a text form as "0.0".
-    const std::pair<const char*, Variant> saved[] = {
-        {"InputX", Variant::Str("2.5")},
-        {"InputY", Variant::Str("0.0")},
-        {"Compare", Variant::I2(12)},
-        {"CaseSensitive", Variant::Bool(true)},
-        {"IgnoreWhiteSpace", Variant::Bool(false)},
-    };
-    b.Put("InputX", Variant::R8(2.5));
-    b.Put("InputY", Array());
-    b.Put("Compare", Variant::I2(12));
-    b.Put("CaseSensitive", Variant::Bool(true));
-    b.Put("IgnoreWhiteSpace", Variant::Bool(false));
-    PropertyBag bag;
-    b.control->Save(bag);
-    Block loaded("IfThenElse");
-    loaded.control->Load(bag);
-    for (const auto& [name, value] : saved) {
-        EXPECT_EQ(*bag.Read(name), value) << name;
-        EXPECT_EQ(loaded.Get(name), value) << name;
-    }
-
-    PropertyBag empty;
-    Block fresh("IfThenElse");
-    fresh.control->Load(empty);
-    EXPECT_EQ(fresh.Get("InputX"), Variant::Str("0.0"));
-    EXPECT_EQ(fresh.Get("IgnoreWhiteSpace"), Variant::Bool(true));
-    fresh.Call("Operate");  // "0.0" = "0.0" as numbers
-    EXPECT_EQ(fresh.Get("ValueThen"), Variant::Bool(true));
-}
-
 }  // namespace

@@ -90,20 +90,4 @@ TEST(Switch, RoutesToTheFirstMatchingCase) {
         std::filesystem::remove(p);
 }
 
-TEST(Switch, PersistsCasesAsElements) {
-    Block b("OVSwitch");
-    b.Put("LookupTable", Cases(VT_I2, {4, 5}));
-    PropertyBag bag;
-    b.control->Save(bag);
-    EXPECT_EQ(*bag.Read("ListLength"), Variant::I4(2));
-    EXPECT_EQ(*bag.Read("LookupList_1"), Variant::R8(5));
-    Block loaded("OVSwitch");
-    loaded.control->Load(bag);
-    EXPECT_EQ(loaded.Get("LookupTable"), b.Get("LookupTable"));
-    b.Put("LookupTable", Variant::Str("c:\\lists\\cases.txt"));
-    b.control->Save(bag);
-    loaded.control->Load(bag);
-    EXPECT_EQ(loaded.Get("LookupTable"), Variant::Str("c:\\lists\\cases.txt"));
-}
-
 }  // namespace
