@@ -100,6 +100,10 @@ TEST(StoredState, SavedKindsAndNames) {
          "New=r8 12; ArrayIndex=4; ClearOnOutput=false", "ArrayIndex=4; ClearOnOutput=false"},
         {"TALLYKIT.LXHistogramCtrl.1", "BinIncrement=\"0.5\"; BinMaxValue=\"x\"", "",
          "BinIncrement=r8 0.5; NumberOfBins=0; BinMaxValue=r8 0"},
+        // Multiplexer inputs come back as their texts.
+        {"OVMux", "Input0=5; Input1=2.5; Input2=null; InputIndex=1", "",
+         "Input0=\"5\"; Input1=\"2.5\"; Input2=\"\"; InputIndex=1"},
+        {"OVBitPack", "Input6=i2 1", "Input6=i2 1", "Input6=i2 1"},
         // Cases as numbered elements, or the path.
         {"OVSwitch", "LookupTable=i2[4, 5]", "ListLength=2; LookupList_1=r8 5",
          "LookupTable=i2[4, 5]"},
