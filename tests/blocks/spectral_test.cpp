@@ -18,6 +18,82 @@ namespace {
 
 using harness::Block;
 
+// --- plain renderings of the algorithms, the reference for every fast road ---
+
+void ReferenceComplexFFT(int32_t n, bool inverse, float* z) {
+    if (n < 2) return;
+    const double theta = static_cast<double>(kTwoPiF) / n;
+    double stepRe = std::cos(theta), stepIm = inverse ? -std::sin(theta) : std::sin(theta);
+    for (int32_t span = n; span >= 2; span /= 2) {
+        const int32_t half = span / 2;
+        for (int32_t group = 0; group < n; group += span) {
+            double wr = 1.0, wi = 0.0;
+            for (int32_t j = 0; j < half; ++j) {
+                float* a = z + 2 * (group + j);
+                float* b = z + 2 * (group + j + half);
+                const double ar = a[0], ai = a[1], br = b[0], bi = b[1];
+                a[0] = static_cast<float>(ar + br);
+                a[1] = static_cast<float>(ai + bi);
+                const double dr = ar - br, di = ai - bi;
+                b[0] = static_cast<float>(dr * wr - di * wi);
+                b[1] = static_cast<float>(dr * wi + di * wr);
+                const double t = wr;
+                wr = t * stepRe - wi * stepIm;
+                wi = t * stepIm + wi * stepRe;
+            }
+        }
+        const double c = stepRe, s = stepIm;
+        stepRe = c * c - s * s;
+        stepIm = 2.0 * s * c;
+    }
+    for (int32_t i = 0, j = 0; i < n - 1; ++i) {
+        if (i < j) {
+            std::swap(z[2 * i], z[2 * j]);
+            std::swap(z[2 * i + 1], z[2 * j + 1]);
+        }
+        int32_t k = n / 2;
+        while (k >= 1 && k <= j) {
+            j -= k;
+            k /= 2;
+        }
+        j += k;
+    }
+}
+
+void ReferenceRealFFT(int32_t n, bool inverse, float* x) {
+    if (n < 2) return;
+    const double c2 = inverse ? 0.5 : -0.5;
+    const double theta = (inverse ? -1.0 : 1.0) * static_cast<double>(kTwoPiF) / n;
+    if (!inverse) ReferenceComplexFFT(n / 2, false, x);
+    const double stepRe = std::cos(theta), stepIm = std::sin(theta);
+    double wr = stepRe, wi = stepIm;
+    for (int32_t k = 1; k <= n / 4; ++k) {
+        float* z = x + 2 * k;
+        float* p = x + 2 * (n / 2 - k);
+        const double zr = z[0], zi = z[1], pr = p[0], pi = p[1];
+        const double h1r = (zr + pr) / 2, h1i = (zi - pi) / 2;
+        const double h2r = -c2 * (zi + pi), h2i = c2 * (zr - pr);
+        z[0] = static_cast<float>(h1r + wr * h2r - wi * h2i);
+        z[1] = static_cast<float>(h1i + wr * h2i + wi * h2r);
+        p[0] = static_cast<float>(h1r - wr * h2r + wi * h2i);
+        p[1] = static_cast<float>(-h1i + wr * h2i + wi * h2r);
+        const double t = wr;
+        wr = t * stepRe - wi * stepIm;
+        wi = t * stepIm + wi * stepRe;
+    }
+    const double x0 = x[0], x1 = x[1];
+    if (!inverse) {
+        x[0] = static_cast<float>(x0 + x1);
+        x[1] = static_cast<float>(x0 - x1);
+        return;
+    }
+    x[0] = static_cast<float>((x0 + x1) / 2);
+    x[1] = static_cast<float>((x0 - x1) / 2);
+    ReferenceComplexFFT(n / 2, true, x);
+    for (int32_t i = 0; i < n; ++i)
+        x[i] = static_cast<float>(x[i] / (n / 2.0));
+}
+
 // The filter as a circular delay line: p advances and wraps, d[p] takes the
 // sample, y sums h[j] * d[(p - j) mod N] for j upward.
 struct ReferenceFir {
@@ -62,19 +138,34 @@ std::vector<float> Floats(const Variant& v) {
 
 // --- transforms ----------------------------------------------------------------
 
-// The vector road must give the plain road's bits; the plain road's numbers
-// are pinned by the tone test here and the exact values in the transcripts.
-TEST(Spectral, VectorTransformsEqualThePlainOnesBitForBit) {
-    for (int32_t n = 2; n <= 65536; n *= 2) {
-        for (bool inverse : {false, true}) {
-            const std::vector<float> input = RandomSamples(static_cast<size_t>(n), n);
-            std::vector<float> real = input, realPlain = input, cplx = input, cplxPlain = input;
-            VectorRealFFT(n, inverse, real.data());
-            PlainRealFFT(n, inverse, realPlain.data());
-            EXPECT_TRUE(SameBits(real, realPlain)) << "real n=" << n << " inverse=" << inverse;
-            VectorComplexFFT(n / 2, inverse, cplx.data());  // n/2 complex values
-            PlainComplexFFT(n / 2, inverse, cplxPlain.data());
-            EXPECT_TRUE(SameBits(cplx, cplxPlain)) << "complex n=" << n / 2 << " " << inverse;
+// The routines of one road, so that every check runs on both.
+struct Road {
+    const char* name;
+    void (*complexFft)(int32_t, bool, float*);
+    void (*realFft)(int32_t, bool, float*);
+    void (FirFilter::*filter)(std::span<const float>, std::span<float>);
+};
+constexpr Road kRoads[] = {
+    {"vector", &VectorComplexFFT, &VectorRealFFT, &FirFilter::FilterVector},
+    {"plain", &PlainComplexFFT, &PlainRealFFT, &FirFilter::FilterPlain},
+};
+
+TEST(Spectral, TransformsEqualThePlainAlgorithmBitForBit) {
+    for (const Road& road : kRoads) {
+        SCOPED_TRACE(road.name);
+        for (int32_t n = 2; n <= 65536; n *= 2) {
+            for (bool inverse : {false, true}) {
+                const std::vector<float> input = RandomSamples(static_cast<size_t>(n), n);
+                std::vector<float> real = input, realRef = input;
+                road.realFft(n, inverse, real.data());
+                ReferenceRealFFT(n, inverse, realRef.data());
+                EXPECT_TRUE(SameBits(real, realRef)) << "real n=" << n << " inverse=" << inverse;
+                std::vector<float> cplx = input, cplxRef = input;  // n/2 complex values
+                road.complexFft(n / 2, inverse, cplx.data());
+                ReferenceComplexFFT(n / 2, inverse, cplxRef.data());
+                EXPECT_TRUE(SameBits(cplx, cplxRef))
+                    << "complex n=" << n / 2 << " inverse=" << inverse;
+            }
         }
     }
 }
@@ -162,7 +253,8 @@ TEST(Spectral, DesignGivesTheWindowMethodCoefficients) {
 }
 
 TEST(Spectral, StreamingFilterEqualsTheCircularDelayLine) {
-    for (auto road : {&FirFilter::FilterVector, &FirFilter::FilterPlain}) {
+    for (const Road& road : kRoads) {
+        SCOPED_TRACE(road.name);
         for (int16_t taps : {2, 5, 17, 64}) {
             FirSettings s{FIR_FILTER_BAND_PASS, taps, 0.05f, 0.2f, DIGITAL_WINDOW_HAMMING};
             FirFilter filter(DesignFirCoefficients(s));
@@ -171,7 +263,7 @@ TEST(Spectral, StreamingFilterEqualsTheCircularDelayLine) {
             size_t at = 0;
             for (size_t chunk : {1, 3, 16, 17, 40, 4500, 100}) {
                 std::vector<float> out(chunk);
-                (filter.*road)({x.data() + at, chunk}, out);
+                (filter.*road.filter)({x.data() + at, chunk}, out);
                 for (size_t i = 0; i < chunk; ++i)
                     ASSERT_EQ(out[i], reference.Step(x[at + i])) << taps << " at " << at + i;
                 at += chunk;
@@ -191,7 +283,7 @@ TEST(FFTBlock, TransformsTheLargestPowerOfTwoWithTheInputsLowerBound) {
     EXPECT_EQ(out.parray()->Bound(0).lLbound, 3);
     const std::vector<float> all = RandomSamples(1000, 3);
     std::vector<float> expected(all.begin(), all.begin() + 512);
-    PlainRealFFT(512, false, expected.data());
+    ReferenceRealFFT(512, false, expected.data());
     EXPECT_TRUE(SameBits(Floats(out), expected));
 }
 
