@@ -103,28 +103,6 @@ TEST(Comparison, EveryBlockOnEveryBranch) {
     }
 }
 
-TEST(Comparison, BooleanBranchLeavesItsTextNormalisationInTheInputs) {
-    struct Normalised {
-        const char* block;
-        Variant x, y, xAfter, yAfter;
-    };
-    const Normalised cases[] = {
-        {"OVNotEqual", Variant::Str(" 7up"), Variant::Bool(false), Variant::I4(7),
-         Variant::Bool(false)},
-        {"OVEquality", Variant::Str("yes"), Array(), Variant::Str("yes"), Array()},  // no Boolean
-        {"OVGreaterThan", Variant::Bool(true), Variant::Str("no"), Variant::Bool(true),
-         Variant::Str("no")},
-    };
-    for (const Normalised& c : cases) {
-        Block b(c.block);
-        b.Put("InputX", c.x);
-        b.Put("InputY", c.y);
-        b.Call("Operate");
-        EXPECT_EQ(b.Get("InputX"), c.xAfter) << c.block << " " << (&c - cases);
-        EXPECT_EQ(b.Get("InputY"), c.yAfter) << c.block << " " << (&c - cases);
-    }
-}
-
 TEST(Comparison, CancelFromRunBlockStopsTheOutputEventsButNotTheOutputs) {
     Block b("OVGreaterThan");
     bool cancel = true;

@@ -97,31 +97,6 @@ TEST(IfThenElse, EveryOptionBranchesAsItsTestSays) {
     }
 }
 
-TEST(IfThenElse, TruthTestsLeaveTheirTextConversionsInTheInputs) {
-    struct InPlace {
-        int16_t compare;
-        Variant x, y;
-        Variant xAfter, yAfter;
-    };
-    const InPlace cases[] = {
-        {7, Variant::Str(" 12abc"), Variant::Str(" False "), Variant::I4(12), Variant::Bool(false)},
-        // Outside the enumeration nothing is read.
-        {11, Variant::Str("yes"), Variant::Str("no"), Variant::Str("yes"), Variant::Str("no")},
-        // The replacement stays even when the other input then fails.
-        {6, Variant::Str("yes"), Array(), Variant::Bool(true), Array()},
-    };
-    for (const InPlace& c : cases) {
-        Block b("IfThenElse");
-        const std::string what = "case " + std::to_string(&c - cases);
-        b.Put("Compare", Variant::I2(c.compare));
-        b.Put("InputX", c.x);
-        b.Put("InputY", c.y);
-        b.Call("Operate");
-        EXPECT_EQ(b.Get("InputX"), c.xAfter) << what;
-        EXPECT_EQ(b.Get("InputY"), c.yAfter) << what;
-    }
-}
-
 TEST(IfThenElse, CancelFromRunBlockLeavesBothOutputsFalse) {
     Block b("IfThenElse");
     b.onEvent = [&](DISPID id, std::span<const Variant>) {

@@ -88,22 +88,34 @@ TEST(Logic, TableOfOutcomes) {
     }
 }
 
-TEST(Logic, InPlaceConversionsStayVisible) {
-    struct Converted {
-        const char* block;
-        Variant x, y, xAfter, yAfter;
+// A run leaves the conversions it made to text and Boolean inputs in place, in
+// the logic, comparison and branch blocks alike; what it does not read stays.
+TEST(Logic, ConversionsStayInTheInputs) {
+    const struct {
+        const char* cls;
+        const char* steps;
+        const char* after;
+    } cases[] = {
+        {"OVOr", "InputX=2.5; InputY=r4 3.5; Operate", "InputX=i4 2; InputY=i4 4"},
+        {"OVXor", "InputX=3e9; InputY=1; Operate", "InputX=r8 3e9; InputY=i4 1"},
+        {"OVNor", "InputX=\" x \"; InputY=\"-3z\"; Operate", "InputX=true; InputY=i4 -3"},
+        {"OVNotEqual", "InputX=\" 7up\"; InputY=false; Operate", "InputX=i4 7; InputY=false"},
+        {"OVEquality", "InputX=\"yes\"; InputY=i4[0, 0]; Operate",
+         "InputX=\"yes\"; InputY=i4[0, 0]"},  // no Boolean
+        {"OVGreaterThan", "InputX=true; InputY=\"no\"; Operate", "InputX=true; InputY=\"no\""},
+        {"IfThenElse", "Compare=i2 7; InputX=\" 12abc\"; InputY=\" False \"; Operate",
+         "InputX=i4 12; InputY=false"},
+        // Outside the enumeration nothing is read.
+        {"IfThenElse", "Compare=i2 11; InputX=\"yes\"; InputY=\"no\"; Operate",
+         "InputX=\"yes\"; InputY=\"no\""},
+        // The replacement stays even when the other input then fails.
+        {"IfThenElse", "Compare=i2 6; InputX=\"yes\"; InputY=r8[0, 0]; Operate",
+         "InputX=true; InputY=r8[0, 0]"},
     };
-    const Converted cases[] = {
-        {"OVOr", Variant::R8(2.5), Variant::R4(3.5f), Variant::I4(2), Variant::I4(4)},
-        {"OVXor", Variant::R8(3e9), Variant::I4(1), Variant::R8(3e9), Variant::I4(1)},
-        {"OVNor", Variant::Str(" x "), Variant::Str("-3z"), Variant::Bool(true), Variant::I4(-3)},
-    };
-    for (const Converted& c : cases) {
-        Block b(c.block);
-        PutInputs(b, c.block, c.x, c.y);
-        b.Call("Operate");
-        EXPECT_EQ(b.Get("InputX"), c.xAfter) << c.block;
-        EXPECT_EQ(b.Get("InputY"), c.yAfter) << c.block;
+    for (const auto& c : cases) {
+        Block b(c.cls);
+        harness::Drive(b, c.steps);
+        harness::ExpectMembers(b, c.after, c.steps);
     }
 }
 

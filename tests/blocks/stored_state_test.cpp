@@ -104,6 +104,14 @@ TEST(StoredState, SavedKindsAndNames) {
         {"OVMux", "Input0=5; Input1=2.5; Input2=null; InputIndex=1", "",
          "Input0=\"5\"; Input1=\"2.5\"; Input2=\"\"; InputIndex=1"},
         {"OVBitPack", "Input6=i2 1", "Input6=i2 1", "Input6=i2 1"},
+        // Lookup tables as typed entries, numbers as doubles; a text input that is no number
+        // saves 0.
+        {"OVLookup",
+         "LookupTable=bstr[[\"a\", \"b\", \"c\"], [\"1\", \"2\", \"3\"]]; Delimiter=265",
+         "LookupType=8200; ListLength=3; LookupList_1_2=\"3\"; LookupTable=\"\"",
+         "LookupTable=bstr[[\"a\", \"b\", \"c\"], [\"1\", \"2\", \"3\"]]; Delimiter=i2 9"},
+        {"OVLookup", "LookupTable=i4[[3], [4]]; Input=\"not a number\"",
+         "LookupList_0_0=r8 3; Input=r8 0", "LookupTable=i4[[3], [4]]"},
         // Cases as numbered elements, or the path.
         {"OVSwitch", "LookupTable=i2[4, 5]", "ListLength=2; LookupList_1=r8 5",
          "LookupTable=i2[4, 5]"},
