@@ -14,8 +14,6 @@ namespace {
 using harness::Block;
 using harness::Trace;
 
-const Trace kSuccess = {"RunBlock", "StatusReady", "ErrorOut(self, 0, \"No Errors\")",
-                        "ControlOut"};
 
 Variant Array() {
     SafeArrayPtr a = SafeArrayCreateVector(VT_R8, 0, 2);
@@ -104,17 +102,6 @@ TEST(Arithmetic, DivideByZeroStillDeliversAndIsReady) {
     EXPECT_EQ(b.Take(),
               (Trace{"StatusReady", "ErrorOut(self, -2147016896, \"Divide by zero error\")",
                      "ErrorOccurred(-2147016896, \"Divide by zero error\")", "ControlOut"}));
-}
-
-TEST(Arithmetic, OperateComputesOutsideWiredModeAndIgnoresValidity) {
-    Block b("OVAdd");
-    b.Put("InputX", Variant::I4(1));
-    b.Put("InputY", Variant::I4(2));
-    EXPECT_EQ(b.Take(), Trace{});  // not wired: puts compute nothing
-    b.Invalidate({"InputX"});
-    b.Take();
-    EXPECT_EQ(b.Call("Operate"), Variant::R8(3));
-    EXPECT_EQ(b.Take(), kSuccess);
 }
 
 }  // namespace

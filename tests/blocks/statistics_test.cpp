@@ -10,7 +10,6 @@
 #include "blocks/signal/analysis.h"
 #include "blocks/signal/function_generator.h"
 #include "blocks/signal/histogram.h"
-#include "platform/safearray.h"
 #include "tests/support/block_harness.h"
 
 namespace {

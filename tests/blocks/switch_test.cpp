@@ -7,7 +7,6 @@
 #include <fstream>
 #include <string>
 
-#include "platform/safearray.h"
 #include "tests/support/block_harness.h"
 
 namespace {
