@@ -14,7 +14,6 @@ namespace {
 using harness::Block;
 using harness::Trace;
 
-
 Variant Array() {
     SafeArrayPtr a = SafeArrayCreateVector(VT_R8, 0, 2);
     return Variant::Array(std::move(a));

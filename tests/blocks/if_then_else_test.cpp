@@ -97,26 +97,6 @@ TEST(IfThenElse, EveryOptionBranchesAsItsTestSays) {
     }
 }
 
-TEST(IfThenElse, CancelFromRunBlockLeavesBothOutputsFalse) {
-    Block b("IfThenElse");
-    b.onEvent = [&](DISPID id, std::span<const Variant>) {
-        if (id == EVENTID_RUNBLOCK) b.Put("CancelBlock", Variant::I4(1));
-    };
-    b.Call("Operate");  // 0 = 0: Then, but cancelled
-    EXPECT_EQ(b.Take(), (Trace{"RunBlock", "ValidateGroup(0)"}));
-    EXPECT_EQ(b.Get("ValueThen"), Variant::Bool(false));
-    EXPECT_EQ(b.Get("ValueElse"), Variant::Bool(false));
-    // CancelBlock is only cleared before RunBlock, so a following run that
-    // never reaches RunBlock still ends as cancelled.
-    b.onEvent = nullptr;
-    b.Put("Compare", Variant::I2(12));
-    b.Call("Operate");
-    EXPECT_EQ(b.Take(), (Trace{"ValidateGroup(0)"}));
-    b.Put("Compare", Variant::I2(0));
-    b.Call("Operate");
-    EXPECT_EQ(b.Take(), kThen);
-}
-
 TEST(IfThenElse, DefaultMemberIsInputX) {
     Block b("IfThenElse");
     EXPECT_EQ(b.Id("_InputX"), DISPID_VALUE);

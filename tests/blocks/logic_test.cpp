@@ -119,6 +119,46 @@ TEST(Logic, ConversionsStayInTheInputs) {
     }
 }
 
+// A RunBlock handler that cancels stops the output events: the comparisons
+// keep their outputs, the branch and search blocks leave both FALSE. The flag
+// is cleared only before RunBlock, so a following run that fails before it
+// still ends as cancelled; a whole run clears it.
+TEST(Logic, CancelFromRunBlock) {
+    const struct {
+        const char* cls;
+        const char* steps;
+        const char* outputs;
+        const char* failing;  // steps of a run that never reaches RunBlock
+        Trace failed;
+    } cases[] = {
+        {"OVGreaterThan",
+         "InputX=2; Operate",
+         "GreaterThan=true",
+         "InputX=i4[0]; Operate",
+         {"ValidateGroup(4)", "ValidateGroup(5)", "ValidateGroup(0)"}},
+        {"IfThenElse",
+         "Compare=i2 0; Operate",
+         "ValueThen=false; ValueElse=false",
+         "Compare=i2 12; Operate",
+         {"ValidateGroup(0)"}},
+        {"SubString", "Operate", "SubString=false; NotSubString=false", "", {}},
+    };
+    for (const auto& c : cases) {
+        Block b(c.cls);
+        b.onEvent = [&b](DISPID id, std::span<const Variant>) {
+            if (id == EVENTID_RUNBLOCK) b.Put("CancelBlock", Variant::I4(1));
+        };
+        harness::Drive(b, c.steps);
+        EXPECT_EQ(b.Take(), (Trace{"RunBlock", "ValidateGroup(0)"})) << c.cls;
+        harness::ExpectMembers(b, c.outputs, c.cls);
+        b.onEvent = nullptr;
+        harness::Drive(b, c.failing);
+        EXPECT_EQ(b.Take(), c.failed) << c.cls;
+        harness::Drive(b, c.steps);
+        EXPECT_EQ(b.Take().back(), "ControlOut") << c.cls;
+    }
+}
+
 TEST(Logic, MembersFollowTheInputs) {
     for (const char* cls : kBlocks) {
         Block b(cls);

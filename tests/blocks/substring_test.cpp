@@ -73,15 +73,4 @@ TEST(SubString, SearchesTheTextsOfItsInputs) {
     }
 }
 
-TEST(SubString, CancelFromRunBlockLeavesBothOutputsFalse) {
-    Block b("SubString");
-    b.onEvent = [&](DISPID id, std::span<const Variant>) {
-        if (id == EVENTID_RUNBLOCK) b.Put("CancelBlock", Variant::I4(1));
-    };
-    b.Call("Operate");
-    EXPECT_EQ(b.Take(), (Trace{"RunBlock", "ValidateGroup(0)"}));
-    EXPECT_EQ(b.Get("SubString"), Variant::Bool(false));
-    EXPECT_EQ(b.Get("NotSubString"), Variant::Bool(false));
-}
-
 }  // namespace
