@@ -26,10 +26,7 @@ Trace Success(Trace events, std::initializer_list<int> quiet) {
 
 // An alarm with the thresholds 90, 70, 30, 10 and the given option.
 void Thresholds(Block& b, int32_t option) {
-    b.Put("VeryHigh", Variant::R8(90));
-    b.Put("High", Variant::R8(70));
-    b.Put("Low", Variant::R8(30));
-    b.Put("VeryLow", Variant::R8(10));
+    harness::Drive(b, "VeryHigh=r8 90; High=r8 70; Low=r8 30; VeryLow=r8 10");
     b.Put("AlarmOptions", Variant::I4(option));
     b.Take();
 }

@@ -163,22 +163,16 @@ TEST(Histogram, SortIsStableWithSignedZerosAndNaNsLast) {
         ASSERT_EQ(std::bit_cast<uint64_t>(sorted[i]), std::bit_cast<uint64_t>(expected[i])) << i;
 }
 
-Variant Doubles(std::initializer_list<double> items) {
-    SafeArrayPtr a = SafeArrayCreateVector(VT_R8, 0, static_cast<uint32_t>(items.size()));
-    std::copy(items.begin(), items.end(), a->Data<double>().begin());
-    return Variant::Array(std::move(a));
-}
-
 TEST(Histogram, BlockCollectsAccumulatesAndClears) {
     Block h("TALLYKIT.LXHistogramCtrl.1");
     h.Put("NumberOfBins", Variant::I4(2));
-    h.Put("InputValues", Doubles({5, 6}));
-    h.Put("InputValues", Doubles({1, 2}));  // replaces
+    h.Put("InputValues", V("r8[5, 6]"));
+    h.Put("InputValues", V("r8[1, 2]"));  // replaces
     h.Put("Accumulate", Variant::Bool(true));
     h.Put("InputValues", Variant::Str("3.5"));
     h.Put("InputValues", Variant::Str("x"));  // skipped
     h.Call("Operate");
-    EXPECT_EQ(h.Get("DataArray"), Doubles({1, 2, 3.5}));
+    EXPECT_EQ(h.Get("DataArray"), V("r8[1, 2, 3.5]"));
     h.Put("BinIncrement", Variant::R8(1));
     EXPECT_EQ(h.Get("NumberOfBins"), Variant::I4(0));
     h.Take();
@@ -187,10 +181,9 @@ TEST(Histogram, BlockCollectsAccumulatesAndClears) {
                                         "ErrorOut(self, 0, \"No Errors\")", "ControlOut"}));
     h.Call("Operate");  // nothing left to derive a range from
     EXPECT_EQ(h.Get("StatusCode"), Variant::I4(ERROR_INVALID_DATA_HR));
-    EXPECT_EQ(h.Get("DataArray"), Doubles({1, 2, 3.5}));  // outputs kept
+    EXPECT_EQ(h.Get("DataArray"), V("r8[1, 2, 3.5]"));  // outputs kept
 
-    const SAFEARRAYBOUND square[2] = {{2, 0}, {2, 0}};
-    h.Put("InputValues", Variant::Array(SafeArrayCreate(VT_R8, 2, square)));
+    h.Put("InputValues", V("r8[[0, 0], [0, 0]]"));
     EXPECT_EQ(h.Get("StatusCode"), Variant::I4(TYPE_E_TYPEMISMATCH));
     EXPECT_EQ(static_cast<COVBaseMathCtrl&>(*h.control).StatusMessage(), "Type Mismatch");
 }
