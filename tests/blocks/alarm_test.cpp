@@ -26,10 +26,7 @@ Trace Success(Trace events, std::initializer_list<int> quiet) {
 
 // An alarm with the thresholds 90, 70, 30, 10 and the given option.
 void Thresholds(Block& b, int32_t option) {
-    b.Put("VeryHigh", Variant::R8(90));
-    b.Put("High", Variant::R8(70));
-    b.Put("Low", Variant::R8(30));
-    b.Put("VeryLow", Variant::R8(10));
+    harness::Drive(b, "VeryHigh=r8 90; High=r8 70; Low=r8 30; VeryLow=r8 10");
     b.Put("AlarmOptions", Variant::I4(option));
     b.Take();
 }
@@ -167,36 +164,6 @@ TEST(Alarm, WiredRunNeedsEveryThreshold) {
     // The events carry the input as it is stored, which the run leaves as it was.
     EXPECT_EQ(b.Take(), Success({"HighAlarm(\" 50 \")"}, {4, 6, 7, 8}));
     EXPECT_EQ(b.Get("Value"), Variant::Str(" 50 "));
-}
-
-TEST(Alarm, NewBlockAndPersistence) {
-    Block b("TALLYKIT.OVAlarmCtrl.1");
-    for (const char* name : {"Value", "VeryHigh", "High", "Low", "VeryLow"}) {
-        EXPECT_EQ(b.Get(name), Variant::R8(0)) << name;
-    }
-    EXPECT_EQ(b.Get("AlarmOptions"), Variant::I4(ovFireEachTransition));
-    EXPECT_EQ(dynamic_cast<COVBaseMathCtrl&>(*b.control).HelpContext(), ALARM_HELP_CONTEXT);
-
-    // Inputs persist as doubles, one that converts to none as 0.
-    b.Put("Value", Variant::Str("12.5"));
-    b.Put("VeryHigh", Variant::R8(90));
-    b.Put("Low", Variant::Array(SafeArrayCreateVector(VT_R8, 0, 1)));
-    b.Put("AlarmOptions", Variant::I4(ovFireFirstTransitionOnly));
-    PropertyBag bag;
-    b.control->Save(bag);
-    const std::pair<const char*, Variant> saved[] = {
-        {"Value", Variant::R8(12.5)}, {"VeryHigh", Variant::R8(90)},
-        {"High", Variant::R8(0)},     {"Low", Variant::R8(0)},
-        {"VeryLow", Variant::R8(0)},  {"AlarmOptions", Variant::I4(ovFireFirstTransitionOnly)},
-    };
-    for (const auto& [name, value] : saved)
-        EXPECT_EQ(*bag.Read(name), value) << name;
-
-    PropertyBag empty;
-    Block fresh("OVAlarm");
-    fresh.control->Load(empty);
-    EXPECT_EQ(fresh.Get("VeryLow"), Variant::R8(0));
-    EXPECT_EQ(fresh.Get("AlarmOptions"), Variant::I4(ovFireEachTransition));
 }
 
 }  // namespace

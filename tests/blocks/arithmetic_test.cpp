@@ -14,9 +14,6 @@ namespace {
 using harness::Block;
 using harness::Trace;
 
-const Trace kSuccess = {"RunBlock", "StatusReady", "ErrorOut(self, 0, \"No Errors\")",
-                        "ControlOut"};
-
 Variant Array() {
     SafeArrayPtr a = SafeArrayCreateVector(VT_R8, 0, 2);
     return Variant::Array(std::move(a));
@@ -95,29 +92,6 @@ TEST(Arithmetic, TableOfOutcomes) {
     }
 }
 
-TEST(Arithmetic, NewBlocksHoldTheirInitialValues) {
-    struct Initial {
-        const char* block;
-        Variant value, y;
-        int32_t help;
-    };
-    const Initial cases[] = {
-        {"OVAdd", Variant::R8(0), Variant::I4(0), 51},
-        {"OVSubtract", Variant::R8(0), Variant::I4(0), 66},
-        {"OVMultiply", Variant::R8(0), Variant::I4(0), 61},
-        {"OVDivide", Variant::R8(0), Variant::I4(1), 56},
-        {"OVModulus", Variant::I4(0), Variant::I4(1), 59},
-    };
-    for (const Initial& c : cases) {
-        Block b(c.block);
-        EXPECT_EQ(b.Get("Value"), c.value) << c.block;
-        EXPECT_EQ(b.Get("InputX"), Variant::I4(0)) << c.block;
-        EXPECT_EQ(b.Get("InputY"), c.y) << c.block;
-        auto* base = dynamic_cast<COVBaseMathCtrl*>(b.control.Get());
-        EXPECT_EQ(base->HelpContext(), c.help) << c.block;
-    }
-}
-
 TEST(Arithmetic, DivideByZeroStillDeliversAndIsReady) {
     Block b("OVDivide");
     b.Put("InputX", Variant::I4(1));
@@ -127,48 +101,6 @@ TEST(Arithmetic, DivideByZeroStillDeliversAndIsReady) {
     EXPECT_EQ(b.Take(),
               (Trace{"StatusReady", "ErrorOut(self, -2147016896, \"Divide by zero error\")",
                      "ErrorOccurred(-2147016896, \"Divide by zero error\")", "ControlOut"}));
-}
-
-TEST(Arithmetic, OperateComputesOutsideWiredModeAndIgnoresValidity) {
-    Block b("OVAdd");
-    b.Put("InputX", Variant::I4(1));
-    b.Put("InputY", Variant::I4(2));
-    EXPECT_EQ(b.Take(), Trace{});  // not wired: puts compute nothing
-    b.Invalidate({"InputX"});
-    b.Take();
-    EXPECT_EQ(b.Call("Operate"), Variant::R8(3));
-    EXPECT_EQ(b.Take(), kSuccess);
-}
-
-TEST(Arithmetic, PersistenceSavesInputsInTheBlocksKind) {
-    struct Saved {
-        const char* block;
-        Variant x, y;
-        Variant savedX, savedY;
-    };
-    const Saved cases[] = {
-        {"OVAdd", Variant::Str("2.5"), Variant::Str("abc"), Variant::R8(2.5), Variant::R8(0)},
-        {"OVDivide", Variant::I4(3), Array(), Variant::R8(3), Variant::R8(0)},
-        {"OVModulus", Variant::R8(2.5), Variant::Str("9"), Variant::I4(2), Variant::I4(9)},
-    };
-    for (const Saved& c : cases) {
-        Block b(c.block);
-        b.Put("InputX", c.x);
-        b.Put("InputY", c.y);
-        PropertyBag bag;
-        b.control->Save(bag);
-        ASSERT_NE(bag.Read("InputX"), nullptr) << c.block;
-        EXPECT_EQ(*bag.Read("InputX"), c.savedX) << c.block;
-        EXPECT_EQ(*bag.Read("InputY"), c.savedY) << c.block;
-        Block loaded(c.block);
-        loaded.control->Load(bag);
-        EXPECT_EQ(loaded.Get("InputX"), c.savedX) << c.block;
-        EXPECT_EQ(loaded.Get("InputY"), c.savedY) << c.block;
-    }
-    PropertyBag empty;
-    Block divide("OVDivide");
-    divide.control->Load(empty);
-    EXPECT_EQ(divide.Get("InputY"), Variant::R8(1));
 }
 
 }  // namespace

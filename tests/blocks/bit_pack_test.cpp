@@ -40,16 +40,4 @@ TEST(BitPack, PacksAndUnpacksThroughDispatch) {
     }
 }
 
-TEST(BitPack, PersistsInputsAsShorts) {
-    Block b("OVBitPack");
-    b.Put("Input6", Variant::I2(1));
-    PropertyBag bag;
-    b.control->Save(bag);
-    EXPECT_EQ(*bag.Read("Input6"), Variant::I2(1));
-    EXPECT_EQ(bag.Read("Value"), nullptr);
-    Block loaded("OVBitPack");
-    loaded.control->Load(bag);
-    EXPECT_EQ(loaded.Call("Operate"), Variant::I2(64));
-}
-
 }  // namespace

@@ -103,61 +103,11 @@ TEST(Comparison, EveryBlockOnEveryBranch) {
     }
 }
 
-TEST(Comparison, BooleanBranchLeavesItsTextNormalisationInTheInputs) {
-    struct Normalised {
-        const char* block;
-        Variant x, y, xAfter, yAfter;
-    };
-    const Normalised cases[] = {
-        {"OVNotEqual", Variant::Str(" 7up"), Variant::Bool(false), Variant::I4(7),
-         Variant::Bool(false)},
-        {"OVEquality", Variant::Str("yes"), Array(), Variant::Str("yes"), Array()},  // no Boolean
-        {"OVGreaterThan", Variant::Bool(true), Variant::Str("no"), Variant::Bool(true),
-         Variant::Str("no")},
-    };
-    for (const Normalised& c : cases) {
-        Block b(c.block);
-        b.Put("InputX", c.x);
-        b.Put("InputY", c.y);
-        b.Call("Operate");
-        EXPECT_EQ(b.Get("InputX"), c.xAfter) << c.block << " " << (&c - cases);
-        EXPECT_EQ(b.Get("InputY"), c.yAfter) << c.block << " " << (&c - cases);
-    }
-}
-
-TEST(Comparison, CancelFromRunBlockStopsTheOutputEventsButNotTheOutputs) {
-    Block b("OVGreaterThan");
-    bool cancel = true;
-    b.onEvent = [&](DISPID id, std::span<const Variant>) {
-        if (id == EVENTID_RUNBLOCK && cancel) b.Put("CancelBlock", Variant::I4(1));
-    };
-    b.Put("InputX", Variant::I4(2));
-    b.Call("Operate");
-    EXPECT_EQ(b.Take(), (Trace{"RunBlock", "ValidateGroup(0)"}));
-    EXPECT_EQ(b.Get("GreaterThan"), Variant::Bool(true));
-    // The flag stays set until the next successful run clears it, so a failing
-    // run in between ends with ValidateGroup(0) alone after its groups.
-    b.Put("InputX", Array());
-    b.Call("Operate");
-    EXPECT_EQ(b.Take(), (Trace{"ValidateGroup(4)", "ValidateGroup(5)", "ValidateGroup(0)"}));
-    cancel = false;
-    b.Put("InputX", Variant::I4(-2));
-    b.Call("Operate");
-    EXPECT_EQ(b.Take(), Success(kComparisonKinds[2], false));
-    EXPECT_EQ(b.Get("NotGreaterThan"), Variant::Bool(true));
-}
-
 TEST(Comparison, NewBlocksFollowTheirKind) {
     for (size_t i = 0; i < kComparisonTestCount; ++i) {
         const ComparisonKind& kind = kComparisonKinds[i];
-        EXPECT_EQ(static_cast<size_t>(kind.test), i);
-        EXPECT_EQ(kind.shortName, kBlocks[i]);
-        Block b(std::string("TALLYKIT.") + kBlocks[i] + "Ctrl.1");
+        Block b(kBlocks[i]);
         EXPECT_EQ(b.control->GetTypeInfo()->Find(DISPID_VALUE) != nullptr, i == 0) << kBlocks[i];
-        EXPECT_EQ(dynamic_cast<COVBaseMathCtrl&>(*b.control).HelpContext(), kind.helpContext);
-        EXPECT_EQ(b.Get("InputY"), Variant::I4(0));
-        EXPECT_EQ(b.Get(kind.output3), Variant::Bool(false));
-        EXPECT_EQ(b.Get("IgnoreWhiteSpace"), Variant::Bool(true));
         // The outputs lie beyond the validity table: they can never be awaited.
         b.Invalidate({kind.output3});
         EXPECT_TRUE(b.GetIndexed("PropertyValid", Variant::I4(3)).boolVal()) << kBlocks[i];
@@ -166,23 +116,6 @@ TEST(Comparison, NewBlocksFollowTheirKind) {
     Variant args[] = {Variant::Str("via default")};
     EXPECT_EQ(eq.control->Invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, args, nullptr), S_OK);
     EXPECT_EQ(eq.Get("InputX"), Variant::Str("via default"));
-}
-
-TEST(Comparison, PersistsTheOptionsAndFallsBackToDefaults) {
-    Block b("OVGreaterThanEqual");
-    b.Put("CaseSensitive", Variant::Bool(true));
-    b.Put("IgnoreWhiteSpace", Variant::Bool(false));
-    PropertyBag bag;
-    b.control->Save(bag);
-    Block loaded("OVGreaterThanEqual");
-    loaded.control->Load(bag);
-    EXPECT_EQ(loaded.Get("CaseSensitive"), Variant::Bool(true));
-    EXPECT_EQ(loaded.Get("IgnoreWhiteSpace"), Variant::Bool(false));
-    PropertyBag empty;
-    Block fresh("OVEquality");
-    fresh.control->Load(empty);
-    EXPECT_EQ(fresh.Get("InputY"), Variant::Str("0.0"));
-    EXPECT_EQ(fresh.Get("IgnoreWhiteSpace"), Variant::Bool(true));
 }
 
 }  // namespace

@@ -124,12 +124,8 @@ TEST(FuncGen, FailuresByStatus) {
     EXPECT_EQ(Samples(g.Call("Operate")).size(), 2u);  // usable again
 }
 
-TEST(FuncGen, StoredStateDefaultsDifferFromNewBlock) {
-    PropertyBag empty;
+TEST(FuncGen, LoadedPhaseAndStartTime) {
     Block g("OVFuncGen");
-    g.control->Load(empty);
-    EXPECT_EQ(g.Get("ArraySize"), Variant::I4(1));
-    EXPECT_EQ(g.Get("SampleRate"), Variant::R8(10));
     PropertyBag bag;
     bag.Write("Phase", Variant::R8(45));
     bag.Write("Time", Variant::R8(3));

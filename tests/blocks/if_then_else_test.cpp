@@ -97,51 +97,6 @@ TEST(IfThenElse, EveryOptionBranchesAsItsTestSays) {
     }
 }
 
-TEST(IfThenElse, TruthTestsLeaveTheirTextConversionsInTheInputs) {
-    struct InPlace {
-        int16_t compare;
-        Variant x, y;
-        Variant xAfter, yAfter;
-    };
-    const InPlace cases[] = {
-        {7, Variant::Str(" 12abc"), Variant::Str(" False "), Variant::I4(12), Variant::Bool(false)},
-        // Outside the enumeration nothing is read.
-        {11, Variant::Str("yes"), Variant::Str("no"), Variant::Str("yes"), Variant::Str("no")},
-        // The replacement stays even when the other input then fails.
-        {6, Variant::Str("yes"), Array(), Variant::Bool(true), Array()},
-    };
-    for (const InPlace& c : cases) {
-        Block b("IfThenElse");
-        const std::string what = "case " + std::to_string(&c - cases);
-        b.Put("Compare", Variant::I2(c.compare));
-        b.Put("InputX", c.x);
-        b.Put("InputY", c.y);
-        b.Call("Operate");
-        EXPECT_EQ(b.Get("InputX"), c.xAfter) << what;
-        EXPECT_EQ(b.Get("InputY"), c.yAfter) << what;
-    }
-}
-
-TEST(IfThenElse, CancelFromRunBlockLeavesBothOutputsFalse) {
-    Block b("IfThenElse");
-    b.onEvent = [&](DISPID id, std::span<const Variant>) {
-        if (id == EVENTID_RUNBLOCK) b.Put("CancelBlock", Variant::I4(1));
-    };
-    b.Call("Operate");  // 0 = 0: Then, but cancelled
-    EXPECT_EQ(b.Take(), (Trace{"RunBlock", "ValidateGroup(0)"}));
-    EXPECT_EQ(b.Get("ValueThen"), Variant::Bool(false));
-    EXPECT_EQ(b.Get("ValueElse"), Variant::Bool(false));
-    // CancelBlock is only cleared before RunBlock, so a following run that
-    // never reaches RunBlock still ends as cancelled.
-    b.onEvent = nullptr;
-    b.Put("Compare", Variant::I2(12));
-    b.Call("Operate");
-    EXPECT_EQ(b.Take(), (Trace{"ValidateGroup(0)"}));
-    b.Put("Compare", Variant::I2(0));
-    b.Call("Operate");
-    EXPECT_EQ(b.Take(), kThen);
-}
-
 TEST(IfThenElse, DefaultMemberIsInputX) {
     Block b("IfThenElse");
     EXPECT_EQ(b.Id("_InputX"), DISPID_VALUE);
@@ -179,43 +134,6 @@ TEST(IfThenElse, PutsNotifyTheContainerInDesignMode) {
     b.Put("IgnoreWhiteSpace", Variant::Bool(false));
     EXPECT_EQ(site.notices, (std::vector<DISPID>{1, 2, 6, 7, 8}));
     b.control->SetClientSite(nullptr);
-}
-
-TEST(IfThenElse, NewBlockAndPersistence) {
-    Block b("TALLYKIT.IfThenElseCtrl.1");
-    EXPECT_EQ(b.Get("InputX"), Variant::I4(0));
-    EXPECT_EQ(b.Get("IgnoreWhiteSpace"), Variant::Bool(true));
-    EXPECT_EQ(dynamic_cast<COVBaseMathCtrl&>(*b.control).HelpContext(), IFTHENELSE_HELP_CONTEXT);
-
-    // Inputs persist as text, one without a text form as "0.0".
-    const std::pair<const char*, Variant> saved[] = {
-        {"InputX", Variant::Str("2.5")},
-        {"InputY", Variant::Str("0.0")},
-        {"Compare", Variant::I2(12)},
-        {"CaseSensitive", Variant::Bool(true)},
-        {"IgnoreWhiteSpace", Variant::Bool(false)},
-    };
-    b.Put("InputX", Variant::R8(2.5));
-    b.Put("InputY", Array());
-    b.Put("Compare", Variant::I2(12));
-    b.Put("CaseSensitive", Variant::Bool(true));
-    b.Put("IgnoreWhiteSpace", Variant::Bool(false));
-    PropertyBag bag;
-    b.control->Save(bag);
-    Block loaded("IfThenElse");
-    loaded.control->Load(bag);
-    for (const auto& [name, value] : saved) {
-        EXPECT_EQ(*bag.Read(name), value) << name;
-        EXPECT_EQ(loaded.Get(name), value) << name;
-    }
-
-    PropertyBag empty;
-    Block fresh("IfThenElse");
-    fresh.control->Load(empty);
-    EXPECT_EQ(fresh.Get("InputX"), Variant::Str("0.0"));
-    EXPECT_EQ(fresh.Get("IgnoreWhiteSpace"), Variant::Bool(true));
-    fresh.Call("Operate");  // "0.0" = "0.0" as numbers
-    EXPECT_EQ(fresh.Get("ValueThen"), Variant::Bool(true));
 }
 
 }  // namespace

@@ -88,70 +88,84 @@ TEST(Logic, TableOfOutcomes) {
     }
 }
 
-TEST(Logic, InPlaceConversionsStayVisible) {
-    struct Converted {
-        const char* block;
-        Variant x, y, xAfter, yAfter;
+// A run leaves the conversions it made to text and Boolean inputs in place, in
+// the logic, comparison and branch blocks alike; what it does not read stays.
+TEST(Logic, ConversionsStayInTheInputs) {
+    const struct {
+        const char* cls;
+        const char* steps;
+        const char* after;
+    } cases[] = {
+        {"OVOr", "InputX=2.5; InputY=r4 3.5; Operate", "InputX=i4 2; InputY=i4 4"},
+        {"OVXor", "InputX=3e9; InputY=1; Operate", "InputX=r8 3e9; InputY=i4 1"},
+        {"OVNor", "InputX=\" x \"; InputY=\"-3z\"; Operate", "InputX=true; InputY=i4 -3"},
+        {"OVNotEqual", "InputX=\" 7up\"; InputY=false; Operate", "InputX=i4 7; InputY=false"},
+        {"OVEquality", "InputX=\"yes\"; InputY=i4[0, 0]; Operate",
+         "InputX=\"yes\"; InputY=i4[0, 0]"},  // no Boolean
+        {"OVGreaterThan", "InputX=true; InputY=\"no\"; Operate", "InputX=true; InputY=\"no\""},
+        {"IfThenElse", "Compare=i2 7; InputX=\" 12abc\"; InputY=\" False \"; Operate",
+         "InputX=i4 12; InputY=false"},
+        // Outside the enumeration nothing is read.
+        {"IfThenElse", "Compare=i2 11; InputX=\"yes\"; InputY=\"no\"; Operate",
+         "InputX=\"yes\"; InputY=\"no\""},
+        // The replacement stays even when the other input then fails.
+        {"IfThenElse", "Compare=i2 6; InputX=\"yes\"; InputY=r8[0, 0]; Operate",
+         "InputX=true; InputY=r8[0, 0]"},
     };
-    const Converted cases[] = {
-        {"OVOr", Variant::R8(2.5), Variant::R4(3.5f), Variant::I4(2), Variant::I4(4)},
-        {"OVXor", Variant::R8(3e9), Variant::I4(1), Variant::R8(3e9), Variant::I4(1)},
-        {"OVNor", Variant::Str(" x "), Variant::Str("-3z"), Variant::Bool(true), Variant::I4(-3)},
-    };
-    for (const Converted& c : cases) {
-        Block b(c.block);
-        PutInputs(b, c.block, c.x, c.y);
-        b.Call("Operate");
-        EXPECT_EQ(b.Get("InputX"), c.xAfter) << c.block;
-        EXPECT_EQ(b.Get("InputY"), c.yAfter) << c.block;
+    for (const auto& c : cases) {
+        Block b(c.cls);
+        harness::Drive(b, c.steps);
+        harness::ExpectMembers(b, c.after, c.steps);
     }
 }
 
-TEST(Logic, MembersAndInitialValuesFollowTheKind) {
-    const bool initialValue[] = {true, true, false, true, false, false};
-    for (size_t i = 0; i < kLogicOpCount; ++i) {
-        const LogicKind& kind = kLogicKinds[i];
-        EXPECT_EQ(static_cast<size_t>(kind.op), i);
-        EXPECT_EQ(kind.shortName, kBlocks[i]);
-        Block b(std::string("TALLYKIT.") + kBlocks[i] + "Ctrl.1");
-        const DISPID value = kind.inputCount + 1;
-        EXPECT_EQ(b.Id("Value"), value);
-        EXPECT_EQ(b.Id("Operate"), value + 1);
-        EXPECT_EQ(b.Id("BooleanType"), value + 2);
-        EXPECT_EQ(b.Get("Value"), Variant::BoolRaw(initialValue[i] ? 1 : 0)) << kBlocks[i];
-        EXPECT_EQ(b.Get(kind.inputCount == 1 ? "Input" : "InputY"), Variant::BoolRaw(1));
-        EXPECT_EQ(b.Get("BooleanType"), Variant::Bool(true));
-        EXPECT_EQ(dynamic_cast<COVBaseMathCtrl&>(*b.control).HelpContext(), kind.helpContext);
+// A RunBlock handler that cancels stops the output events: the comparisons
+// keep their outputs, the branch and search blocks leave both FALSE. The flag
+// is cleared only before RunBlock, so a following run that fails before it
+// still ends as cancelled; a whole run clears it.
+TEST(Logic, CancelFromRunBlock) {
+    const struct {
+        const char* cls;
+        const char* steps;
+        const char* outputs;
+        const char* failing;  // steps of a run that never reaches RunBlock
+        Trace failed;
+    } cases[] = {
+        {"OVGreaterThan",
+         "InputX=2; Operate",
+         "GreaterThan=true",
+         "InputX=i4[0]; Operate",
+         {"ValidateGroup(4)", "ValidateGroup(5)", "ValidateGroup(0)"}},
+        {"IfThenElse",
+         "Compare=i2 0; Operate",
+         "ValueThen=false; ValueElse=false",
+         "Compare=i2 12; Operate",
+         {"ValidateGroup(0)"}},
+        {"SubString", "Operate", "SubString=false; NotSubString=false", "", {}},
+    };
+    for (const auto& c : cases) {
+        Block b(c.cls);
+        b.onEvent = [&b](DISPID id, std::span<const Variant>) {
+            if (id == EVENTID_RUNBLOCK) b.Put("CancelBlock", Variant::I4(1));
+        };
+        harness::Drive(b, c.steps);
+        EXPECT_EQ(b.Take(), (Trace{"RunBlock", "ValidateGroup(0)"})) << c.cls;
+        harness::ExpectMembers(b, c.outputs, c.cls);
+        b.onEvent = nullptr;
+        harness::Drive(b, c.failing);
+        EXPECT_EQ(b.Take(), c.failed) << c.cls;
+        harness::Drive(b, c.steps);
+        EXPECT_EQ(b.Take().back(), "ControlOut") << c.cls;
     }
 }
 
-TEST(Logic, PersistsInputsByBooleanType) {
-    struct Saved {
-        const char* block;
-        bool booleanType;
-        Variant x, y, savedX, savedY;
-    };
-    const Saved cases[] = {
-        {"OVOr", false, Variant::Bool(true), Array(), Variant::I4(-1), Variant::I4(1)},
-        {"OVNand", true, Variant::I4(0), Array(), Variant::Bool(false), Variant::BoolRaw(1)},
-        {"OVNot", false, Array(), {}, Variant::I4(1), {}},
-    };
-    for (const Saved& c : cases) {
-        const bool unary = c.block == std::string("OVNot");
-        const char* x = unary ? "Input" : "InputX";
-        Block b(c.block);
-        PutInputs(b, c.block, c.x, c.y);
-        b.Put("BooleanType", Variant::Bool(c.booleanType));
-        PropertyBag bag;
-        b.control->Save(bag);
-        EXPECT_EQ(*bag.Read(x), c.savedX) << c.block;
-        Block loaded(c.block);
-        loaded.control->Load(bag);
-        EXPECT_EQ(loaded.Get("BooleanType"), Variant::Bool(c.booleanType)) << c.block;
-        EXPECT_EQ(loaded.Get(x), c.savedX) << c.block;
-        if (unary) continue;
-        EXPECT_EQ(*bag.Read("InputY"), c.savedY) << c.block;
-        EXPECT_EQ(loaded.Get("InputY"), c.savedY) << c.block;
+TEST(Logic, MembersFollowTheInputs) {
+    for (const char* cls : kBlocks) {
+        Block b(cls);
+        const DISPID value = cls == std::string("OVNot") ? 2 : 3;
+        EXPECT_EQ(b.Id("Value"), value) << cls;
+        EXPECT_EQ(b.Id("Operate"), value + 1) << cls;
+        EXPECT_EQ(b.Id("BooleanType"), value + 2) << cls;
     }
 }
 

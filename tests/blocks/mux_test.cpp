@@ -51,21 +51,6 @@ TEST(Mux, OnlyIndexAndTriggerGateAWiredRun) {
     EXPECT_EQ(b.GetIndexed("PropertyValid", Variant::I4(4)), Variant::Bool(true));
 }
 
-TEST(Mux, SavedInputsComeBackAsText) {
-    Block b("OVMux");
-    b.Put("Input0", Variant::I4(5));
-    b.Put("Input1", Variant::R8(2.5));
-    b.Put("Input2", Variant::Null());
-    b.Put("InputIndex", Variant::I4(1));
-    PropertyBag bag;
-    b.control->Save(bag);
-    Block loaded("OVMux");
-    loaded.control->Load(bag);
-    EXPECT_EQ(loaded.Get("Input0"), Variant::Str("5"));
-    EXPECT_EQ(loaded.Get("Input2"), Variant::Str(""));
-    EXPECT_EQ(loaded.Call("Operate"), Variant::Str("2.5"));
-}
-
 TEST(Demux, FiresTheSelectedOutputAndValidatesTheRest) {
     for (int32_t index : {0, 7, 8}) {
         Block b("OVDemux");

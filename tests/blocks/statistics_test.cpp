@@ -10,30 +10,11 @@
 #include "blocks/signal/analysis.h"
 #include "blocks/signal/function_generator.h"
 #include "blocks/signal/histogram.h"
-#include "platform/safearray.h"
 #include "tests/support/block_harness.h"
 
 namespace {
 
 using harness::Block;
-
-template <class T>
-Variant Vector(VARTYPE vt, std::initializer_list<T> items, int32_t lower = 0) {
-    SafeArrayPtr a = SafeArrayCreateVector(vt, lower, static_cast<uint32_t>(items.size()));
-    int32_t i = lower;
-    for (const T& item : items) {
-        Variant v;
-        if constexpr (std::is_same_v<T, const char*>) {
-            v = Variant::Str(item);
-        } else {
-            v = Variant::R8(item);
-            VariantChangeType(&v, &v, 0, vt);
-        }
-        SafeArrayPutElement(a.get(), &i, v);
-        ++i;
-    }
-    return Variant::Array(std::move(a));
-}
 
 // The textbook moments in double precision, independent of the routine.
 TEST(Statistics, RoutineAgreesWithTextbookMoments) {
@@ -66,35 +47,29 @@ TEST(Statistics, RoutineAgreesWithTextbookMoments) {
 TEST(Statistics, InputsByKind) {
     struct Case {
         const char* what;
-        Variant input;
+        const char* input;
         int32_t status;
         float mean, variance, minValue, maxValue;
     };
-    const Variant eight = Vector(VT_R8, {2.0, 4.0, 4.0, 4.0, 5.0, 5.0, 7.0, 9.0});
-    const SAFEARRAYBOUND square[2] = {{2, 0}, {2, 0}};
     const float keep = -1;  // the moments' value before the run
     const Case cases[] = {
-        {"doubles", eight, 0, 5, 32.0f / 7, 2, 9},
-        {"strings", Vector<const char*>(VT_BSTR, {"2", " 4", "4", "4", "5", "5", "7", "9"}), 0, 5,
+        {"doubles", "r8[2, 4, 4, 4, 5, 5, 7, 9]", 0, 5, 32.0f / 7, 2, 9},
+        {"strings", "bstr[\"2\", \" 4\", \"4\", \"4\", \"5\", \"5\", \"7\", \"9\"]", 0, 5,
          32.0f / 7, 2, 9},
-        {"bytes", Vector(VT_UI1, {200.0, 100.0}), 0, 150, 5000, 100, 200},
-        {"lower bound 5", Vector(VT_I4, {1.0, 3.0}, 5), 0, 2, 2, 1, 3},
-        {"trailing blank", Vector<const char*>(VT_BSTR, {"1", "4 ", "9"}), TYPE_E_TYPEMISMATCH,
-         keep, keep, 1, 1},
-        {"not a number", Vector<const char*>(VT_BSTR, {"x"}), TYPE_E_TYPEMISMATCH, keep, keep, keep,
-         keep},
-        {"Booleans", Vector(VT_BOOL, {1.0}), TYPE_E_TYPEMISMATCH, keep, keep, keep, keep},
-        {"two dimensions", Variant::Array(SafeArrayCreate(VT_R8, 2, square)), TYPE_E_TYPEMISMATCH,
-         keep, keep, keep, keep},
-        {"a number", Variant::R8(3), TYPE_E_TYPEMISMATCH, keep, keep, keep, keep},
-        {"empty array", Vector(VT_R8, std::initializer_list<double>{}), ERROR_INVALID_DATA_HR, keep,
-         keep, keep, keep},
+        {"bytes", "ui1[200, 100]", 0, 150, 5000, 100, 200},
+        {"lower bound 5", "i4@5[1, 3]", 0, 2, 2, 1, 3},
+        {"trailing blank", "bstr[\"1\", \"4 \", \"9\"]", TYPE_E_TYPEMISMATCH, keep, keep, 1, 1},
+        {"not a number", "bstr[\"x\"]", TYPE_E_TYPEMISMATCH, keep, keep, keep, keep},
+        {"Booleans", "bool[true]", TYPE_E_TYPEMISMATCH, keep, keep, keep, keep},
+        {"two dimensions", "r8[[0, 0], [0, 0]]", TYPE_E_TYPEMISMATCH, keep, keep, keep, keep},
+        {"a number", "r8 3", TYPE_E_TYPEMISMATCH, keep, keep, keep, keep},
+        {"empty array", "r8[]", ERROR_INVALID_DATA_HR, keep, keep, keep, keep},
     };
     for (const Case& c : cases) {
         Block b("Statistics");
         for (const char* out : {"Mean", "Variance", "MinValue", "MaxValue"})
             b.Put(out, Variant::R4(keep));
-        b.Put("Value", c.input);
+        b.Put("Value", V(c.input));
         b.Call("Operate");
         EXPECT_EQ(b.Get("StatusCode"), Variant::I4(c.status)) << c.what;
         EXPECT_FLOAT_EQ(b.Get("Mean").fltVal(), c.mean) << c.what;
@@ -106,12 +81,12 @@ TEST(Statistics, InputsByKind) {
 
 TEST(Statistics, ValuePutRunsOnlyInWiredMode) {
     Block b("Statistics");
-    b.Put("Value", Vector(VT_R8, {1.0, 3.0}));
+    b.Put("Value", V("r8[1, 3]"));
     EXPECT_TRUE(b.Take().empty());
     EXPECT_EQ(b.Get("Mean"), Variant::R4(0));
     b.Invalidate({"Value"});
     b.Take();
-    b.Put("Value", Vector(VT_R8, {1.0, 3.0}));
+    b.Put("Value", V("r8[1, 3]"));
     EXPECT_EQ(b.Get("Mean"), Variant::R4(2));
     EXPECT_EQ(b.Take().front(), "RunBlock");
 }

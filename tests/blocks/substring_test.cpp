@@ -25,10 +25,6 @@ const Trace kMismatch = {"ValidateGroup(4)",
                          "ErrorOccurred(" + kTypeMismatch + ")",
                          "ControlOut"};
 
-Variant Array() {
-    return Variant::Array(SafeArrayCreateVector(VT_BSTR, 0, 1));
-}
-
 enum class Outcome { Found, NotFound, Mismatch };
 
 struct SearchCase {
@@ -75,49 +71,6 @@ TEST(SubString, SearchesTheTextsOfItsInputs) {
         EXPECT_EQ(b.Get("InputString"), c.string) << what;
         EXPECT_EQ(b.Get("InputSubString"), c.part) << what;
     }
-}
-
-TEST(SubString, NewBlockFindsTheEmptyTextInTheEmptyText) {
-    Block b("TALLYKIT.SubStringCtrl.1");
-    EXPECT_EQ(b.Get("InputString"), Variant::Str(""));
-    EXPECT_EQ(b.Get("InputSubString"), Variant::Str(""));
-    EXPECT_EQ(dynamic_cast<COVBaseMathCtrl&>(*b.control).HelpContext(), SUBSTRING_HELP_CONTEXT);
-    b.Call("Operate");
-    EXPECT_EQ(b.Take(), kFound);
-}
-
-TEST(SubString, CancelFromRunBlockLeavesBothOutputsFalse) {
-    Block b("SubString");
-    b.onEvent = [&](DISPID id, std::span<const Variant>) {
-        if (id == EVENTID_RUNBLOCK) b.Put("CancelBlock", Variant::I4(1));
-    };
-    b.Call("Operate");
-    EXPECT_EQ(b.Take(), (Trace{"RunBlock", "ValidateGroup(0)"}));
-    EXPECT_EQ(b.Get("SubString"), Variant::Bool(false));
-    EXPECT_EQ(b.Get("NotSubString"), Variant::Bool(false));
-}
-
-TEST(SubString, PersistsInputsAsTextWithTheEmptyTextAsFallback) {
-    Block b("SubString");
-    b.Put("InputString", Variant::I4(1234));
-    b.Put("InputSubString", Array());
-    b.Put("CaseSensitive", Variant::Bool(true));
-    PropertyBag bag;
-    b.control->Save(bag);
-    const std::pair<const char*, Variant> saved[] = {
-        {"InputString", Variant::Str("1234")},
-        {"InputSubString", Variant::Str("")},
-        {"CaseSensitive", Variant::Bool(true)},
-        {"IgnoreWhiteSpace", Variant::Bool(true)},
-    };
-    for (const auto& [name, value] : saved)
-        EXPECT_EQ(*bag.Read(name), value) << name;
-
-    PropertyBag empty;
-    Block fresh("SubString");
-    fresh.control->Load(empty);
-    EXPECT_EQ(fresh.Get("InputString"), Variant::Str(""));
-    EXPECT_EQ(fresh.Get("IgnoreWhiteSpace"), Variant::Bool(true));
 }
 
 }  // namespace

@@ -7,24 +7,12 @@
 #include <fstream>
 #include <string>
 
-#include "platform/safearray.h"
 #include "tests/support/block_harness.h"
 
 namespace {
 
 using harness::Block;
 using harness::Trace;
-
-Variant Cases(VARTYPE type, std::initializer_list<double> values) {
-    SafeArrayPtr a = SafeArrayCreateVector(type, 0, static_cast<uint32_t>(values.size()));
-    size_t i = 0;
-    for (double v : values) {
-        Variant e = Variant::R8(v);
-        VariantChangeType(&e, &e, 0, type);
-        a->SetElementAt(i++, e);
-    }
-    return Variant::Array(std::move(a));
-}
 
 std::string TempFile(const std::string& name, const std::string& bytes) {
     const auto p = std::filesystem::temp_directory_path() /
@@ -44,7 +32,7 @@ struct SwitchCase {
 };
 
 TEST(Switch, RoutesToTheFirstMatchingCase) {
-    const Variant three = Cases(VT_R8, {1, 2, 3});
+    const Variant three = V("r8[1, 2, 3]");
     const std::string numbers = TempFile("numbers.txt", "1,2,3\r\n4\n");
     const std::string colours = TempFile("colours.txt", "red,green\nblue\n");
     const std::string gap = TempFile("gap.txt", "1,,3\n");
@@ -52,10 +40,10 @@ TEST(Switch, RoutesToTheFirstMatchingCase) {
     const SwitchCase cases[] = {
         {"double case", three, Variant::R8(2), "Output2(2)", S_OK},
         {"no match is no error", three, Variant::R8(5), "DefaultOut(5)", S_OK},
-        {"only eight cases", Cases(VT_R8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), Variant::R8(10),
+        {"only eight cases", V("r8[1, 2, 3, 4, 5, 6, 7, 8, 9, 10]"), Variant::R8(10),
          "DefaultOut(10)", S_OK},
-        {"truncated integer case", Cases(VT_I4, {7}), Variant::R8(7.6),
-         "Output1(7.5999999999999996)", S_OK},
+        {"truncated integer case", V("i4[7]"), Variant::R8(7.6), "Output1(7.5999999999999996)",
+         S_OK},
         {"file numbers", Variant::Str(numbers), Variant::I4(4), "Output4(4)", S_OK},
         {"file texts ignore case", Variant::Str(colours), Variant::Str("GREEN"),
          "Output2(\"GREEN\")", S_OK},
@@ -67,12 +55,8 @@ TEST(Switch, RoutesToTheFirstMatchingCase) {
         {"empty path", Variant::Str(""), Variant::R8(1), "DefaultOut(1)", ERROR_FILE_NOT_FOUND_HR},
         {"missing file", Variant::Str("/nonexistent/tk/cases.txt"), Variant::R8(1), "DefaultOut(1)",
          ERROR_READ_FAULT_HR},
-        {"two dimensions", Variant::Array([] {
-             const SAFEARRAYBOUND b[2] = {{2, 0}, {2, 0}};
-             return SafeArrayCreate(VT_R8, 2, b);
-         }()),
-         Variant::R8(0), "DefaultOut(0)", E_INVALIDARG},
-        {"unsupported elements", Cases(VT_DATE, {1}), Variant::R8(1), "DefaultOut(1)",
+        {"two dimensions", V("r8[[0, 0], [0, 0]]"), Variant::R8(0), "DefaultOut(0)", E_INVALIDARG},
+        {"unsupported elements", V("date[1]"), Variant::R8(1), "DefaultOut(1)",
          TYPE_E_TYPEMISMATCH},
         {"input without a number", three, Variant::Str("x"), "DefaultOut(\"x\")",
          TYPE_E_TYPEMISMATCH},
@@ -88,22 +72,6 @@ TEST(Switch, RoutesToTheFirstMatchingCase) {
     }
     for (const std::string& p : {numbers, colours, gap, blank})
         std::filesystem::remove(p);
-}
-
-TEST(Switch, PersistsCasesAsElements) {
-    Block b("OVSwitch");
-    b.Put("LookupTable", Cases(VT_I2, {4, 5}));
-    PropertyBag bag;
-    b.control->Save(bag);
-    EXPECT_EQ(*bag.Read("ListLength"), Variant::I4(2));
-    EXPECT_EQ(*bag.Read("LookupList_1"), Variant::R8(5));
-    Block loaded("OVSwitch");
-    loaded.control->Load(bag);
-    EXPECT_EQ(loaded.Get("LookupTable"), b.Get("LookupTable"));
-    b.Put("LookupTable", Variant::Str("c:\\lists\\cases.txt"));
-    b.control->Save(bag);
-    loaded.control->Load(bag);
-    EXPECT_EQ(loaded.Get("LookupTable"), Variant::Str("c:\\lists\\cases.txt"));
 }
 
 }  // namespace

@@ -4,15 +4,9 @@
 #include "host/csv.h"
 #include "host/value_compare.h"
 #include "platform/value_text.h"
+#include "tests/support/value_literal.h"
 
 namespace {
-
-Variant Value(std::string_view text) {
-    Variant v;
-    std::string why;
-    EXPECT_TRUE(ParseValue(text, &v, &why)) << text << ": " << why;
-    return v;
-}
 
 TEST(Csv, ColumnsByHeaderNumberOrFirst) {
     const auto rows = ParseCsv("t,\"level, m\"\r\n0,1.5\n\n1,\"2\"\"\"\n2\n");
@@ -45,14 +39,14 @@ TEST(Csv, ColumnsByHeaderNumberOrFirst) {
 
 TEST(Csv, ArraysRoundTripThroughText) {
     std::string csv, error;
-    ASSERT_TRUE(ArrayToCsv(Value("r8@1,0[[1, 2.5], [3, 4]]"), "m", &csv, &error));
+    ASSERT_TRUE(ArrayToCsv(V("r8@1,0[[1, 2.5], [3, 4]]"), "m", &csv, &error));
     EXPECT_EQ(csv, "m[1],m[2]\n1,3\n2.5,4\n");
     EXPECT_EQ(FormatValue(CsvArray({"1", " 2.5 ", "-3e2"})), "r8[1, 2.5, -300]");
-    ASSERT_TRUE(ArrayToCsv(Value("bstr[\"a,b\", \"q\\\"\"]"), "s", &csv, &error));
+    ASSERT_TRUE(ArrayToCsv(V("bstr[\"a,b\", \"q\\\"\"]"), "s", &csv, &error));
     std::vector<std::string> cells;
     ASSERT_TRUE(CsvColumn(ParseCsv(csv), "s", &cells, &error));
     EXPECT_EQ(FormatValue(CsvArray(cells)), "bstr[\"a,b\", \"q\\\"\"]");
-    EXPECT_FALSE(ArrayToCsv(Value("r8 1"), "m", &csv, &error));
+    EXPECT_FALSE(ArrayToCsv(V("r8 1"), "m", &csv, &error));
 }
 
 TEST(ApproximateMismatch, ArraysElementByElement) {
@@ -73,7 +67,7 @@ TEST(ApproximateMismatch, ArraysElementByElement) {
         {"r8 nan", "r8 nan", ""},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ApproximateMismatch(Value(c.actual), Value(c.expected), 0.1), c.why) << c.actual;
+        EXPECT_EQ(ApproximateMismatch(V(c.actual), V(c.expected), 0.1), c.why) << c.actual;
     }
 }
 

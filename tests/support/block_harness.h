@@ -3,14 +3,17 @@
 // gets through Invoke, and records every event it fires as a line of text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "module/class_table.h"
 #include "platform/events.h"
+#include "platform/property_bag.h"
 #include "tests/support/value_literal.h"
 
 namespace harness {
@@ -108,5 +111,48 @@ class Block {
 };
 
 using Trace = std::vector<std::string>;
+
+// Splits "A=x; B=y; C" into its steps, each an (A, x) pair; a step without `=`
+// has no value.
+inline std::vector<std::pair<std::string_view, std::string_view>> Steps(std::string_view text) {
+    std::vector<std::pair<std::string_view, std::string_view>> steps;
+    while (!text.empty()) {
+        const size_t end = std::min(text.find("; "), text.size());
+        const std::string_view step = text.substr(0, end);
+        text.remove_prefix(std::min(end + 2, text.size()));
+        const size_t eq = step.find('=');
+        if (eq == std::string_view::npos) {
+            steps.emplace_back(step, std::string_view{});
+        } else {
+            steps.emplace_back(step.substr(0, eq), step.substr(eq + 1));
+        }
+    }
+    return steps;
+}
+
+// Runs "Member=value; Method" steps: puts (the value in host text) and calls.
+inline void Drive(Block& b, std::string_view steps) {
+    for (auto [member, value] : Steps(steps)) {
+        if (value.empty()) {
+            b.Call(member);
+        } else {
+            EXPECT_EQ(b.Put(member, V(value)), S_OK) << member << "=" << value;
+        }
+    }
+}
+
+// Every "Member=value" of `expected` reads back from the block.
+inline void ExpectMembers(Block& b, std::string_view expected, const std::string& what) {
+    for (auto [member, value] : Steps(expected))
+        EXPECT_EQ(b.Get(member), V(value)) << what << ": " << member;
+}
+
+// Every "Key=value" of `expected` is stored in the bag.
+inline void ExpectBag(const PropertyBag& bag, std::string_view expected, const std::string& what) {
+    for (auto [key, value] : Steps(expected)) {
+        const Variant* stored = bag.Read(key);
+        EXPECT_TRUE(stored != nullptr && *stored == V(value)) << what << ": " << key;
+    }
+}
 
 }  // namespace harness
