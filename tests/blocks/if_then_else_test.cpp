@@ -12,6 +12,7 @@
 namespace {
 
 using harness::Block;
+using harness::Site;
 using harness::Trace;
 
 const std::string kNoErrors = "ErrorOut(self, 0, \"No Errors\")";
@@ -110,17 +111,6 @@ TEST(IfThenElse, DefaultMemberIsInputX) {
     b.control->Invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, again, nullptr);
     EXPECT_EQ(b.Take(), kThen);
 }
-
-// A container whose mode a test sets.
-class Site : public IControlSite {
-  public:
-    bool AmbientUserMode() const override { return userMode; }
-    std::string AmbientDisplayName() const override { return "Decision 1"; }
-    LCID AmbientLocaleID() const override { return LOCALE_USER_DEFAULT; }
-    void OnBoundPropertyChanged(DISPID dispid) override { notices.push_back(dispid); }
-    bool userMode = true;
-    std::vector<DISPID> notices;
-};
 
 TEST(IfThenElse, PutsNotifyTheContainerInDesignMode) {
     Site site;

@@ -16,6 +16,7 @@
 namespace {
 
 using harness::Block;
+using harness::Site;
 using harness::Trace;
 
 const Trace kSuccess = {"RunBlock", "StatusReady", "ErrorOut(self, 0, \"No Errors\")",
@@ -32,17 +33,6 @@ TEST(BlockBase, PropertyValidOfUnknownIdsAndRevalidatedInputs) {
     add.PutIndexed("PropertyValid", Variant::I4(1), Variant::Bool(true));
     EXPECT_EQ(add.Take(), Trace{"ValidateGroup(0)"});
 }
-
-// A container whose mode a test sets; it records bound-property notices.
-class Site : public IControlSite {
-  public:
-    bool AmbientUserMode() const override { return userMode; }
-    std::string AmbientDisplayName() const override { return "Adder 1"; }
-    LCID AmbientLocaleID() const override { return 0x0407; }
-    void OnBoundPropertyChanged(DISPID dispid) override { notices.push_back(dispid); }
-    bool userMode = true;
-    std::vector<DISPID> notices;
-};
 
 TEST(BlockBase, DesignModeNeitherRunsNorStaysSilentAboutBoundChanges) {
     Site site;

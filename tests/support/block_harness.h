@@ -41,6 +41,17 @@ inline std::string Describe(const Variant& v, IDispatch* self) {
     }
 }
 
+// A container whose mode a test sets; it records bound-property notices.
+class Site : public IControlSite {
+  public:
+    bool AmbientUserMode() const override { return userMode; }
+    std::string AmbientDisplayName() const override { return "Block 1"; }
+    LCID AmbientLocaleID() const override { return LOCALE_USER_DEFAULT; }
+    void OnBoundPropertyChanged(DISPID dispid) override { notices.push_back(dispid); }
+    bool userMode = true;
+    std::vector<DISPID> notices;
+};
+
 class Block {
   public:
     // Creates a block by ProgID or coclass name, reset as a new control.
