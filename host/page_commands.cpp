@@ -11,44 +11,24 @@
 
 namespace {
 
-// The desktop of a session: Qt starts when a block first asks for it, so a
-// script that shows nothing pays nothing. Its owner is a main window the user
-// never sees, which the property frame and the dialogs need.
-class SessionDesktop : public IDesktop {
+// The desktop of a session: Qt starts when a block first asks for the owner
+// window, which every block call that shows something does first, so a script
+// that shows nothing pays nothing. The owner is a main window the user never
+// sees, which the property frame and the dialogs need. Until Qt runs, the Qt
+// desktop's calls do nothing.
+class SessionDesktop : public QtDesktop {
   public:
-    HWND GetSafeOwner() override { return Started() ? qt_.GetSafeOwner() : nullptr; }
-    HRESULT OleCreatePropertyFrame(HWND owner, int x, int y, std::string_view caption,
-                                   IDispatch* object, std::span<const std::string> pageIds,
-                                   LCID locale) override {
-        return Started() ? qt_.OleCreatePropertyFrame(owner, x, y, caption, object, pageIds, locale)
-                         : E_FAIL;
-    }
-    void ShowAboutBox(HWND owner, const AboutBoxText& text) override {
-        if (Started()) qt_.ShowAboutBox(owner, text);
-    }
-    int MessageBox(HWND owner, std::string_view text, std::string_view caption,
-                   unsigned style) override {
-        return Started() ? qt_.MessageBox(owner, text, caption, style) : 0;
-    }
-    void MessageBeep() override {
-        if (Started()) qt_.MessageBeep();
-    }
-    bool GetOpenFileName(HWND owner, std::string_view filter, std::string_view defaultExt,
-                         std::string* path) override {
-        return Started() && qt_.GetOpenFileName(owner, filter, defaultExt, path);
-    }
-
-  private:
-    bool Started() {
+    HWND GetSafeOwner() override {
         if (!tried_) {
             tried_ = true;
             std::string why;
-            if (EnsureApplication(false, &why) != nullptr) qt_.SetOwner(new QWidget);
+            if (EnsureApplication(false, &why) != nullptr) SetOwner(new QWidget);
         }
-        return qt_.GetSafeOwner() != nullptr;
+        return QtDesktop::GetSafeOwner();
     }
+
+  private:
     bool tried_ = false;
-    QtDesktop qt_;
 };
 
 SessionDesktop& Session() {

@@ -190,31 +190,33 @@ std::vector<const PageEntry*> PagesOf(const ClassEntry& c) {
 
 namespace {
 
-// What a control learns of its class: kept for the life of the process, one
-// per row, built when the first instance is made.
+// What a control learns of its class, one per row, built once for the whole
+// table when the first instance is made, so creating a block takes no lock.
 struct ClassFacts {
     std::vector<std::string> pageIds;
     ControlClassInfo info;
 };
 
-const ControlClassInfo& FactsOf(const ClassEntry& c) {
-    static std::map<std::string_view, ClassFacts> facts;
-    static std::mutex guard;
-    std::lock_guard lock(guard);
-    auto [it, added] = facts.try_emplace(c.clsid);
-    if (added) {
-        for (const PageEntry* page : PagesOf(c))
-            it->second.pageIds.emplace_back(page->clsid);
-        it->second.info = {c.userTypeName, c.bitmap, it->second.pageIds};
-    }
-    return it->second.info;
+const ControlClassInfo* FactsOf(const ClassEntry& c) {
+    static const std::map<std::string_view, ClassFacts> facts = [] {
+        std::map<std::string_view, ClassFacts> all;
+        for (const ClassEntry& row : ClassTable()) {
+            ClassFacts& f = all[row.clsid];
+            for (const PageEntry* page : PagesOf(row))
+                f.pageIds.emplace_back(page->clsid);
+            f.info = {row.userTypeName, row.bitmap, f.pageIds};
+        }
+        return all;  // moving a map keeps its elements, so the spans stay valid
+    }();
+    auto it = facts.find(c.clsid);
+    return it != facts.end() ? &it->second.info : nullptr;
 }
 
 }  // namespace
 
 ComPtr<COleControl> ClassEntry::create() const {
     ComPtr<COleControl> control = factory();
-    if (control) control->SetClassInfo(&FactsOf(*this));
+    if (control) control->SetClassInfo(FactsOf(*this));
     return control;
 }
 
