@@ -111,9 +111,9 @@ class AboutRecorder : public IDesktop {
 };
 
 // Renders a widget that is never shown: grab lays it out and paints it.
-bool Save(QWidget& widget, const QString& path) {
+QPixmap Render(QWidget& widget) {
     widget.adjustSize();
-    return widget.grab().save(path, "PNG");
+    return widget.grab();
 }
 
 ComPtr<COleControl> NewBlock(const ClassEntry& c) {
@@ -131,9 +131,9 @@ std::vector<std::string> WriteGallery(const std::string& folder, std::string* wh
         *why = "cannot create " + folder;
         return written;
     }
-    auto save = [&](QWidget& widget, std::string_view name) {
+    auto save = [&](const QPixmap& picture, std::string_view name) {
         QString path = dir.filePath(QString::fromUtf8(name.data(), name.size()) + ".png");
-        if (Save(widget, path)) {
+        if (picture.save(path, "PNG")) {
             written.push_back(path.toStdString());
         } else if (why->empty()) {
             *why = "cannot write " + path.toStdString();
@@ -149,7 +149,7 @@ std::vector<std::string> WriteGallery(const std::string& folder, std::string* wh
             PropertyFrame frame(nullptr,
                                 QString::fromUtf8(c.userTypeName.data(), c.userTypeName.size()),
                                 block.Get(), std::span(&id, 1));
-            save(frame, page.className);
+            save(Render(frame), page.className);
             break;
         }
     }
@@ -164,14 +164,9 @@ std::vector<std::string> WriteGallery(const std::string& folder, std::string* wh
         // A control that shows no about box of its own gets none in the gallery.
         if (!recorder.shown || !titles.insert(recorder.shown->title).second) continue;
         std::unique_ptr<QDialog> about = MakeAboutBox(nullptr, *recorder.shown);
-        save(*about, c.className);
+        save(Render(*about), c.className);
     }
     SetDesktop(previous);
-    QString sheet = dir.filePath("block_pictures.png");
-    if (PictureSheet().save(sheet, "PNG")) {
-        written.push_back(sheet.toStdString());
-    } else if (why->empty()) {
-        *why = "cannot write " + sheet.toStdString();
-    }
+    save(QPixmap::fromImage(PictureSheet()), "block_pictures");
     return written;
 }
