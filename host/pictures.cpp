@@ -1,6 +1,5 @@
 #include "host/pictures.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <ostream>
 
@@ -13,7 +12,6 @@ constexpr int kSheetScale = 6;   // a 16-pixel picture becomes 96 pixels
 constexpr int kCellWidth = 180;  // room for the longest class name
 constexpr int kCellHeight = 140;
 constexpr int kColumns = 7;
-constexpr int kMaxSurfaceSide = 4096;
 
 std::string Colour(Pixel pixel) {
     char text[8];
@@ -81,14 +79,4 @@ void WritePictureSheetSvg(std::ostream& out) {
     WriteCell(index++, LoadModuleIcon(32), kSheetScale / 2, "module icon 32", out);
     WriteCell(index, LoadModuleIcon(16), kSheetScale, "module icon 16", out);
     out << "</svg>\n";
-}
-
-CBitmap DrawControl(COleControl& control, int width, int height) {
-    width = std::clamp(width, 1, kMaxSurfaceSide);
-    height = std::clamp(height, 1, kMaxSurfaceSide);
-    CBitmap surface(width, height, kWhitePixel);
-    CDC dc(&surface);
-    const RECT whole{0, 0, width, height};
-    control.OnDraw(&dc, whole, whole);
-    return surface;
 }

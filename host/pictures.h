@@ -5,7 +5,6 @@
 #include <iosfwd>
 
 #include "platform/device_context.h"
-#include "platform/ole_control.h"
 
 // Writes `bitmap` as an SVG image, each pixel a `scale` by `scale` square.
 void WriteBitmapSvg(const CBitmap& bitmap, int scale, std::ostream& out);
@@ -14,7 +13,3 @@ void WriteBitmapSvg(const CBitmap& bitmap, int scale, std::ostream& out);
 // under it, then the module icon in both sizes. A class whose bitmap is
 // missing gets an empty frame, so the sheet shows the gap.
 void WritePictureSheetSvg(std::ostream& out);
-
-// What `control` paints over a white width by height surface (bounds and
-// invalid area the whole surface). Sizes are clamped to 1..4096.
-CBitmap DrawControl(COleControl& control, int width, int height);

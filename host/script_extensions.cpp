@@ -4,6 +4,7 @@
 #include <sstream>
 #include <string>
 
+#include "framework/block_picture.h"
 #include "host/host_files.h"
 #include "host/page_commands.h"
 #include "host/pictures.h"

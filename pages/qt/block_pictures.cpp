@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "framework/block_picture.h"
 #include "module/class_table.h"
 
 QImage ToQImage(const CBitmap& bitmap) {
@@ -11,14 +12,6 @@ QImage ToQImage(const CBitmap& bitmap) {
             image.setPixel(x, y, 0xFF000000u | bitmap.At(x, y));
     }
     return image;
-}
-
-QImage PaintBlock(COleControl& block, int width, int height) {
-    CBitmap surface(width, height, kWhitePixel);
-    CDC dc(&surface);
-    RECT bounds{0, 0, width, height};
-    block.OnDraw(&dc, bounds, bounds);
-    return ToQImage(surface);
 }
 
 QImage PictureSheet() {
@@ -38,7 +31,7 @@ QImage PictureSheet() {
         if (ComPtr<COleControl> block = c.create()) {
             block->InitNew();
             painter.drawImage((kCell - kPicture) / 2 + left, top + 8,
-                              PaintBlock(*block, kPicture, kPicture));
+                              ToQImage(DrawControl(*block, kPicture, kPicture)));
         }
         QString name = QString::fromUtf8(c.className.data(), static_cast<int>(c.className.size()));
         painter.drawText(QRect(left, top + kPicture + 12, kCell, 20), Qt::AlignHCenter, name);

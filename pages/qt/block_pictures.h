@@ -5,13 +5,8 @@
 
 #include "platform/device_context.h"
 
-class COleControl;
-
 // The bitmap's pixels as an opaque image of the same size.
 QImage ToQImage(const CBitmap& bitmap);
-
-// What `block` paints over a width by height white surface.
-QImage PaintBlock(COleControl& block, int width, int height);
 
 // Every class's picture as a diagram shows it, magnified, with its class name
 // under it: the sheet a reviewer looks at.

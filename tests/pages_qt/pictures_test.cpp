@@ -6,6 +6,7 @@
 #include <QLabel>
 
 #include "framework/base_math_ctrl.h"
+#include "framework/block_picture.h"
 #include "module/class_table.h"
 #include "pages/qt/block_pictures.h"
 #include "pages/qt/gallery.h"
@@ -28,7 +29,8 @@ TEST(BlockPictures, PaintedBlocksMatchTheirBitmapsPixelForPixel) {
         ASSERT_TRUE(bitmap) << c.className;
         block->InitNew();
         ++compared;
-        EXPECT_EQ(PaintBlock(*block, bitmap->Width(), bitmap->Height()), ToQImage(*bitmap))
+        EXPECT_EQ(ToQImage(DrawControl(*block, bitmap->Width(), bitmap->Height())),
+                  ToQImage(*bitmap))
             << c.className;
     }
     EXPECT_GE(compared, 40);
