@@ -242,13 +242,12 @@ void CFormulaProgram::BuildSteps() {
     };
     std::array<Operand, kStackCapacity> stack;
     size_t height = 0;
-    // The operand at stack position `index` as a step reads it: null for the result of the
-    // step just before, which the loop keeps in a register; otherwise storage, which the
-    // producing step then fills (a computed value keeps its stack position's frame slot).
+    // The operand at stack position `index` as a step reads it: where a number, a variable
+    // or a folded value lies, or the frame slot of that stack position, which the producing
+    // step then fills.
     const auto source = [this, &stack](size_t index) -> const double* {
         const Operand& operand = stack[index];
         if (operand.producer == nullptr) return operand.at;
-        if (operand.producer == &m_steps.back()) return nullptr;
         Step& producer = m_steps[operand.producer - m_steps.data()];
         producer.result = &m_frame[index];
         return producer.result;
@@ -277,8 +276,8 @@ void CFormulaProgram::BuildSteps() {
             left = {&m_folded.back(), nullptr, true};
             continue;
         }
-        const double* b = binary ? source(height) : nullptr;
         const double* a = source(height - 1);
+        const double* b = binary ? source(height) : a;
         m_steps.push_back({op, &m_frame.back(), a, b, 0});
         Step& step = m_steps.back();
         // Dividing by a power of two is multiplying by its exact reciprocal: the same result
@@ -301,7 +300,7 @@ double CFormulaProgram::RunSteps(CEvaluationContext& context) const {
     if (m_steps.empty()) return RunPostfix(context);
     double last = 0.0;  // the result of the step before
     for (const Step& step : m_steps) {
-        last = Operate(step.op, step.a ? *step.a : last, step.b ? *step.b : last, context);
+        last = Operate(step.op, *step.a, *step.b, context);
         *step.result = last;
     }
     return last;

@@ -105,9 +105,10 @@ class CFormulaProgram {
         std::string_view name;
         FormulaInstruction otherwise;
     };
-    // An instruction of the register form: op(*a, *b), where a null operand is the result of
-    // the step before; stored at *result, a frame slot (storing unconditionally is cheaper
-    // than testing whether a later step reads it).
+    // An instruction of the register form: op(*a, *b), stored at *result, a frame slot. Every
+    // operand is read from memory, even the result of the step just before: testing per
+    // operand whether it is already in a register costs more than the store and load it
+    // saves. A unary step's b is its a.
     struct Step {
         FormulaOp op;
         double* result;
