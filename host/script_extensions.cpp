@@ -10,6 +10,7 @@
 #include "host/pictures.h"
 #include "host/plot.h"
 #include "host/script_host.h"
+#include "module/class_table.h"
 
 namespace {
 
@@ -66,6 +67,31 @@ void RunDraw(ScriptContext& context, std::span<const std::string> words) {
     if (!WriteHostFile(words[1], svg.str(), &why)) context.Fail("cannot write " + why);
 }
 
+// pagefor OBJ.MEMBER: the property page that edits the member, as a host that
+// browses properties one at a time asks for it.
+void RunPageFor(ScriptContext& context, std::span<const std::string> words) {
+    const std::string& path = words[0];
+    const size_t dot = path.find('.');
+    if (dot == std::string::npos) return context.Fail("pagefor takes OBJ.MEMBER");
+    COleControl* control = context.Object(path.substr(0, dot));
+    if (control == nullptr) return;
+    DISPID dispid = DISPID_UNKNOWN;
+    if (FAILED(control->GetIDsOfNames(path.substr(dot + 1), &dispid)))
+        return context.Fail(path + ": no such member");
+    std::string pageId;
+    BOOL optional = FALSE;
+    if (FAILED(control->MapPropertyToPage(dispid, &pageId, &optional))) {
+        context.Out() << path << ": default mapping\n";
+        return;
+    }
+    std::string_view name = pageId;
+    for (const PageEntry& page : PageTable()) {
+        if (page.clsid == pageId) name = page.className;
+    }
+    context.Out() << path << ": " << name << ' ' << pageId << (optional ? ", optional" : "")
+                  << '\n';
+}
+
 const CommandExtension kExtensions[] = {
     {"classes", "classes", "list the creatable classes", 0, 0, &RunClasses},
     {"plot", "plot OBJ.MEMBER FILE", "draw an array-valued member as an SVG chart into FILE", 2, 2,
@@ -75,6 +101,8 @@ const CommandExtension kExtensions[] = {
     {"draw", "draw OBJ FILE [WIDTH HEIGHT]",
      "paint OBJ onto a WIDTH by HEIGHT surface (16 by 16) and write it as SVG into FILE", 2, 4,
      &RunDraw},
+    {"pagefor", "pagefor OBJ.MEMBER",
+     "name the property page that edits the member, or the default mapping", 1, 1, &RunPageFor},
     {"pages", "pages OBJ", "open the block's property frame (needs a display)", 1, 1, &RunPages},
     {"gallery", "gallery DIR", "render every property page and about box as PNG files into DIR", 1,
      1, &RunGallery},

@@ -194,6 +194,7 @@ namespace {
 // table when the first instance is made, so creating a block takes no lock.
 struct ClassFacts {
     std::vector<std::string> pageIds;
+    std::vector<std::string_view> pageClasses;
     ControlClassInfo info;
 };
 
@@ -202,9 +203,11 @@ const ControlClassInfo* FactsOf(const ClassEntry& c) {
         std::map<std::string_view, ClassFacts> all;
         for (const ClassEntry& row : ClassTable()) {
             ClassFacts& f = all[row.clsid];
-            for (const PageEntry* page : PagesOf(row))
+            for (const PageEntry* page : PagesOf(row)) {
                 f.pageIds.emplace_back(page->clsid);
-            f.info = {row.userTypeName, row.bitmap, f.pageIds};
+                f.pageClasses.push_back(page->className);
+            }
+            f.info = {row.userTypeName, row.bitmap, f.pageIds, f.pageClasses};
         }
         return all;  // moving a map keeps its elements, so the spans stay valid
     }();

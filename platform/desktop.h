@@ -20,6 +20,7 @@ struct ControlClassInfo {
     std::string_view userTypeName;         // "OVAdd Control"
     int bitmap = 0;                        // its toolbox picture's resource number
     std::span<const std::string> pageIds;  // its property pages' class identifiers, in order
+    std::span<const std::string_view> pageClasses;  // the same pages' class names
 };
 
 // What an about dialog shows.

@@ -62,6 +62,9 @@ constexpr HRESULT CTL_E_GETNOTSUPPORTED = HResult(0x800A018A);  // read of a wri
 constexpr HRESULT SELFREG_E_TYPELIB = HResult(0x80040200);
 constexpr HRESULT SELFREG_E_CLASS = HResult(0x80040201);
 
+// Per-property browsing: the property has no page of its own.
+constexpr HRESULT PERPROP_E_NOPAGEAVAILABLE = HResult(0x80040200);
+
 // The platform's 32-bit Boolean (any nonzero value is true).
 using BOOL = int32_t;
 constexpr BOOL TRUE = 1;

@@ -35,3 +35,18 @@ void COleControl::Save(PropertyBag& bag, bool clearDirty) {
     DoPropExchange(&px);
     if (clearDirty) modified_ = false;
 }
+
+HRESULT COleControl::MapPropertyToPage(DISPID dispid, std::string* pageId, BOOL* optional) {
+    if (pageId == nullptr || optional == nullptr) return E_POINTER;
+    std::string_view pageClass;
+    BOOL pageOptional = FALSE;
+    if (!OnMapPropertyToPage(dispid, &pageClass, &pageOptional)) return PERPROP_E_NOPAGEAVAILABLE;
+    *pageId = pageClass;
+    if (classInfo_ != nullptr) {
+        for (size_t i = 0; i < classInfo_->pageClasses.size(); ++i) {
+            if (classInfo_->pageClasses[i] == pageClass) *pageId = classInfo_->pageIds[i];
+        }
+    }
+    *optional = pageOptional;
+    return S_OK;
+}

@@ -82,6 +82,13 @@ class COleControl : public DispatchObject {
     // control handled the request. The framework's own does not.
     virtual BOOL OnHelpInfo() { return FALSE; }
 
+    // Which property page edits property `dispid`, for a host that browses
+    // properties one at a time: S_OK with the page's class identifier (or its
+    // class name, for a control made without its class) and whether showing it
+    // is optional; PERPROP_E_NOPAGEAVAILABLE when the property has no page of
+    // its own and the host's default mapping applies.
+    HRESULT MapPropertyToPage(DISPID dispid, std::string* pageId, BOOL* optional);
+
     void SetInitialSize(int cx, int cy) {
         width_ = cx;
         height_ = cy;
@@ -96,6 +103,12 @@ class COleControl : public DispatchObject {
 
   protected:
     virtual void DoPropExchange(CPropExchange* pPX) = 0;
+    // A control whose property `dispid` has a page of its own names that
+    // page's class, one of its class's pages; FALSE leaves the default mapping.
+    virtual BOOL OnMapPropertyToPage(DISPID /*dispid*/, std::string_view* /*pageClass*/,
+                                     BOOL* /*optional*/) {
+        return FALSE;
+    }
     // The framework's reset: every persisted property takes its default (an
     // exchange over an empty bag). Controls extend it with their initial values.
     virtual void OnResetState();

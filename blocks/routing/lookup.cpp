@@ -314,6 +314,13 @@ void COVListCtrl::ExchangeListElements(CPropExchange* pPX, VARTYPE type) {
 
 // --- the lookup block ---------------------------------------------------------
 
+BOOL COVListCtrl::OnMapPropertyToPage(DISPID dispid, std::string_view* pageClass, BOOL* optional) {
+    if (dispid != DISPID_LOOKUPTABLE) return FALSE;
+    *pageClass = shape_ == Shape::Cases ? "COVSwitchListPropPage" : "COVLookupListPropPage";
+    *optional = TRUE;
+    return TRUE;
+}
+
 COVLookupCtrl::COVLookupCtrl() : COVListCtrl(3, Shape::KeyOutputPairs) {}
 
 const DispatchTable& COVLookupCtrl::LookupMembers() {

@@ -107,6 +107,10 @@ class COVListCtrl : public COVBaseMathCtrl {
   protected:
     COVListCtrl(int32_t inputCount, Shape shape) : COVBaseMathCtrl(inputCount), shape_(shape) {}
 
+    // LookupTable is edited on the list page of the block's shape, which a
+    // host may show or not; every other property has the default mapping.
+    BOOL OnMapPropertyToPage(DISPID dispid, std::string_view* pageClass, BOOL* optional) override;
+
     // The list a run works on.
     struct RunTable {
         HRESULT status = S_OK;
