@@ -259,19 +259,6 @@ TEST_F(PlatformPathTest, DriveRootComesFromTheEnvironment) {
     EXPECT_EQ(MapPlatformPath("E:\\x"), "/drives/e/x");
 }
 
-TEST_F(PlatformPathTest, WritingUnderTheDriveRootCreatesTheFolders) {
-    for (const char* line : {"first\n", "second\n"}) {
-        FILE* log = OpenPlatformFile("c:\\OV\\Plexa\\Error.txt", "at");
-        ASSERT_NE(log, nullptr);
-        std::fputs(line, log);
-        std::fclose(log);
-    }
-    EXPECT_EQ(ReadText(dir_ / "drives" / "c" / "OV" / "Plexa" / "Error.txt"), "first\nsecond\n");
-    FILE* again = OpenPlatformFile("C:/OV/Plexa/Error.txt", "r");
-    ASSERT_NE(again, nullptr);
-    std::fclose(again);
-}
-
 TEST_F(PlatformPathTest, OnlyWritesUnderTheDriveRootCreateFolders) {
     errno = 0;
     EXPECT_EQ(OpenPlatformFile("c:\\OV\\Plexa\\Plexa.chm", "rb"), nullptr);
