@@ -48,12 +48,7 @@ TEST(PropertyBag, EveryValueSurvivesAFileBitForBit) {
     ASSERT_TRUE(saved.SaveToFile(path, &error)) << error;
     PropertyBag loaded;
     ASSERT_TRUE(PropertyBag::LoadFromFile(path, &loaded, &error)) << error;
-    ASSERT_EQ(loaded.Properties().size(), saved.Properties().size());
-    for (size_t i = 0; i < saved.Properties().size(); ++i) {
-        const PropertyBag::Property& p = saved.Properties()[i];
-        EXPECT_EQ(loaded.Properties()[i].name, p.name);
-        EXPECT_EQ(loaded.Properties()[i].value, p.value) << FormatValue(p.value);
-    }
+    EXPECT_TRUE(loaded == saved) << loaded.Serialize();
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
     std::filesystem::remove(path);
 }
