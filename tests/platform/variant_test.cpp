@@ -22,19 +22,6 @@ constexpr HRESULT kOverflow = DISP_E_OVERFLOW;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-Variant Cy(int64_t scaled) {
-    return Variant::Cy(CY{scaled});
-}
-
-Variant Dec(uint8_t scale, bool negative, uint32_t hi, uint64_t lo) {
-    DECIMAL d;
-    d.scale = scale;
-    d.sign = negative ? DECIMAL_NEG : 0;
-    d.Hi32 = hi;
-    d.Lo64 = lo;
-    return Variant::Decimal(d);
-}
-
 struct CoercionRow {
     Variant source;
     VARTYPE target;
@@ -69,8 +56,8 @@ std::vector<CoercionRow> CoercionRows() {
         // Booleans count by their stored bits; currency and decimals by their scale.
         {Variant::Bool(true), VT_R8, S_OK, Variant::R8(-1)},
         {Variant::BoolRaw(1), VT_R8, S_OK, Variant::R8(1)},
-        {Cy(15000), VT_R8, S_OK, Variant::R8(1.5)},
-        {Dec(1, false, 0, 15), VT_R8, S_OK, Variant::R8(1.5)},
+        {V("cy 1.5"), VT_R8, S_OK, Variant::R8(1.5)},
+        {V("decimal 1.5"), VT_R8, S_OK, Variant::R8(1.5)},
         // Text to number: blanks, sign, point, exponent, thousands separators.
         {Str(""), VT_R8, kMismatch, {}},
         {Str("\t-7\n"), VT_R8, S_OK, Variant::R8(-7)},
@@ -100,7 +87,7 @@ std::vector<CoercionRow> CoercionRows() {
         {Str("18446744073709551616"), VT_UI8, kOverflow, {}},
         {Str("2147483647.5"), VT_I4, kOverflow, {}},
         {Str("0.00000001e8"), VT_I4, S_OK, Variant::I4(1)},
-        {Cy(25000), VT_I4, S_OK, Variant::I4(2)},
+        {V("cy 2.5"), VT_I4, S_OK, Variant::I4(2)},
         // The platform moves Booleans and same-width integers by their bits.
         {Variant::I1(-1), VT_UI1, S_OK, Variant::UI1(255)},
         {Variant::UInt(UINT32_MAX), VT_I4, S_OK, Variant::I4(-1)},
@@ -124,9 +111,9 @@ std::vector<CoercionRow> CoercionRows() {
         {Str("#False#"), VT_BOOL, kMismatch, {}},  // the literal spellings are case-sensitive
         {Str("On"), VT_BOOL, kMismatch, {}},
         {Str("+1"), VT_BOOL, S_OK, Variant::Bool(true)},
-        {Variant::BoolRaw(0), VT_DECIMAL, S_OK, Dec(0, false, 0, 0)},
-        {Variant::BoolRaw(-1), VT_DECIMAL, S_OK, Dec(0, true, 0, 1)},
-        {Variant::BoolRaw(5), VT_DECIMAL, S_OK, Dec(0, false, 0, 1)},
+        {Variant::BoolRaw(0), VT_DECIMAL, S_OK, V("decimal 0")},
+        {Variant::BoolRaw(-1), VT_DECIMAL, S_OK, V("decimal -1")},
+        {Variant::BoolRaw(5), VT_DECIMAL, S_OK, V("decimal 1")},
         // Numbers to text.
         {Variant::R8(0.1 + 0.2), VT_BSTR, S_OK, Str("0.3")},
         {Variant::R8(1e15), VT_BSTR, S_OK, Str("1E+15")},
@@ -138,12 +125,12 @@ std::vector<CoercionRow> CoercionRows() {
         {Variant::R4(0.1f), VT_BSTR, S_OK, Str("0.1")},
         {Variant::R4(16777216.0f), VT_BSTR, S_OK, Str("1.677722E+07")},
         {Variant::I8(INT64_MIN), VT_BSTR, S_OK, Str("-9223372036854775808")},
-        {Cy(INT64_MAX), VT_BSTR, S_OK, Str("922337203685477.5807")},
-        {Cy(9), VT_BSTR, S_OK, Str("0.0009")},
-        {Dec(10, false, 0, 1), VT_BSTR, S_OK, Str("0.0000000001")},
-        {Dec(28, true, UINT32_MAX, UINT64_MAX), VT_BSTR, S_OK,
+        {V("cy 922337203685477.5807"), VT_BSTR, S_OK, Str("922337203685477.5807")},
+        {V("cy 0.0009"), VT_BSTR, S_OK, Str("0.0009")},
+        {V("decimal 0.0000000001"), VT_BSTR, S_OK, Str("0.0000000001")},
+        {V("decimal -7.9228162514264337593543950335"), VT_BSTR, S_OK,
          Str("-7.9228162514264337593543950335")},
-        {Dec(29, false, 0, 1), VT_BSTR, E_INVALIDARG, {}},
+        {Variant::Decimal(DECIMAL{0, 29, 0, 0, 1}), VT_BSTR, E_INVALIDARG, {}},
         {Variant::Decimal(DECIMAL{0, 0, 0x40, 0, 1}), VT_R8, E_INVALIDARG, {}},
         // Plain decimals down to the exponent threshold.
         {Variant::R8(5.6789e-05), VT_BSTR, S_OK, Str("0.000056789")},
@@ -159,21 +146,21 @@ std::vector<CoercionRow> CoercionRows() {
         {Variant::R4(5.6789e-12f), VT_BSTR, S_OK, Str("5.6789E-12")},
         {Variant::R4(9999999.0f), VT_BSTR, S_OK, Str("9999999")},
         // Currency: four places, halves to even.
-        {Variant::R8(0.00015), VT_CY, S_OK, Cy(2)},
-        {Variant::R8(0.00025), VT_CY, S_OK, Cy(2)},
+        {Variant::R8(0.00015), VT_CY, S_OK, V("cy 0.0002")},
+        {Variant::R8(0.00025), VT_CY, S_OK, V("cy 0.0002")},
         {Variant::R8(1e15), VT_CY, kOverflow, {}},
-        {Str("922337203685477.5807"), VT_CY, S_OK, Cy(INT64_MAX)},
+        {Str("922337203685477.5807"), VT_CY, S_OK, V("cy 922337203685477.5807")},
         {Str("922337203685477.5808"), VT_CY, kOverflow, {}},
         // Decimal: 96 bits, scale up to 28.
-        {Str("18446744073709551616"), VT_DECIMAL, S_OK, Dec(0, false, 1, 0)},
+        {Str("18446744073709551616"), VT_DECIMAL, S_OK, V("decimal 18446744073709551616")},
         {Str("79228162514264337593543950335"), VT_DECIMAL, S_OK,
-         Dec(0, false, UINT32_MAX, UINT64_MAX)},
+         V("decimal 79228162514264337593543950335")},
         {Str("79228162514264337593543950336"), VT_DECIMAL, kOverflow, {}},
         {Str("1.00000000000000000000000000005"), VT_DECIMAL, S_OK,
-         Dec(28, false, 542101086, 4477988020393345024u)},
-        {Variant::R8(-0.6), VT_DECIMAL, S_OK, Dec(1, true, 0, 6)},
+         V("decimal 1.0000000000000000000000000000")},
+        {Variant::R8(-0.6), VT_DECIMAL, S_OK, V("decimal -0.6")},
         {Variant::R8(1e300), VT_DECIMAL, kOverflow, {}},
-        {Cy(10000), VT_DECIMAL, S_OK, Dec(4, false, 0, 10000)},
+        {V("cy 1"), VT_DECIMAL, S_OK, V("decimal 1.0000")},
         // Dates: 1/1/100 to 12/31/9999; text as the English platform prints it.
         {Variant::I4(2958465), VT_DATE, S_OK, Variant::Date(2958465)},
         {Variant::I4(2958466), VT_DATE, kOverflow, {}},
@@ -317,7 +304,7 @@ TEST(Variant, EqualityComparesKindAndBits) {
     EXPECT_NE(Variant::R8(0.0), Variant::R8(-0.0));
     EXPECT_NE(Variant::I4(1), Variant::Int(1));
     EXPECT_NE(Variant::Bool(true), Variant::BoolRaw(1));
-    EXPECT_NE(Dec(1, false, 0, 10), Dec(0, false, 0, 1));
+    EXPECT_NE(V("decimal 1.0"), V("decimal 1"));
     EXPECT_NE(V("r8[1, 2]"), V("r8@1[1, 2]"));
     EXPECT_NE(V("r8[1, 2]"), V("r8[1, 3]"));
 }
