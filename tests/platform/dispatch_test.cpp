@@ -153,14 +153,12 @@ TEST(Dispatch, DerivedTablesOverrideAndInherit) {
 
 // --- events ------------------------------------------------------------------
 
-struct Trace {
-    std::vector<std::string> calls;
-};
+using Trace = std::vector<std::string>;
 
 ComPtr<IDispatch> Recorder(Trace& trace, std::string name) {
     return ComPtr<IDispatch>(
         MakeCom<EventSink>([&trace, name](DISPID id, std::span<const Variant>) {
-            trace.calls.push_back(name + ":" + std::to_string(id));
+            trace.push_back(name + ":" + std::to_string(id));
         }));
 }
 
@@ -176,11 +174,11 @@ TEST(Events, DeliveredInConnectionOrderPastAThrowingSinkUntilAskedToStop) {
         [](DISPID, std::span<const Variant>) { throw std::runtime_error("sink failed"); })));
     cp.Advise(Recorder(trace, "c"));
     Fire(cp, 3);
-    EXPECT_EQ(trace.calls, (std::vector<std::string>{"a:3", "c:3"}));
+    EXPECT_EQ(trace, (std::vector<std::string>{"a:3", "c:3"}));
     int asked = 0;  // before each sink
     cp.Deliver(1, {}, [&] { return ++asked == 2; });
     EXPECT_EQ(asked, 2);
-    EXPECT_EQ(trace.calls, (std::vector<std::string>{"a:3", "c:3", "a:1"}));
+    EXPECT_EQ(trace, (std::vector<std::string>{"a:3", "c:3", "a:1"}));
 }
 
 TEST(Events, SinkDisconnectingDuringDeliveryIsSafe) {
@@ -189,16 +187,16 @@ TEST(Events, SinkDisconnectingDuringDeliveryIsSafe) {
     uint32_t later = 0;
     uint32_t self = 0;
     self = cp.Advise(ComPtr<IDispatch>(MakeCom<EventSink>([&](DISPID, std::span<const Variant>) {
-        trace.calls.push_back("first");
+        trace.push_back("first");
         cp.Unadvise(self);   // itself
         cp.Unadvise(later);  // and a sink not yet reached
         cp.Advise(Recorder(trace, "new"));
     })));
     later = cp.Advise(Recorder(trace, "later"));
     Fire(cp, 1);
-    EXPECT_EQ(trace.calls, (std::vector<std::string>{"first"}));
+    EXPECT_EQ(trace, (std::vector<std::string>{"first"}));
     Fire(cp, 2);
-    EXPECT_EQ(trace.calls, (std::vector<std::string>{"first", "new:2"}));
+    EXPECT_EQ(trace, (std::vector<std::string>{"first", "new:2"}));
     EXPECT_EQ(cp.Count(), 1u);
 }
 

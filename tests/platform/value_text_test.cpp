@@ -47,10 +47,6 @@ DECIMAL Dec(uint32_t hi, uint64_t lo, uint8_t scale, bool negative) {
     return d;
 }
 
-CY Cy(int64_t scaled) {
-    return CY{scaled};
-}
-
 std::string Parsed(std::string_view text, Variant* out, const DispatchResolver& resolve = {}) {
     std::string error;
     if (!ParseValue(text, out, &error, resolve)) return error.empty() ? "(no message)" : error;
@@ -98,9 +94,9 @@ const std::vector<Canonical>& CanonicalCases() {
         {"r4 0.00001", Variant::R4(1e-5f)},
         {"r8 0.30000000000000004", Variant::R8(0.1 + 0.2)},
         {"date 45000.5", Variant::Date(45000.5)},
-        {"cy -0.0001", Variant::Cy(Cy(-1))},
-        {"cy 922337203685477.5807", Variant::Cy(Cy(INT64_MAX))},
-        {"cy -922337203685477.5808", Variant::Cy(Cy(INT64_MIN))},
+        {"cy -0.0001", Variant::Cy(CY{-1})},
+        {"cy 922337203685477.5807", Variant::Cy(CY{INT64_MAX})},
+        {"cy -922337203685477.5808", Variant::Cy(CY{INT64_MIN})},
         {"decimal 1.250", Variant::Decimal(Dec(0, 1250, 3, false))},
         {"decimal -0", Variant::Decimal(Dec(0, 0, 0, true))},
         {"decimal 79228162514264337593543950335",
@@ -136,7 +132,7 @@ const std::vector<Canonical>& CanonicalCases() {
                  MakeArray(VT_BSTR, {{1, 0}, {1, 0}}, {Variant::Str("y")})})},
         {"variant@-1,0[[i2 1, ui8 2], [r4 3, cy 4]]",
          MakeArray(VT_VARIANT, {{2, -1}, {2, 0}},
-                   {Variant::I2(1), Variant::UI8(2), Variant::R4(3), Variant::Cy(Cy(40000))})},
+                   {Variant::I2(1), Variant::UI8(2), Variant::R4(3), Variant::Cy(CY{40000})})},
     };
     return cases;
 }
