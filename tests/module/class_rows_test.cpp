@@ -113,6 +113,8 @@ TEST(ClassRows, PageRowsAreUnique) {
         EXPECT_TRUE(progIds.insert(std::string(p.progId)).second) << p.className;
         EXPECT_TRUE(p.caption.ends_with(" Property Page")) << p.className;
     }
+    // The page layer finds its views by this name.
+    EXPECT_EQ(PagesOf(*FindClass("OVAdd"))[0]->className, "COVAddPropPage");
 }
 
 TEST(Placeholders, OnlyAboutBoxAndTheControlVersion) {
