@@ -48,7 +48,7 @@ TEST_F(HelpTest, BlockHelpOpensItsTopicThroughTheRegisteredViewer) {
     RecordingDesktop desktop;
     SetDesktop(&desktop);
     COVBaseMathCtrl block;
-    block.ShowHelp();
+    EXPECT_EQ(block.Invoke(DISPID_SHOWHELP, DISPATCH_METHOD, {}, nullptr), S_OK);
     block.QuickHelp();
     EXPECT_EQ(block.OnHelpInfo(), TRUE);  // F1
     SetDesktop(nullptr);

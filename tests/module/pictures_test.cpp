@@ -24,7 +24,9 @@ bool InPalette(const CBitmap& bitmap) {
     return true;
 }
 
-TEST(Pictures, EveryClassHasItsOwn16ColourToolboxBitmap) {
+// Working blocks paint their class's picture, placeholders an ellipse on
+// white, the base control nothing.
+TEST(Pictures, EveryClassHasItsOwn16ColourToolboxBitmapAndPaintsByItsKind) {
     std::set<int> used, shipped;
     int short15 = 0;
     for (const ClassEntry& c : ClassTable()) {
@@ -36,6 +38,22 @@ TEST(Pictures, EveryClassHasItsOwn16ColourToolboxBitmap) {
         EXPECT_TRUE(picture->Height() == 16 || picture->Height() == 15);
         short15 += picture->Height() == 15;
         EXPECT_TRUE(InPalette(*picture));
+
+        ComPtr<COleControl> control = c.create();
+        control->InitNew();
+        CBitmap surface(picture->Width(), picture->Height(), kBackground);
+        CDC dc(&surface);
+        const RECT whole{0, 0, surface.Width(), surface.Height()};
+        control->OnDraw(&dc, whole, whole);
+        if (c.className == "COVBaseMathCtrl") {
+            EXPECT_EQ(surface, CBitmap(16, 16, kBackground));
+        } else if (dynamic_cast<COVPlaceholderCtrl*>(control.Get()) != nullptr) {
+            EXPECT_EQ(surface.At(0, 0), kWhitePixel);
+            EXPECT_EQ(surface.At(0, 8), kBlackPixel);
+            EXPECT_EQ(surface.At(8, 8), kWhitePixel);
+        } else {
+            EXPECT_EQ(surface, *picture);
+        }
     }
     EXPECT_EQ(used.size(), ClassTable().size());
     EXPECT_EQ(short15, 14);
@@ -72,31 +90,6 @@ TEST(Pictures, MalformedXpmIsRefused) {
     };
     for (const Lines& lines : bad)
         EXPECT_FALSE(ParseXpm(lines)) << (lines.empty() ? "(empty)" : lines[0]);
-}
-
-// Working blocks paint their class's picture, placeholders an ellipse on
-// white, the base control nothing.
-TEST(Pictures, EachControlPaintsWhatItsKindPaints) {
-    for (const ClassEntry& c : ClassTable()) {
-        SCOPED_TRACE(std::string(c.className));
-        ComPtr<COleControl> control = c.create();
-        control->InitNew();
-        std::optional<CBitmap> picture = LoadBitmapResource(c.bitmap);
-        ASSERT_TRUE(picture);
-        CBitmap surface(picture->Width(), picture->Height(), kBackground);
-        CDC dc(&surface);
-        const RECT whole{0, 0, surface.Width(), surface.Height()};
-        control->OnDraw(&dc, whole, whole);
-        if (c.className == "COVBaseMathCtrl") {
-            EXPECT_EQ(surface, CBitmap(16, 16, kBackground));
-        } else if (dynamic_cast<COVPlaceholderCtrl*>(control.Get()) != nullptr) {
-            EXPECT_EQ(surface.At(0, 0), kWhitePixel);
-            EXPECT_EQ(surface.At(0, 8), kBlackPixel);
-            EXPECT_EQ(surface.At(8, 8), kWhitePixel);
-        } else {
-            EXPECT_EQ(surface, *picture);
-        }
-    }
 }
 
 TEST(Pictures, AboutBoxesNameTheControlAndShowItsPicture) {

@@ -14,19 +14,14 @@
 
 namespace {
 
+// Each test starts from an empty registry file, the test program's own.
 class Registration : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("tk_registration_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-        Use(dir_ / "registry.txt");
-    }
+    void SetUp() override { std::filesystem::remove(pinned_); }
     void TearDown() override {
-        unsetenv("TALLYKIT_REGISTRY");
-        std::filesystem::remove_all(dir_);
+        setenv("TALLYKIT_REGISTRY", pinned_.c_str(), 1);
+        SetUp();
     }
-    void Use(const std::filesystem::path& file) { setenv("TALLYKIT_REGISTRY", file.c_str(), 1); }
     static std::string FileText() {
         std::ifstream in(RegistryFilePath());
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -34,7 +29,7 @@ class Registration : public ::testing::Test {
     static std::optional<std::string> Read(const std::string& key, std::string_view value = "") {
         return RegLoadHive().Read(HKEY_CLASSES_ROOT, key, value);
     }
-    std::filesystem::path dir_;
+    const std::string pinned_ = RegistryFilePath();
 };
 
 }  // namespace
@@ -74,8 +69,8 @@ TEST_F(Registration, WritesRepeatsAndRemovesOnlyItsOwnEntries) {
 }
 
 TEST_F(Registration, AnUnwritableRegistryFailsTheTypeLibraryStep) {
-    std::ofstream(dir_ / "file") << "x";
-    Use(dir_ / "file" / "registry.txt");  // its folder is a file
+    std::ofstream(pinned_ + ".file") << "x";
+    setenv("TALLYKIT_REGISTRY", (pinned_ + ".file/registry.txt").c_str(), 1);  // folder is a file
     EXPECT_EQ(DllRegisterServer(), SELFREG_E_TYPELIB);
     EXPECT_EQ(DllUnregisterServer(), SELFREG_E_TYPELIB);
 }

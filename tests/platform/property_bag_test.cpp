@@ -18,13 +18,13 @@ std::string TempPath(const std::string& name) {
     return (std::filesystem::path(testing::TempDir()) / ("property_bag_test_" + name)).string();
 }
 
-// A bag of values whose bits a careless file would lose: float classes, every
-// byte, line ends, separators inside strings, shapes.
-PropertyBag EveryKindOfValue() {
+// Values whose bits a careless file would lose: float classes, every byte, line
+// ends, separators inside strings, shapes.
+TEST(PropertyBag, EveryValueSurvivesAFileBitForBit) {
     std::string everyByte;
     for (int b = 0; b < 256; ++b)
         everyByte += static_cast<char>(b);
-    std::vector<Variant> values = {
+    const std::vector<Variant> values = {
         V("r8 -0"),
         V("r8 nan:0x7FF0000000000001"),
         V("r4 nan:0x7F800001"),
@@ -34,26 +34,15 @@ PropertyBag EveryKindOfValue() {
         V(R"(bstr["a,b", "]", "# not a comment"])"),
         V(R"(variant[i4 1, i2@9[2], bstr "="])"),
     };
-    PropertyBag bag;
-    for (size_t i = 0; i < values.size(); ++i) {
-        EXPECT_TRUE(bag.Write("P" + std::to_string(i), values[i])) << FormatValue(values[i]);
-    }
-    return bag;
-}
-
-TEST(PropertyBag, EveryValueSurvivesAFileBitForBit) {
-    const PropertyBag saved = EveryKindOfValue();
+    PropertyBag saved;
+    for (size_t i = 0; i < values.size(); ++i)
+        EXPECT_TRUE(saved.Write("P" + std::to_string(i), values[i])) << FormatValue(values[i]);
     const std::string path = TempPath("every_value");
     std::string error;
     ASSERT_TRUE(saved.SaveToFile(path, &error)) << error;
     PropertyBag loaded;
     ASSERT_TRUE(PropertyBag::LoadFromFile(path, &loaded, &error)) << error;
-    ASSERT_EQ(loaded.Properties().size(), saved.Properties().size());
-    for (size_t i = 0; i < saved.Properties().size(); ++i) {
-        const PropertyBag::Property& p = saved.Properties()[i];
-        EXPECT_EQ(loaded.Properties()[i].name, p.name);
-        EXPECT_EQ(loaded.Properties()[i].value, p.value) << FormatValue(p.value);
-    }
+    EXPECT_TRUE(loaded == saved) << loaded.Serialize();
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
     std::filesystem::remove(path);
 }
@@ -188,12 +177,11 @@ TEST(PropExchange, EachFunctionSavesItsKindAndLoadsItBack) {
 // the same for variants).
 TEST(PropExchange, LoadingConvertsOrFallsBackToTheDefault) {
     PropertyBag bag;
-    ASSERT_TRUE(bag.Write("True", Variant::Bool(true)));
-    ASSERT_TRUE(bag.Write("Yes", Variant::Str("yes")));
-    ASSERT_TRUE(bag.Write("Big", Variant::I4(70000)));
-    ASSERT_TRUE(bag.Write("Text", Variant::Str(" 12 ")));
-    ASSERT_TRUE(bag.Write("Nan", V("r4 nan:0x7F800001")));
-    ASSERT_TRUE(bag.Write("Half", Variant::R8(3.5)));
+    ASSERT_TRUE(
+        PropertyBag::Parse("TallyKit property bag 1\nTrue = bool true\nYes = \"yes\"\n"
+                           "Big = i4 70000\nText = \" 12 \"\nNan = r4 nan:0x7F800001\n"
+                           "Half = r8 3.5\n",
+                           &bag, nullptr));
     CPropExchange px(bag, true);
     BOOL b = 0;
     EXPECT_FALSE(PX_Bool(&px, "Missing", b, 2));
