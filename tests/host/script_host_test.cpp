@@ -4,14 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <sstream>
 #include <type_traits>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
-#include "host/host_files.h"
 #include "module/class_table.h"
 #include "platform/services.h"
 
@@ -160,23 +157,6 @@ TEST(ScriptHost, EveryClassCreatesAndDescribesItself) {
               std::string::npos);
 }
 
-TEST(ScriptHost, DispatchValuesNameScriptObjects) {
-    Outcome run = RunText(
-        "new a OVAdd\nnew b OVAdd\n"
-        "set a.PlexaInfo(8) = variant[dispatch b, dispatch nothing]\n"
-        "get a.PlexaInfo(8)\n"
-        "on a.ErrorOut do set b.PlexaInfo(8) = $1\n"
-        "call a.Operate()\n"
-        "expect b.PlexaInfo(8) == dispatch a\n"
-        // Cycles (a holds b holds a; c holds itself) are broken when the
-        // objects are let go, replaced or at the end (the leak checker sees).
-        "new c OVAdd\nset c.PlexaInfo(8) = dispatch c\nnew c OVAdd\n"
-        "set c.PlexaInfo(8) = dispatch c\n");
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out,
-              "a.PlexaInfo(8) = variant[dispatch b, dispatch nothing]\na.Operate = r8 0\n");
-}
-
 // What reaches the terminal from a script that is not what it should be.
 TEST(ScriptHost, ScriptTextIsCheckedBeforeItRuns) {
     struct Case {
@@ -196,40 +176,6 @@ TEST(ScriptHost, ScriptTextIsCheckedBeforeItRuns) {
         EXPECT_EQ(run.out, c.out) << c.text;
         EXPECT_EQ(run.err, c.err) << c.text;
     }
-}
-
-TEST(ScriptHost, FilesFollowThePlatformPathsAndNameWhatTheUserGave) {
-    const std::filesystem::path root =
-        std::filesystem::temp_directory_path() / ("tk_host_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(root);
-    ::setenv("TALLYKIT_DRIVE_ROOT", root.c_str(), 1);
-    std::string text, why;
-    EXPECT_FALSE(ReadHostFile(root.string(), &text, &why));
-    EXPECT_EQ(why, root.string() + ": Is a directory");
-
-    Outcome run = RunText(
-        "new a OVAdd\nset a.InputX = 4\nsave a c:\\OV\\Plexa\\a.bag\n"
-        "load b OVAdd c:\\OV\\Plexa\\a.bag\nget b.InputX\n"
-        "load c OVSubtract C:/OV/Plexa/a.bag\n");
-    EXPECT_TRUE(std::filesystem::exists(root / "c/OV/Plexa/a.bag"));
-    EXPECT_EQ(run.out, "b.InputX = r8 4\n");
-    EXPECT_EQ(run.err,
-              "t.tks:6: warning: C:/OV/Plexa/a.bag was saved from TALLYKIT.OVAddCtrl.1, "
-              "loaded into TALLYKIT.OVSubtractCtrl.1\n");
-    EXPECT_EQ(run.status, 0);
-
-    std::ofstream(root / "odd.bag")
-        << "TallyKit property bag 1\nInputX = bstr \"x\"\nColour = i4 3\n";
-    run = RunText("load b OVAdd " + (root / "odd.bag").string() + "\nget b.InputX\n");
-    EXPECT_EQ(run.out, "b.InputX = r8 0\n");
-    const std::string odd = (root / "odd.bag").string();
-    EXPECT_EQ(run.err,
-              "t.tks:1: warning: " + odd +
-                  ": InputX = bstr \"x\" does not fit a r8 property (the default is kept)\n"
-                  "t.tks:1: warning: " +
-                  odd + ": unknown key Colour (ignored)\n");
-    ::unsetenv("TALLYKIT_DRIVE_ROOT");
-    std::filesystem::remove_all(root);
 }
 
 TEST(ScriptHost, CompletesCommandsObjectsClassesAndMembers) {
