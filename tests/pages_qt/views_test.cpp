@@ -43,6 +43,11 @@ struct Framed {
         PageView& view = frame->View(0);
         return qobject_cast<QLineEdit*>(view.FieldWidget(view.Page().FieldOf(property)));
     }
+    // Replaces the field's text keystroke by keystroke.
+    void Type(std::string_view property, const char* text) {
+        Edit(property)->clear();
+        QTest::keyClicks(Edit(property), text);
+    }
     void Press(QDialogButtonBox::StandardButton which) {
         frame->findChild<QDialogButtonBox*>()->button(which)->click();
     }
@@ -73,27 +78,24 @@ TEST(PageViews, ShowTheModelAndPassKeystrokesAndClicks) {
 
 TEST(PageViews, OkAppliesCancelDoesNotApplyKeepsTheFrame) {
     Framed ok("OVDemux");
-    ok.Edit("OutputIndex")->clear();
-    QTest::keyClicks(ok.Edit("OutputIndex"), "8");
+    ok.Type("OutputIndex", "8");
     ok.Press(QDialogButtonBox::Ok);
     EXPECT_EQ(ok.messages, std::vector<std::string>{"Please enter an integer between 0 and 7."});
     EXPECT_NE(ok.frame->result(), QDialog::Accepted);
     EXPECT_EQ(ok.Get("OutputIndex"), Variant::I4(0));
-    ok.Edit("OutputIndex")->clear();
-    QTest::keyClicks(ok.Edit("OutputIndex"), "6");
+    ok.Type("OutputIndex", "6");
     ok.Press(QDialogButtonBox::Ok);
     EXPECT_EQ(ok.frame->result(), QDialog::Accepted);
     EXPECT_EQ(ok.Get("OutputIndex"), Variant::I4(6));
 
     Framed cancel("OVDemux");
-    QTest::keyClicks(cancel.Edit("OutputIndex"), "5");
+    cancel.Type("OutputIndex", "5");
     cancel.Press(QDialogButtonBox::Cancel);
     EXPECT_EQ(cancel.Get("OutputIndex"), Variant::I4(0));
 
     Framed apply("OVDemux");
     apply.frame->show();
-    apply.Edit("OutputIndex")->clear();
-    QTest::keyClicks(apply.Edit("OutputIndex"), "4");
+    apply.Type("OutputIndex", "4");
     apply.Press(QDialogButtonBox::Apply);
     EXPECT_EQ(apply.Get("OutputIndex"), Variant::I4(4));
     EXPECT_TRUE(apply.frame->isVisible());
