@@ -7,7 +7,7 @@
 #include "pages/formula_page.h"
 #include "pages/page_registry.h"
 #include "pages/routing_pages.h"
-#include "platform/safearray.h"
+#include "platform/value_text.h"
 #include "tests/support/block_harness.h"
 
 namespace {
@@ -198,15 +198,6 @@ TEST(PropertyPages, LookupGeneralPageShowsOnlyFilePathsAndDelimiterCodes) {
 
 // --- list pages ----------------------------------------------------------------
 
-std::string Shape(const Variant& v) {
-    if (!v.IsArray()) return v.vt() == VT_BSTR ? "\"" + v.bstrVal() + "\"" : "?";
-    const SafeArray& a = *v.parray();
-    std::string s = a.ElementType() == VT_R8 ? "r8" : "bstr";
-    for (uint32_t d = 0; d < a.Dims(); ++d)
-        s += (d ? "x" : " ") + std::to_string(a.Bound(d).cElements);
-    return s;
-}
-
 TEST(ListPages, TextBecomesTable) {
     struct Case {
         const char* text;
@@ -214,16 +205,17 @@ TEST(ListPages, TextBecomesTable) {
         const char* lookup;
         const char* cases;
     } cases[] = {
-        {"a;1\r\nb;2\r\n", ';', "bstr 2x2", "bstr 4"},
-        {" 1 , 10\n2,20\n", ',', "r8 2x2", "r8 4"},
-        {"1,x\n", ',', "bstr 2x1", "bstr 2"},
-        {"heading\n1,2\n", ',', "r8 2x1", "bstr 3"},
-        {"1\n2\n3\n4\n5\n6\n7\n8\n9\n", ',', "\"\"", "r8 8"},
-        {"", ',', "\"\"", "\"\""},
+        {"a;1\r\nb;2\r\n", ';', R"(bstr[["a", "b"], ["1", "2"]])", R"(bstr["a", "1", "b", "2"])"},
+        {" 1 , 10\n2,20\n", ',', "r8[[1, 2], [10, 20]]", "r8[1, 10, 2, 20]"},
+        {"1,x\n", ',', R"(bstr[["1"], ["x"]])", R"(bstr["1", "x"])"},
+        // A header line makes a text list of cases; a lookup table skips it.
+        {"heading\n1,2\n", ',', "r8[[1], [2]]", R"(bstr["heading", "1", "2"])"},
+        {"1\n2\n3\n4\n5\n6\n7\n8\n9\n", ',', R"(bstr "")", "r8[1, 2, 3, 4, 5, 6, 7, 8]"},
+        {"", ',', R"(bstr "")", R"(bstr "")"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Shape(LookupTableFromText(c.text, c.delimiter)), c.lookup) << c.text;
-        EXPECT_EQ(Shape(SwitchListFromText(c.text, c.delimiter)), c.cases) << c.text;
+        EXPECT_EQ(FormatValue(LookupTableFromText(c.text, c.delimiter)), c.lookup) << c.text;
+        EXPECT_EQ(FormatValue(SwitchListFromText(c.text, c.delimiter)), c.cases) << c.text;
     }
 }
 
@@ -241,7 +233,7 @@ TEST(ListPages, TablePageReplacesTheTable) {
     o.page->Load(o.block.control.Get());
     o.page->Edit(0, "a;1\r\nb;2\r\n");
     ASSERT_FALSE(o.page->Apply());
-    EXPECT_EQ(Shape(o.block.Get("LookupTable")), "bstr 2x2");
+    EXPECT_EQ(o.block.Get("LookupTable"), V("bstr[[\"a\", \"b\"], [\"1\", \"2\"]]"));
 }
 
 // --- formula page --------------------------------------------------------------
