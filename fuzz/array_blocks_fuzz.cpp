@@ -11,9 +11,6 @@
 
 #include "framework/block_array.h"
 #include "fuzz/random_array.h"
-#include "module/class_table.h"
-#include "platform/events.h"
-#include "platform/property_bag.h"
 
 namespace {
 
@@ -21,18 +18,10 @@ constexpr std::string_view kBlocks[] = {"OVCollector",   "OVSetElement", "OVGetE
                                         "OVConcatArray", "OVSubArray",   "OVPack",
                                         "OVUnpack"};
 
+// E_INVALIDARG: a collection whose index ran past INT32_MAX.
 bool NamedStatus(int32_t status) {
-    switch (status) {
-        case S_OK:
-        case TYPE_E_TYPEMISMATCH:
-        case TYPE_E_OUTOFBOUNDS:
-        case ERROR_INVALID_DATA_HR:
-        case E_OUTOFMEMORY:
-        case E_INVALIDARG:  // a collection whose index ran past INT32_MAX
-            return true;
-        default:
-            return false;
-    }
+    return OneOf(status, {S_OK, TYPE_E_TYPEMISMATCH, TYPE_E_OUTOFBOUNDS, ERROR_INVALID_DATA_HR,
+                          E_OUTOFMEMORY, E_INVALIDARG});
 }
 
 }  // namespace
@@ -41,12 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool limited = (SetArrayByteLimit(1 << 20), true);
     (void)limited;
     FuzzBytes in(data, size);
-    ComPtr<COleControl> block = FindClass(kBlocks[in.Byte() % std::size(kBlocks)])->create();
-    block->InitNew();
-    block->Advise(
-        ComPtr<IDispatch>(MakeCom<EventSink>([](DISPID id, std::span<const Variant> args) {
-            if (id == 5) Require(NamedStatus(args[1].lVal()));  // ErrorOut ends every run
-        })));
+    ComPtr<COleControl> block = NewBlock(kBlocks[in.Byte() % std::size(kBlocks)]);
+    OnEvents(*block, [](DISPID id, std::span<const Variant> args) {
+        if (id == 5) Require(NamedStatus(args[1].lVal()));  // ErrorOut ends every run
+    });
     const DISPID operate = MemberId(*block, "Operate");
     for (int steps = 0; !in.Empty() && steps < 48; ++steps) {
         switch (in.Byte() % 8) {
@@ -69,12 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 6:
                 Put(*block, 0x10001, Variant::Bool(true));
                 break;
-            default: {
-                PropertyBag bag;
-                block->Save(bag);
-                block->Load(bag);
+            default:
+                SaveAndLoad(*block);
                 break;
-            }
         }
     }
     return 0;

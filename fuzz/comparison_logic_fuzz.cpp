@@ -11,9 +11,6 @@
 #include <string_view>
 
 #include "fuzz/random_array.h"
-#include "module/class_table.h"
-#include "platform/events.h"
-#include "platform/property_bag.h"
 
 namespace {
 
@@ -48,15 +45,14 @@ struct Driver {
 
     // What a finished run must leave behind; ErrorOut tells its status.
     void CheckRun(int32_t status) {
-        Require(status == 0 || status == TYPE_E_TYPEMISMATCH);
+        Require(OneOf(status, {0, TYPE_E_TYPEMISMATCH}));
         if (status != 0) return;
         if (comparison) {
             Require(Get(*block, 3).boolVal() != Get(*block, 4).boolVal());
             return;
         }
-        const VARTYPE vt = Get(*block, "Value").vt();
-        Require(vt == VT_BOOL || vt == VT_I1 || vt == VT_UI1 || vt == VT_I2 || vt == VT_UI2 ||
-                vt == VT_INT || vt == VT_UINT || vt == VT_I4 || vt == VT_UI4);
+        Require(OneOf(Get(*block, "Value").vt(),
+                      {VT_BOOL, VT_I1, VT_UI1, VT_I2, VT_UI2, VT_INT, VT_UINT, VT_I4, VT_UI4}));
     }
 };
 
@@ -66,15 +62,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzBytes in(data, size);
     const size_t which = in.Byte() % std::size(kBlocks);
     Driver d;
-    d.block = FindClass(kBlocks[which])->create();
+    d.block = NewBlock(kBlocks[which]);
     d.comparison = which < kComparisonCount;
-    d.block->InitNew();
     const int32_t inputs = kBlocks[which] == "OVNot" ? 1 : 2;
-    d.block->Advise(
-        ComPtr<IDispatch>(MakeCom<EventSink>([&d](DISPID id, std::span<const Variant> args) {
-            if (id == 3 && d.cancel) Put(*d.block, 0x10004, Variant::I4(1));
-            if (id == 5) d.CheckRun(args[1].lVal());  // ErrorOut ends every uncancelled run
-        })));
+    OnEvents(*d.block, [&d](DISPID id, std::span<const Variant> args) {
+        if (id == 3 && d.cancel) Put(*d.block, 0x10004, Variant::I4(1));
+        if (id == 5) d.CheckRun(args[1].lVal());  // ErrorOut ends every uncancelled run
+    });
     for (int steps = 0; !in.Empty() && steps < 64; ++steps) {
         switch (in.Byte() % 8) {
             case 0:
@@ -98,12 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 6:
                 d.cancel = !d.cancel;
                 break;
-            default: {
-                PropertyBag bag;
-                d.block->Save(bag);
-                d.block->Load(bag);
+            default:
+                SaveAndLoad(*d.block);
                 break;
-            }
         }
     }
     return 0;

@@ -11,8 +11,6 @@
 
 #include "blocks/logic/alarm.h"
 #include "fuzz/random_array.h"
-#include "module/class_table.h"
-#include "platform/events.h"
 
 namespace {
 
@@ -69,10 +67,7 @@ const BlockPlan kPlans[] = {
 };
 
 bool Allowed(const BlockPlan& plan, int32_t status) {
-    for (int32_t s : plan.statuses) {
-        if (s == status) return true;
-    }
-    return false;
+    return std::ranges::find(plan.statuses, status) != plan.statuses.end();
 }
 
 bool Flag(COleControl& block, const char* name) {
@@ -116,26 +111,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t head = in.Byte();
     const BlockPlan& plan = kPlans[head % std::size(kPlans)];
     const bool cancel = (head & 0x80) != 0;
-    const ClassEntry* entry = FindClass(plan.progId);
-    Require(entry != nullptr);
-    ComPtr<COleControl> block = entry->create();
-    block->InitNew();
+    ComPtr<COleControl> block = NewBlock(plan.progId);
 
     bool ran = false;
     bool cancelled = false;
     COleControl* raw = block.Get();
-    block->Advise(ComPtr<IDispatch>(MakeCom<EventSink>(
-        [&plan, &ran, &cancelled, cancel, raw](DISPID id, std::span<const Variant> args) {
-            if (id == 5) {  // ErrorOut: every run ends with its status
-                Require(args.size() == 3 && args[1].vt() == VT_I4);
-                Require(Allowed(plan, args[1].lVal()));
-                ran = true;
-            }
-            if (id == 3 && cancel) {  // RunBlock
-                Put(*raw, 0x10004, Variant::I4(1));
-                cancelled = true;
-            }
-        })));
+    OnEvents(*block,
+             [&plan, &ran, &cancelled, cancel, raw](DISPID id, std::span<const Variant> args) {
+                 if (id == 5) {  // ErrorOut: every run ends with its status
+                     Require(args.size() == 3 && args[1].vt() == VT_I4);
+                     Require(Allowed(plan, args[1].lVal()));
+                     ran = true;
+                 }
+                 if (id == 3 && cancel) {  // RunBlock
+                     Put(*raw, 0x10004, Variant::I4(1));
+                     cancelled = true;
+                 }
+             });
 
     for (int steps = 0; !in.Empty() && steps < 64; ++steps) {
         const uint8_t op = in.Byte();

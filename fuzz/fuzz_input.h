@@ -1,20 +1,31 @@
 #pragma once
 // What the fuzz targets share: a check that stops the run when a property
-// fails, the fuzzer's bytes read as typed pieces, and calls into an object's
-// members as a host makes them.
+// fails, the fuzzer's bytes read as typed pieces, and blocks driven as a host
+// drives them.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "module/class_table.h"
 #include "platform/com.h"
+#include "platform/events.h"
+#include "platform/property_bag.h"
 #include "platform/variant.h"
 
 // Aborts, which the fuzzer reports with the input that got here.
 inline void Require(bool condition) {
     if (!condition) std::abort();
+}
+
+inline bool OneOf(int32_t status, std::initializer_list<int32_t> allowed) {
+    return std::find(allowed.begin(), allowed.end(), status) != allowed.end();
 }
 
 // The fuzzer's bytes, read front to back; zeros once they run out.
@@ -72,4 +83,25 @@ inline Variant Get(IDispatch& object, std::string_view name) {
 inline void Operate(IDispatch& object) {
     Variant result;
     Require(object.Invoke(MemberId(object, "Operate"), DISPATCH_METHOD, {}, &result) == S_OK);
+}
+
+// A new block of class `cls` (ProgID or coclass), reset as a new control.
+inline ComPtr<COleControl> NewBlock(std::string_view cls) {
+    const ClassEntry* entry = FindClass(cls);
+    Require(entry != nullptr);
+    ComPtr<COleControl> block = entry->create();
+    block->InitNew();
+    return block;
+}
+
+inline void OnEvents(COleControl& block,
+                     std::function<void(DISPID, std::span<const Variant>)> handler) {
+    block.Advise(ComPtr<IDispatch>(MakeCom<EventSink>(std::move(handler))));
+}
+
+// What a host does between sessions: saves the block and loads it back.
+inline void SaveAndLoad(COleControl& block) {
+    PropertyBag bag;
+    block.Save(bag);
+    block.Load(bag);
 }

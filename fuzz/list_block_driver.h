@@ -18,8 +18,6 @@
 
 #include "blocks/routing/list_file.h"
 #include "fuzz/fuzz_input.h"
-#include "module/class_table.h"
-#include "platform/events.h"
 
 struct ListRun {
     ListValues list;        // the list the bytes give, read from memory
@@ -69,12 +67,10 @@ inline void RunListBlock(const uint8_t* data, size_t size, std::string_view cocl
             run.input = run.list.numeric ? Variant::R8(run.list.numbers[last])
                                          : Variant::Str(run.list.texts[last]);
     }
-    run.block = FindClass(coclass)->create();
-    run.block->InitNew();
-    run.block->Advise(
-        ComPtr<IDispatch>(MakeCom<EventSink>([&run](DISPID id, std::span<const Variant>) {
-            if (id >= 6 && id < 100) ++run.outputs;
-        })));
+    run.block = NewBlock(coclass);
+    OnEvents(*run.block, [&run](DISPID id, std::span<const Variant>) {
+        if (id >= 6 && id < 100) ++run.outputs;
+    });
     auto put = [&run](std::string_view member, Variant value) {
         Require(SUCCEEDED(Put(*run.block, MemberId(*run.block, member), std::move(value))));
     };
@@ -83,7 +79,7 @@ inline void RunListBlock(const uint8_t* data, size_t size, std::string_view cocl
     put(coclass == "OVLookup" ? "Input" : "Value", run.input);
     Operate(*run.block);
     run.status = Get(*run.block, 0x10002).lVal();
-    Require(run.status == 0 || run.status == TYPE_E_TYPEMISMATCH);
+    Require(OneOf(run.status, {0, TYPE_E_TYPEMISMATCH}));
     // A key read back from the list matches, unless it is a NaN.
     const bool nan = run.fromList && run.list.numeric && std::isnan(run.list.numbers[last]);
     if (run.fromList && !nan) Require(run.status == 0);

@@ -2,10 +2,10 @@
 // text that reads back to an equal bag and serializes the same again.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_input.h"
 #include "platform/property_bag.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -13,12 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PropertyBag bag;
     std::string error;
     if (!PropertyBag::Parse(text, &bag, &error)) {
-        if (error.rfind("line ", 0) != 0) std::abort();  // every refusal names its line
+        Require(error.starts_with("line "));  // every refusal names its line
         return 0;
     }
     const std::string serialized = bag.Serialize();
     PropertyBag back;
-    if (!PropertyBag::Parse(serialized, &back, &error) || !(back == bag)) std::abort();
-    if (back.Serialize() != serialized) std::abort();
+    Require(PropertyBag::Parse(serialized, &back, &error) && back == bag);
+    Require(back.Serialize() == serialized);
     return 0;
 }

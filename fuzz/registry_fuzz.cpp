@@ -3,18 +3,14 @@
 // value it lists must be found again by name.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_input.h"
 #include "platform/registry.h"
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
 
 // Walks every key below `root`, checking that listing and lookup agree.
 void CheckListedKeys(const RegistryHive& hive, HKEY root) {
@@ -22,9 +18,9 @@ void CheckListedKeys(const RegistryHive& hive, HKEY root) {
     while (!pending.empty()) {
         std::string path = pending.back();
         pending.pop_back();
-        Check(hive.KeyExists(root, path));
+        Require(hive.KeyExists(root, path));
         for (const RegValue& value : hive.Values(root, path)) {
-            Check(hive.Read(root, path, value.name) == value.data);
+            Require(hive.Read(root, path, value.name) == value.data);
         }
         for (const std::string& name : hive.SubKeys(root, path)) {
             pending.push_back(path.empty() ? name : path + '\\' + name);
@@ -39,16 +35,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RegistryHive hive = RegistryHive::Parse(text);
     std::string formatted = hive.Format();
     RegistryHive reread = RegistryHive::Parse(formatted);
-    Check(reread == hive);
-    Check(reread.Format() == formatted);
+    Require(reread == hive);
+    Require(reread.Format() == formatted);
 
     for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         CheckListedKeys(hive, root);
         std::vector<std::string> top = hive.SubKeys(root, "");
         if (top.empty()) continue;
-        Check(reread.DeleteKey(root, top.front()));
-        Check(!reread.KeyExists(root, top.front()));
-        Check(RegistryHive::Parse(reread.Format()) == reread);
+        Require(reread.DeleteKey(root, top.front()));
+        Require(!reread.KeyExists(root, top.front()));
+        Require(RegistryHive::Parse(reread.Format()) == reread);
     }
     return 0;
 }

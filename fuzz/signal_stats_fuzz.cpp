@@ -81,7 +81,7 @@ void Histogram(FuzzBytes& in) {
         h->SetInputValues(Input(in));
     h->Operate();
     const int32_t s = h->GetStatusCode();
-    Require(s == 0 || s == DISP_E_OVERFLOW || s == ERROR_INVALID_DATA_HR || s == E_OUTOFMEMORY);
+    Require(OneOf(s, {0, DISP_E_OVERFLOW, ERROR_INVALID_DATA_HR, E_OUTOFMEMORY}));
     if (s != 0 && s != DISP_E_OVERFLOW) return;
     const Variant table = h->GetHistogamArray();
     Require(table.IsArray() && table.parray()->Dims() == 2 &&
@@ -97,7 +97,7 @@ void Statistics(FuzzBytes& in) {
     st->SetValue(Input(in));
     st->Operate();
     const int32_t s = st->GetStatusCode();
-    Require(s == 0 || s == TYPE_E_TYPEMISMATCH || s == ERROR_INVALID_DATA_HR);
+    Require(OneOf(s, {0, TYPE_E_TYPEMISMATCH, ERROR_INVALID_DATA_HR}));
 }
 
 void Generator(FuzzBytes& in) {
@@ -113,7 +113,7 @@ void Generator(FuzzBytes& in) {
     g->SetArraySize(size);
     const Variant v = g->Operate();
     const int32_t s = g->GetStatusCode();
-    Require(s == 0 || s == ERROR_INVALID_DATA_HR || s == E_OUTOFMEMORY);
+    Require(OneOf(s, {0, ERROR_INVALID_DATA_HR, E_OUTOFMEMORY}));
     if (s == 0) Require(v.parray()->Count() == static_cast<size_t>(g->GetArraySize()));
 }
 

@@ -9,8 +9,6 @@
 
 #include "blocks/signal/fir_filter.h"
 #include "fuzz/random_array.h"
-#include "module/class_table.h"
-#include "platform/events.h"
 #include "platform/safearray.h"
 
 namespace {
@@ -70,18 +68,13 @@ void CheckFilter(CFIRFilterCtrl& fir) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzBytes in(data, size);
     const bool fft = (in.Byte() & 1) != 0;
-    const ClassEntry* entry = FindClass(fft ? "FFT" : "CFIRFilter");
-    Require(entry != nullptr);
-    ComPtr<COleControl> block = entry->create();
-    block->InitNew();
+    ComPtr<COleControl> block = NewBlock(fft ? "FFT" : "CFIRFilter");
     int32_t lastStatus = -1;
-    block->Advise(
-        ComPtr<IDispatch>(MakeCom<EventSink>([&](DISPID id, std::span<const Variant> args) {
-            if (id != 5) return;  // ErrorOut ends every run with its status
-            lastStatus = args[1].lVal();
-            Require(lastStatus == 0 || lastStatus == TYPE_E_TYPEMISMATCH ||
-                    lastStatus == ERROR_INVALID_DATA_HR);
-        })));
+    OnEvents(*block, [&](DISPID id, std::span<const Variant> args) {
+        if (id != 5) return;  // ErrorOut ends every run with its status
+        lastStatus = args[1].lVal();
+        Require(OneOf(lastStatus, {0, TYPE_E_TYPEMISMATCH, ERROR_INVALID_DATA_HR}));
+    });
     const char* const settings[] = {"FilterType", "NumOfCoeff", "LowFrequencyCutoff",
                                     "HighFrequencyCutoff", "WindowType"};
     const char* input = fft ? "Value" : "ValueIn";
@@ -96,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 if (fft) break;
                 const HRESULT hr =
                     Put(*block, MemberId(*block, settings[(op >> 3) % 5]), Setting(in));
-                Require(hr == S_OK || hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW);
+                Require(OneOf(hr, {S_OK, DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW}));
                 break;
             }
             case 2: {

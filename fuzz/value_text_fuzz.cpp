@@ -2,10 +2,10 @@
 // reads back to an equal value (bit for bit) and prints the same again.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_input.h"
 #include "platform/value_text.h"
 
 namespace {
@@ -30,16 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Variant value;
     std::string error;
     if (!ParseValue(text, &value, &error, resolve)) {
-        if (error.empty()) std::abort();  // every refusal says why
+        Require(!error.empty());  // every refusal says why
         return 0;
     }
     const std::string printed = FormatValue(value, names);
     Variant back;
-    if (!ParseValue(printed, &back, &error, resolve) || !(back == value)) std::abort();
-    if (FormatValue(back, names) != printed) std::abort();
+    Require(ParseValue(printed, &back, &error, resolve) && back == value);
+    Require(FormatValue(back, names) == printed);
     // Without a resolver the same text must come back whenever it claims to.
-    if (HasExactText(value) && !(ParseValue(FormatValue(value), &back, nullptr) && back == value)) {
-        std::abort();
-    }
+    Require(!HasExactText(value) ||
+            (ParseValue(FormatValue(value), &back, nullptr) && back == value));
     return 0;
 }

@@ -382,24 +382,6 @@ std::pair<std::string, double> RandomFormula(std::mt19937& random, int depth) {
     return {"(" + x + ")/(1+(" + y + ")*(" + y + "))", a / (1 + b * b)};
 }
 
-TEST(FormulaEvaluate, RandomFormulasMatchTheirOracle) {
-    std::mt19937 random(20240611);
-    for (int i = 0; i < 3000; ++i) {
-        const auto [text, value] = RandomFormula(random, 1 + i % 7);
-        CMathFormula formula;
-        for (const auto& [name, variableValue] : kRandomVariables)
-            formula.SetVariable(name, variableValue);
-        formula.Parse(text);
-        ASSERT_EQ(formula.GetErrorCode(), 0) << text;
-        EXPECT_EQ(Bits(formula.Evaluate()), Bits(value)) << text;
-        // An undefined name makes the stack-checked evaluation run: y^0 is 1 even for the NaN
-        // of an undefined y, so the value stays known.
-        formula.Parse("(" + text + ")+y^0");
-        EXPECT_EQ(Bits(formula.Evaluate()), Bits(value + 1)) << text;
-        EXPECT_EQ(formula.GetErrorCode(), FormulaCode(0x8D000013)) << text;
-    }
-}
-
 // Formulas rich in NaNs of both signs, infinities, zero divisors and constant subtrees.
 std::string RandomAwkwardFormula(std::mt19937& random, int depth) {
     auto pick = [&random](size_t count) { return random() % count; };
@@ -421,22 +403,29 @@ std::string RandomAwkwardFormula(std::mt19937& random, int depth) {
            RandomAwkwardFormula(random, depth - 1) + ")";
 }
 
-TEST(FormulaEvaluate, RegisterAndStackFormsAgreeBitForBit) {
-    std::mt19937 random(7);
+// Evaluates `text` over the random variables, then again with an undefined name added, which
+// forces the stack-checked evaluation: y^0 is 1 whatever its NaN, and x+1 keeps the NaN of x,
+// so both forms must agree bit for bit. Returns the first value.
+double EvaluateInBothForms(const std::string& text) {
+    CMathFormula formula;
+    for (const auto& [name, value] : kRandomVariables)
+        formula.SetVariable(name, value);
+    formula.Parse(text);
+    EXPECT_EQ(formula.GetErrorCode(), 0) << text;
+    const double value = formula.Evaluate();
+    const int32_t code = formula.GetErrorCode();
+    formula.Parse("(" + text + ")+y^0");
+    EXPECT_EQ(Bits(formula.Evaluate()), Bits(value + 1)) << text;
+    EXPECT_EQ(formula.GetErrorCode(), code != 0 ? code : FormulaCode(0x8D000013)) << text;
+    return value;
+}
+
+TEST(FormulaEvaluate, RandomFormulasMatchTheirOracleInBothForms) {
+    std::mt19937 random(20240611), awkward(7);
     for (int i = 0; i < 3000; ++i) {
-        const std::string text = RandomAwkwardFormula(random, 1 + i % 6);
-        CMathFormula formula;
-        for (const auto& [name, value] : kRandomVariables)
-            formula.SetVariable(name, value);
-        formula.Parse(text);
-        ASSERT_EQ(formula.GetErrorCode(), 0) << text;
-        const double value = formula.Evaluate();
-        const int32_t code = formula.GetErrorCode();
-        // The undefined y forces the stack form; y^0 is 1 whatever its NaN, and x+1 keeps
-        // the NaN of x.
-        formula.Parse("(" + text + ")+y^0");
-        EXPECT_EQ(Bits(formula.Evaluate()), Bits(value + 1)) << text;
-        EXPECT_EQ(formula.GetErrorCode(), code != 0 ? code : FormulaCode(0x8D000013)) << text;
+        const auto [text, value] = RandomFormula(random, 1 + i % 7);
+        EXPECT_EQ(Bits(EvaluateInBothForms(text)), Bits(value)) << text;
+        EvaluateInBothForms(RandomAwkwardFormula(awkward, 1 + i % 6));
     }
 }
 

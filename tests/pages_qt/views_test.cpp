@@ -15,6 +15,7 @@
 #include "pages/qt/page_view.h"
 #include "pages/qt/property_frame.h"
 #include "pages/qt/qt_desktop.h"
+#include "tests/support/block_harness.h"
 
 // Fontconfig keeps its configuration for the life of the process; under
 // LeakSanitizer that reads as a leak that is neither ours nor Qt's to free.
@@ -25,33 +26,28 @@ extern "C" const char* __lsan_default_suppressions() {
 namespace {
 
 struct Framed {
-    ComPtr<COleControl> block;
+    harness::Block block;
     std::unique_ptr<PropertyFrame> frame;
     std::vector<std::string> messages;
 
-    explicit Framed(std::string_view cls) {
+    explicit Framed(std::string_view cls) : block(cls) {
         std::string why;
         EXPECT_NE(EnsureApplication(true, &why), nullptr) << why;
-        const ClassEntry* entry = FindClass(cls);
-        block = entry->create();
-        block->InitNew();
-        frame = std::make_unique<PropertyFrame>(nullptr, "caption", block.Get(),
-                                                block->ClassInfo()->pageIds);
+        frame = std::make_unique<PropertyFrame>(nullptr, "caption", block.control.Get(),
+                                                block.control->ClassInfo()->pageIds);
         frame->SetMessageHandler([this](const PageMessage& m) { messages.push_back(m.text); });
     }
     QLineEdit* Edit(std::string_view property) {
         PageView& view = frame->View(0);
         return qobject_cast<QLineEdit*>(view.FieldWidget(view.Page().FieldOf(property)));
     }
+    // Replaces the field's text keystroke by keystroke.
+    void Type(std::string_view property, const char* text) {
+        Edit(property)->clear();
+        QTest::keyClicks(Edit(property), text);
+    }
     void Press(QDialogButtonBox::StandardButton which) {
         frame->findChild<QDialogButtonBox*>()->button(which)->click();
-    }
-    Variant Get(std::string_view name) {
-        DISPID id;
-        Variant v;
-        block->GetIDsOfNames(name, &id);
-        block->Invoke(id, DISPATCH_PROPERTYGET, {}, &v);
-        return v;
     }
 };
 
@@ -73,47 +69,34 @@ TEST(PageViews, ShowTheModelAndPassKeystrokesAndClicks) {
 
 TEST(PageViews, OkAppliesCancelDoesNotApplyKeepsTheFrame) {
     Framed ok("OVDemux");
-    ok.Edit("OutputIndex")->clear();
-    QTest::keyClicks(ok.Edit("OutputIndex"), "8");
+    ok.Type("OutputIndex", "8");
     ok.Press(QDialogButtonBox::Ok);
     EXPECT_EQ(ok.messages, std::vector<std::string>{"Please enter an integer between 0 and 7."});
     EXPECT_NE(ok.frame->result(), QDialog::Accepted);
-    EXPECT_EQ(ok.Get("OutputIndex"), Variant::I4(0));
-    ok.Edit("OutputIndex")->clear();
-    QTest::keyClicks(ok.Edit("OutputIndex"), "6");
+    EXPECT_EQ(ok.block.Get("OutputIndex"), Variant::I4(0));
+    ok.Type("OutputIndex", "6");
     ok.Press(QDialogButtonBox::Ok);
     EXPECT_EQ(ok.frame->result(), QDialog::Accepted);
-    EXPECT_EQ(ok.Get("OutputIndex"), Variant::I4(6));
+    EXPECT_EQ(ok.block.Get("OutputIndex"), Variant::I4(6));
 
     Framed cancel("OVDemux");
-    QTest::keyClicks(cancel.Edit("OutputIndex"), "5");
+    cancel.Type("OutputIndex", "5");
     cancel.Press(QDialogButtonBox::Cancel);
-    EXPECT_EQ(cancel.Get("OutputIndex"), Variant::I4(0));
+    EXPECT_EQ(cancel.block.Get("OutputIndex"), Variant::I4(0));
 
     Framed apply("OVDemux");
     apply.frame->show();
-    apply.Edit("OutputIndex")->clear();
-    QTest::keyClicks(apply.Edit("OutputIndex"), "4");
+    apply.Type("OutputIndex", "4");
     apply.Press(QDialogButtonBox::Apply);
-    EXPECT_EQ(apply.Get("OutputIndex"), Variant::I4(4));
+    EXPECT_EQ(apply.block.Get("OutputIndex"), Variant::I4(4));
     EXPECT_TRUE(apply.frame->isVisible());
 }
 
 TEST(PageViews, ShowPropertyPagesNeedsADesktopWithAnOwner) {
+    // Without a desktop the call answers false (the block base's tests pin that).
     std::string why;
     ASSERT_NE(EnsureApplication(true, &why), nullptr) << why;
-    ComPtr<COleControl> block = FindClass("OVAdd")->create();
-    block->InitNew();
-    DISPID show;
-    ASSERT_EQ(block->GetIDsOfNames("ShowPropertyPages", &show), S_OK);
-    auto call = [&] {
-        Variant result;
-        block->Invoke(show, DISPATCH_METHOD, {}, &result);
-        return result.boolVal() != 0;
-    };
-    SetDesktop(nullptr);
-    EXPECT_FALSE(call());
-
+    harness::Block block("OVAdd");
     QWidget owner;
     QtDesktop desktop(&owner);
     SetDesktop(&desktop);
@@ -126,7 +109,7 @@ TEST(PageViews, ShowPropertyPagesNeedsADesktopWithAnOwner) {
             }
         }
     });
-    EXPECT_TRUE(call());
+    EXPECT_EQ(block.Call("ShowPropertyPages"), Variant::Bool(true));
     EXPECT_EQ(title, "OVAdd Control");
     SetDesktop(nullptr);
 }
