@@ -344,7 +344,7 @@ void CMathFormula::Parse(std::string_view text) {
     FormulaError error = FormulaError::kNone;
     size_t offset = 0;
     try {
-        m_text.assign(text);
+        m_text.assign(text.substr(0, text.find('\0')));
         Parser parser(m_text);
         m_root = parser.ParseFormula();
         error = parser.Error();

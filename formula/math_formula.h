@@ -179,8 +179,8 @@ class CMathFormula {
     CMathFormula(const CMathFormula&) = delete;
     CMathFormula& operator=(const CMathFormula&) = delete;
 
-    // Replaces the formula by `text` (every byte of it; a NUL byte is a character like any
-    // other that belongs to no token) and parses it. Resets both errors, then records the
+    // Replaces the formula by `text` up to its first NUL byte, if any (the engine keeps its
+    // formula as a NUL-terminated string), and parses it. Resets both errors, then records the
     // first parse error with its position: GetErrorCode is 0 and the message "No errors."
     // exactly when the text is a complete formula. Does not touch the variables.
     void Parse(std::string_view text);

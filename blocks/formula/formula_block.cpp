@@ -10,12 +10,13 @@ constexpr const char* kInputMembers[CFormulaCtrl::kInputCount] = {
 constexpr const char* kNameMembers[CFormulaCtrl::kInputCount] = {
     "Input1Name", "Input2Name", "Input3Name", "Input4Name",
     "Input5Name", "Input6Name", "Input7Name", "Input8Name"};
-// The input members' help strings, as the type library has always spelt them.
+// The input members' help strings, as the type library has always spelt them
+// (misspelling included: type-library readers compare them).
 constexpr const char* kInputHelp[CFormulaCtrl::kInputCount] = {
     "First input value into the formula",   "Second input value into the formula",
     "Third input value into the formula",   "Fourth input value into the formula",
     "Fifth input value into the formula",   "Sixth input value into the formula",
-    "Seventh input value into the formula", "Eighth input value into the formula"};
+    "Seventh input value into the formula", "Eigth input value into the formula"};
 
 // An input's default variable name is its member name.
 constexpr const char* const* kDefaultNames = kInputMembers;
@@ -59,15 +60,17 @@ const DispatchTable& CFormulaCtrl::FormulaMembers() {
                               .Reset<&C::m_strFormula>({VT_BSTR, 0, ""}));
         members.push_back(Property<&C::GetFormula, &C::SetFormula>(
             "_Formula", DISPID_VALUE, "Mathematical formula to evaluate"));
-        std::vector<MemberDesc> own = inputs(each);
+        // Stored blocks list the names before the inputs; members persist in
+        // table order.
+        std::vector<MemberDesc> own = names(each);
+        members.insert(members.end(), own.begin(), own.end());
+        own = inputs(each);
         members.insert(members.end(), own.begin(), own.end());
         members.push_back(Property<&C::GetOutput1, &C::SetOutput1>(
                               "Output1", 10, "Output value from formula evaluation")
                               .HiddenPut()
                               .Persist<&C::m_output>("Output1", {VT_R8, 0.0})
                               .Reset<&C::m_output>({VT_R8, 0.0}));
-        own = names(each);
-        members.insert(members.end(), own.begin(), own.end());
         return members;
     }());
     return table;

@@ -186,7 +186,7 @@ TEST(FormulaBlock, NamesAreHiddenMembers) {
     EXPECT_TRUE(name->hidden);
     const MemberDesc* input = b.control->Members().Find(DISPID(9));
     ASSERT_NE(input, nullptr);
-    EXPECT_EQ(input->help, "Eighth input value into the formula");
+    EXPECT_EQ(input->help, "Eigth input value into the formula");
 }
 
 }  // namespace

@@ -85,8 +85,8 @@ TEST(FormulaParse, ErrorsAndTheirPositions) {
         {"2 3", FormulaError::kUnexpectedCharacter, 2},
         {"1e3", FormulaError::kUnexpectedCharacter, 1},  // no exponent notation
         {"2)", FormulaError::kUnexpectedCharacter, 1},
-        {"1\v", FormulaError::kUnexpectedCharacter, 1},  // vertical tab is no blank
-        {std::string("1+2\0", 4), FormulaError::kUnexpectedCharacter, 3},
+        {"1\v", FormulaError::kUnexpectedCharacter, 1},      // vertical tab is no blank
+        {std::string("1+2\0)", 5), FormulaError::kNone, 0},  // the text ends at a NUL
         // The missing operand's factor reports first, so the operators' own errors never win.
         {"2+*3", FormulaError::kIncomplete, 2},
         {"2-  ", FormulaError::kIncomplete, 4},
