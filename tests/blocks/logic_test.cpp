@@ -16,8 +16,6 @@ using harness::Block;
 using harness::Trace;
 
 const char* const kBlocks[] = {"OVAnd", "OVOr", "OVXor", "OVNand", "OVNor", "OVNot"};
-const Trace kSuccess = {"RunBlock", "StatusReady", "ErrorOut(self, 0, \"No Errors\")",
-                        "ControlOut"};
 const std::string kStatus =
     std::to_string(TYPE_E_TYPEMISMATCH) + ", \"" + StatusText(TYPE_E_TYPEMISMATCH) + "\"";
 const Trace kMismatch = {"ValidateGroup(1)", "ErrorOut(self, " + kStatus + ")",
@@ -77,7 +75,7 @@ TEST(Logic, TableOfOutcomes) {
     }
 }
 
-// The block around the core: a result is stored and delivered; on a mismatch
+// The block around the core: a result is stored; on a mismatch
 // And and Or keep their Value, the others are left empty.
 TEST(Logic, BlocksStoreOrOnAMismatchKeepOrEmpty) {
     for (const std::string cls : kBlocks) {
@@ -85,11 +83,9 @@ TEST(Logic, BlocksStoreOrOnAMismatchKeepOrEmpty) {
         const bool keeps = cls == "OVAnd" || cls == "OVOr";
         Block b(cls);
         harness::Drive(b, "Value=i4 -123; " + input + "=i4 1");
-        b.Take();
         const Variant result = b.Call("Operate");
         EXPECT_EQ(result, b.Get("Value")) << cls;
         EXPECT_NE(result, Variant::I4(-123)) << cls;
-        EXPECT_EQ(b.Take(), kSuccess) << cls;
         harness::Drive(b, "Value=i4 -123; " + input + "=i4[0]");
         b.Take();
         EXPECT_EQ(b.Call("Operate"), keeps ? Variant::I4(-123) : Variant()) << cls;
