@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -139,14 +141,13 @@ TEST_F(ListFiles, StatusOfEachFile) {
     }
 }
 
-TEST_F(ListFiles, DrivePathsMapThroughTheDriveRoot) {
-    Write("drives/c/OV/Plexa/lists/speeds.txt", "slow;10\nfast;90\n");
-    const char* saved = std::getenv("TALLYKIT_DRIVE_ROOT");
-    const std::string restore = saved ? saved : "";
-    setenv("TALLYKIT_DRIVE_ROOT", (dir_ / "drives").c_str(), 1);
+// The test programs pin the drive root to a folder of their own.
+TEST(ListFile, DrivePathsMapThroughTheDriveRoot) {
+    const fs::path file = fs::path(DriveRootFolder()) / "c/OV/Plexa/lists/speeds.txt";
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << "slow;10\nfast;90\n";
     const ListFileResult r =
         ReadListFile("c:\\OV\\Plexa\\lists\\speeds.txt", ';', &ParseLookupList);
-    saved ? setenv("TALLYKIT_DRIVE_ROOT", restore.c_str(), 1) : unsetenv("TALLYKIT_DRIVE_ROOT");
     EXPECT_EQ(r.status, S_OK);
     EXPECT_EQ(r.values.texts, (std::vector<std::string>{"slow", "10", "fast", "90"}));
 }
