@@ -19,9 +19,8 @@ using harness::Trace;
 Trace Success(Trace events, std::initializer_list<int> quiet) {
     for (int group : quiet)
         events.push_back("ValidateGroup(" + std::to_string(group) + ")");
-    events.insert(events.end(),
-                  {"RunBlock", "StatusReady", "ErrorOut(self, 0, \"No Errors\")", "ControlOut"});
-    return events;
+    events.insert(events.end(), {"RunBlock", "StatusReady"});
+    return harness::RunTrace(events);
 }
 
 // An alarm with the thresholds 90, 70, 30, 10 and the given option.
@@ -105,15 +104,12 @@ TEST(Alarm, FailuresLeaveTheStatesAndFireEveryGroup) {
         const char* member;
         Variant value;
         int32_t status;
-        const char* text;
     };
     const Failure cases[] = {
-        {"Low", Variant::R8(71), ERROR_INVALID_DATA_HR, "The data is invalid."},
-        {"VeryLow", Variant::R8(31), ERROR_INVALID_DATA_HR, "The data is invalid."},
-        {"VeryHigh", Variant::R8(std::numeric_limits<double>::quiet_NaN()), ERROR_INVALID_DATA_HR,
-         "The data is invalid."},
-        {"Value", Variant::Array(SafeArrayCreateVector(VT_R8, 0, 1)), TYPE_E_TYPEMISMATCH,
-         "Type mismatch."},
+        {"Low", Variant::R8(71), ERROR_INVALID_DATA_HR},
+        {"VeryLow", Variant::R8(31), ERROR_INVALID_DATA_HR},
+        {"VeryHigh", Variant::R8(std::numeric_limits<double>::quiet_NaN()), ERROR_INVALID_DATA_HR},
+        {"Value", Variant::Array(SafeArrayCreateVector(VT_R8, 0, 1)), TYPE_E_TYPEMISMATCH},
     };
     for (const Failure& c : cases) {
         Block b("OVAlarm");
@@ -121,11 +117,10 @@ TEST(Alarm, FailuresLeaveTheStatesAndFireEveryGroup) {
         Feed(b, 50);
         b.Put(c.member, c.value);
         b.Call("Operate");
-        const std::string status = std::to_string(c.status) + ", \"" + c.text + "\"";
-        EXPECT_EQ(b.Take(), (Trace{"ValidateGroup(4)", "ValidateGroup(5)", "ValidateGroup(6)",
-                                   "ValidateGroup(7)", "ValidateGroup(8)", "ValidateGroup(1)",
-                                   "ErrorOut(self, " + status + ")",
-                                   "ErrorOccurred(" + status + ")", "ControlOut"}))
+        EXPECT_EQ(b.Take(),
+                  harness::RunTrace({"ValidateGroup(4)", "ValidateGroup(5)", "ValidateGroup(6)",
+                                     "ValidateGroup(7)", "ValidateGroup(8)", "ValidateGroup(1)"},
+                                    c.status))
             << c.member;
         EXPECT_EQ(States(b), "00100") << c.member;
     }

@@ -15,19 +15,13 @@ using harness::Block;
 using harness::Site;
 using harness::Trace;
 
-const std::string kNoErrors = "ErrorOut(self, 0, \"No Errors\")";
-const std::string kTypeMismatch = "-2147316576, \"Type mismatch.\"";
-const Trace kThen = {"RunBlock",    "Then",    "ValidateGroup(4)",
-                     "StatusReady", kNoErrors, "ControlOut"};
-const Trace kElse = {"RunBlock",    "Else",    "ValidateGroup(3)",
-                     "StatusReady", kNoErrors, "ControlOut"};
-const Trace kNeither = {"StatusReady", kNoErrors, "ControlOut"};
-const Trace kMismatch = {"ValidateGroup(3)",
-                         "ValidateGroup(4)",
-                         "StatusReady",
-                         "ErrorOut(self, " + kTypeMismatch + ")",
-                         "ErrorOccurred(" + kTypeMismatch + ")",
-                         "ControlOut"};
+using harness::RunTrace;
+
+const Trace kThen = RunTrace({"RunBlock", "Then", "ValidateGroup(4)", "StatusReady"});
+const Trace kElse = RunTrace({"RunBlock", "Else", "ValidateGroup(3)", "StatusReady"});
+const Trace kNeither = RunTrace({"StatusReady"});
+const Trace kMismatch =
+    RunTrace({"ValidateGroup(3)", "ValidateGroup(4)", "StatusReady"}, TYPE_E_TYPEMISMATCH);
 
 Variant Array() {
     return Variant::Array(SafeArrayCreateVector(VT_R8, 0, 2));

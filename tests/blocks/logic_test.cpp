@@ -16,10 +16,7 @@ using harness::Block;
 using harness::Trace;
 
 const char* const kBlocks[] = {"OVAnd", "OVOr", "OVXor", "OVNand", "OVNor", "OVNot"};
-const std::string kStatus =
-    std::to_string(TYPE_E_TYPEMISMATCH) + ", \"" + StatusText(TYPE_E_TYPEMISMATCH) + "\"";
-const Trace kMismatch = {"ValidateGroup(1)", "ErrorOut(self, " + kStatus + ")",
-                         "ErrorOccurred(" + kStatus + ")", "ControlOut"};
+const Trace kMismatch = harness::RunTrace({"ValidateGroup(1)"}, TYPE_E_TYPEMISMATCH);
 
 Variant Array() {
     return Variant::Array(SafeArrayCreateVector(VT_I4, 0, 2));

@@ -13,17 +13,12 @@ namespace {
 using harness::Block;
 using harness::Trace;
 
-const std::string kNoErrors = "ErrorOut(self, 0, \"No Errors\")";
-const std::string kTypeMismatch = "-2147316576, \"Type mismatch.\"";
-const Trace kFound = {"RunBlock", "Value(true)", "True", "StatusReady", kNoErrors, "ControlOut"};
-const Trace kNotFound = {"RunBlock",    "Value(false)", "ValidateGroup(4)",
-                         "StatusReady", kNoErrors,      "ControlOut"};
-const Trace kMismatch = {"ValidateGroup(4)",
-                         "ValidateGroup(5)",
-                         "StatusReady",
-                         "ErrorOut(self, " + kTypeMismatch + ")",
-                         "ErrorOccurred(" + kTypeMismatch + ")",
-                         "ControlOut"};
+using harness::RunTrace;
+
+const Trace kFound = RunTrace({"RunBlock", "Value(true)", "True", "StatusReady"});
+const Trace kNotFound = RunTrace({"RunBlock", "Value(false)", "ValidateGroup(4)", "StatusReady"});
+const Trace kMismatch =
+    RunTrace({"ValidateGroup(4)", "ValidateGroup(5)", "StatusReady"}, TYPE_E_TYPEMISMATCH);
 
 enum class Outcome { Found, NotFound, Mismatch };
 

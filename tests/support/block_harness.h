@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/status.h"
 #include "module/class_table.h"
 #include "platform/events.h"
 #include "platform/property_bag.h"
@@ -122,6 +123,17 @@ class Block {
 };
 
 using Trace = std::vector<std::string>;
+
+// `events`, then how every run ends: ErrorOut with the status and its text,
+// ErrorOccurred too for a failure, and ControlOut.
+inline Trace RunTrace(Trace events, HRESULT status = S_OK) {
+    const std::string text = status == S_OK ? kNoErrors : StatusText(status);
+    const std::string args = std::to_string(status) + ", \"" + text + "\"";
+    events.push_back("ErrorOut(self, " + args + ")");
+    if (status != S_OK) events.push_back("ErrorOccurred(" + args + ")");
+    events.push_back("ControlOut");
+    return events;
+}
 
 // Splits "A=x; B=y; C" into its steps, each an (A, x) pair; a step without `=`
 // has no value.
