@@ -16,39 +16,6 @@ using harness::Block;
 
 const double kNaN = std::nan("");
 
-// The counts by the described walk over the sorted data, independent of the
-// block's arithmetic: edges by repeated addition, the current bin advanced
-// while the next edge - ε <= x.
-std::vector<double> WalkCounts(std::vector<double> data, double lo, double hi, double inc,
-                               double nb, bool setRange, bool countOutliers) {
-    std::stable_sort(data.begin(), data.end(),
-                     [](double a, double b) { return !std::isnan(a) && (std::isnan(b) || a < b); });
-    std::vector<double> edges;
-    for (double e = lo, i = 0; i < nb && e <= hi; e += inc, i += 1)
-        edges.push_back(e);
-    const size_t B = edges.size();
-    const double eps = inc * 1e-05;
-    std::vector<double> counts(B, 0);
-    double below = 0, above = 0;
-    size_t cur = 0;
-    for (double x : data) {
-        if (setRange && x + eps < lo)
-            ++below;
-        else if (setRange && x > hi + eps)
-            ++above;
-        while (cur + 1 < B && edges[cur + 1] - eps <= x)
-            ++cur;
-        if (cur + 1 < B ? edges[cur] - eps <= x && x < edges[cur + 1] - eps
-                        : edges[cur] - eps <= x && x <= hi + eps)
-            ++counts[cur];
-    }
-    if (countOutliers) {
-        counts.front() += below;
-        counts.back() += above;
-    }
-    return counts;
-}
-
 struct HistCase {
     const char* what;
     std::vector<double> data;
@@ -98,51 +65,6 @@ TEST(Histogram, LayoutsAndCounts) {
         for (size_t u = 0; u < c.edges.size(); ++u)
             EXPECT_NEAR(r.edges[u], c.edges[u], 1e-12) << c.what;
         EXPECT_EQ(r.counts, c.counts) << c.what;
-    }
-}
-
-// The arithmetic bin finding agrees with the walk on data full of edges,
-// near-edges, outliers, NaNs and signed zeros.
-TEST(Histogram, CountsMatchTheSortedWalk) {
-    std::mt19937 gen(11);
-    std::uniform_real_distribution<double> uniform(-2, 12);
-    std::uniform_int_distribution<int> pick(0, 9);
-    for (int trial = 0; trial < 40; ++trial) {
-        std::vector<double> data;
-        for (int i = 0; i < 500; ++i) {
-            const int k = pick(gen);
-            data.push_back(k == 0   ? kNaN
-                           : k == 1 ? -0.0
-                           : k < 5  ? std::round(uniform(gen))
-                                    : uniform(gen));
-        }
-        HistogramSettings s;
-        s.range = trial % 2 ? lxSetRange : lxDeriveRange;
-        s.minValue = 0;
-        s.maxValue = 10;
-        s.outlying = trial % 4 < 2 ? lxCountOutlyingData : lxDiscardOutlyingData;
-        if (trial % 3 == 0) {
-            s.bins = 0;
-            s.increment = 0.7 + trial * 0.01;
-        } else {
-            s.bins = 3 + trial;
-        }
-        const HistogramResult r = ComputeHistogram(data, s);
-        ASSERT_TRUE(r.status == 0 || r.status == DISP_E_OVERFLOW) << trial;
-        double lo = s.minValue, hi = s.maxValue;
-        if (s.range == lxDeriveRange) {
-            lo = INFINITY;
-            hi = -INFINITY;
-            for (double x : data) {
-                if (x < lo) lo = x;
-                if (x > hi) hi = x;
-            }
-        }
-        const double inc = s.increment != 0 ? s.increment : (hi - lo) / s.bins;
-        const double nb = s.bins != 0 ? s.bins : (hi - lo) / inc;
-        EXPECT_EQ(r.counts, WalkCounts(data, lo, hi, inc, nb, s.range == lxSetRange,
-                                       s.outlying == lxCountOutlyingData))
-            << trial;
     }
 }
 
