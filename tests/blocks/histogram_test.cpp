@@ -87,13 +87,10 @@ TEST(Histogram, SortIsStableWithSignedZerosAndNaNsLast) {
 
 TEST(Histogram, BlockCollectsAccumulatesAndClears) {
     Block h("TALLYKIT.LXHistogramCtrl.1");
-    h.Put("NumberOfBins", Variant::I4(2));
-    h.Put("InputValues", V("r8[5, 6]"));
-    h.Put("InputValues", V("r8[1, 2]"));  // replaces
-    h.Put("Accumulate", Variant::Bool(true));
-    h.Put("InputValues", Variant::Str("3.5"));
-    h.Put("InputValues", Variant::Str("x"));  // skipped
-    h.Call("Operate");
+    // An array replaces the data; with Accumulate a text adds its number, or nothing.
+    harness::Drive(h,
+                   "NumberOfBins=2; InputValues=r8[5, 6]; InputValues=r8[1, 2]; "
+                   "Accumulate=true; InputValues=\"3.5\"; InputValues=\"x\"; Operate");
     EXPECT_EQ(h.Get("DataArray"), V("r8[1, 2, 3.5]"));
     h.Put("BinIncrement", Variant::R8(1));
     EXPECT_EQ(h.Get("NumberOfBins"), Variant::I4(0));
