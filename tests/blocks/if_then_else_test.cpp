@@ -6,7 +6,6 @@
 #include <string>
 #include <utility>
 
-#include "platform/safearray.h"
 #include "tests/support/block_harness.h"
 
 namespace {
@@ -23,9 +22,7 @@ const Trace kNeither = RunTrace({"StatusReady"});
 const Trace kMismatch =
     RunTrace({"ValidateGroup(3)", "ValidateGroup(4)", "StatusReady"}, TYPE_E_TYPEMISMATCH);
 
-Variant Array() {
-    return Variant::Array(SafeArrayCreateVector(VT_R8, 0, 2));
-}
+const Variant kArray = V("r8[0, 0]");  // a kind no rule converts
 
 struct BranchCase {
     int16_t compare;
@@ -66,11 +63,11 @@ TEST(IfThenElse, EveryOptionBranchesAsItsTestSays) {
         {9, Variant::Str("Hello World"), Variant::Str("world"), Branch::Else, true},
         // Outside the enumeration: no test at all, not even a conversion.
         {10, Variant::I4(1), Variant::I4(1), Branch::Neither},
-        {-1, Array(), Variant::I4(1), Branch::Neither},
+        {-1, kArray, Variant::I4(1), Branch::Neither},
         // Conversions that fail, per road.
-        {6, Array(), Variant::Bool(true), Branch::Mismatch},
+        {6, kArray, Variant::Bool(true), Branch::Mismatch},
         {7, Variant::Null(), Variant::I4(1), Branch::Mismatch},
-        {9, Variant::Str("abc"), Array(), Branch::Mismatch},
+        {9, Variant::Str("abc"), kArray, Branch::Mismatch},
     };
     for (const BranchCase& c : cases) {
         Block b("IfThenElse");
