@@ -1,9 +1,7 @@
 #include "blocks/routing/lookup.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -12,13 +10,7 @@
 namespace {
 
 using harness::Block;
-
-std::string TempFile(const std::string& name, const std::string& bytes) {
-    const auto p = std::filesystem::temp_directory_path() /
-                   ("tk_lookup_" + std::to_string(getpid()) + "_" + name);
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p.string();
-}
+using harness::TempFile;
 
 // Tables are key and output rows; `value` empty: Value keeps its previous contents.
 struct LookupCase {
@@ -82,7 +74,6 @@ TEST(Lookup, ReadsItsFileAtEveryRun) {
     b.Put("Delimiter", Variant::I4(ovSemicolon));
     EXPECT_EQ(b.Call("Operate"), Variant::R8(99));
     EXPECT_EQ(b.Get("MapIndex"), Variant::I4(0));
-    std::filesystem::remove(path);
 }
 
 // Tables persist as entries (see the stored-state table); a length the bag

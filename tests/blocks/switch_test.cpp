@@ -1,9 +1,7 @@
 #include "blocks/routing/switch_block.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -12,14 +10,8 @@
 namespace {
 
 using harness::Block;
+using harness::TempFile;
 using harness::Trace;
-
-std::string TempFile(const std::string& name, const std::string& bytes) {
-    const auto p = std::filesystem::temp_directory_path() /
-                   ("tk_switch_" + std::to_string(getpid()) + "_" + name);
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p.string();
-}
 
 // The exact order of the groups and results is in the golden transcript;
 // here each case checks the event that leads the run and the status.
@@ -70,8 +62,6 @@ TEST(Switch, RoutesToTheFirstMatchingCase) {
         EXPECT_EQ(trace.empty() ? "" : trace.front(), c.first) << c.what;
         EXPECT_EQ(b.Get("StatusCode"), Variant::I4(c.status)) << c.what;
     }
-    for (const std::string& p : {numbers, colours, gap, blank})
-        std::filesystem::remove(p);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -14,6 +16,7 @@
 #include "framework/status.h"
 #include "module/class_table.h"
 #include "platform/events.h"
+#include "platform/paths.h"
 #include "platform/property_bag.h"
 #include "tests/support/value_literal.h"
 
@@ -176,6 +179,15 @@ inline void ExpectBag(const PropertyBag& bag, std::string_view expected, const s
         const Variant* stored = bag.Read(key);
         EXPECT_TRUE(stored != nullptr && *stored == V(value)) << what << ": " << key;
     }
+}
+
+// Writes `bytes` to a file of that name beside the drive root, in the folder
+// each test program owns and removes when it ends, and returns its path.
+inline std::string TempFile(const std::string& name, const std::string& bytes) {
+    const auto path = std::filesystem::path(DriveRootFolder()).parent_path() / "files" / name;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
 }
 
 }  // namespace harness
