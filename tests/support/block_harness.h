@@ -97,20 +97,16 @@ class Block {
         Variant args[] = {std::move(index), std::move(value)};
         return control->Invoke(Id(member), DISPATCH_PROPERTYPUT, args, nullptr);
     }
-    Variant Get(std::string_view member) {
-        Variant out;
-        EXPECT_EQ(control->Invoke(Id(member), DISPATCH_PROPERTYGET, {}, &out), S_OK) << member;
-        return out;
-    }
+    Variant Get(std::string_view member) { return Read(member, DISPATCH_PROPERTYGET, {}); }
     Variant GetIndexed(std::string_view member, Variant index) {
         Variant args[] = {std::move(index)};
-        Variant out;
-        EXPECT_EQ(control->Invoke(Id(member), DISPATCH_PROPERTYGET, args, &out), S_OK) << member;
-        return out;
+        return Read(member, DISPATCH_PROPERTYGET, args);
     }
-    Variant Call(std::string_view member) {
+    Variant Call(std::string_view member) { return Read(member, DISPATCH_METHOD, {}); }
+    // Invokes `member`, expecting success, and returns its result.
+    Variant Read(std::string_view member, uint16_t flags, std::span<Variant> args) {
         Variant out;
-        EXPECT_EQ(control->Invoke(Id(member), DISPATCH_METHOD, {}, &out), S_OK) << member;
+        EXPECT_EQ(control->Invoke(Id(member), flags, args, &out), S_OK) << member;
         return out;
     }
     // Puts InvalidProperty for each named member (ControlIn included).
