@@ -301,10 +301,8 @@ TEST(FIRBlock, ImpulseResponseIsTheDesignAndArraysContinueOneSignal) {
     EXPECT_EQ(Floats(FilterOnce(b, {1, 0})), (std::vector<float>{h[0], h[1]}));
     EXPECT_EQ(Floats(FilterOnce(b, {0, 0, 0})), (std::vector<float>{h[2], h[3], h[4]}));
     // Integers and doubles read as floats; the output's lower bound is 0.
-    SafeArrayPtr ints = SafeArrayCreateVector(VT_I2, 7, 2);
-    ints->Data<int16_t>()[0] = 2;
     b.Put("NumOfCoeff", Variant::I2(6));  // a redesign clears the delay line
-    b.Put("ValueIn", Variant::Array(std::move(ints)));
+    b.Put("ValueIn", V("i2@7[2, 0]"));
     const Variant out = b.Call("Operate");
     EXPECT_EQ(out.parray()->Bound(0).lLbound, 0);
     const std::vector<float> h6 = DesignFirCoefficients({FIR_FILTER_LOW_PASS, 6, 0.2f, 0.3f, 0});
@@ -351,7 +349,7 @@ TEST(FIRBlock, HostileSamplesGetAStatusAndLeaveTheLineAlone) {
     const std::vector<float> h = DesignFirCoefficients(FirSettings{});
     FilterOnce(b, {1});
     // An array of another kind counts its elements as silent samples.
-    b.Put("ValueIn", Variant::Array(SafeArrayCreateVector(VT_BSTR, 0, 2)));
+    b.Put("ValueIn", V("bstr[\"1\", \"1\"]"));
     EXPECT_EQ(Floats(b.Call("Operate")), (std::vector<float>{h[1], h[2]}));
     EXPECT_EQ(b.Get("StatusCode"), Variant::I4(0));
     b.Put("ValueIn", Variant::R8(1));
