@@ -21,9 +21,8 @@ const Variant kArray = V("i4[0, 0]");  // a kind no rule converts
 
 struct LogicCase {
     LogicOp op;
-    Variant x, y;  // y unused by Not
-    Variant value;
-    bool fails = false;
+    Variant x, y;        // y unused by Not
+    Variant value = {};  // empty: type mismatch (every result has a kind)
 };
 
 TEST(Logic, TableOfOutcomes) {
@@ -52,20 +51,19 @@ TEST(Logic, TableOfOutcomes) {
         {Not, Variant::R8(1.5), {}, Variant::I4(-3)},
         {Not, Variant::Str("0"), {}, Variant::I4(1)},
         // Type mismatches.
-        {And, Variant::I4(5), Variant(), {}, true},
-        {Nand, Variant::I4(5), Variant(), {}, true},
-        {And, Variant::R8(3e9), Variant::I4(1), {}, true},
-        {Or, kArray, Variant::Bool(true), {}, true},
-        {Xor, Variant::I8(1), Variant::I4(1), {}, true},
-        {Xor, Variant::I2(1), Variant::Int(100000), {}, true},
-        {Not, Variant(), {}, {}, true},
+        {And, Variant::I4(5), Variant()},
+        {Nand, Variant::I4(5), Variant()},
+        {And, Variant::R8(3e9), Variant::I4(1)},
+        {Or, kArray, Variant::Bool(true)},
+        {Xor, Variant::I8(1), Variant::I4(1)},
+        {Xor, Variant::I2(1), Variant::Int(100000)},
+        {Not, Variant(), {}},
     };
     for (const LogicCase& c : cases) {
         Variant inputs[] = {c.x, c.y};
         const std::optional<Variant> got =
             ComputeLogic(c.op, std::span(inputs, c.op == Not ? 1 : 2));
         EXPECT_EQ(got.value_or(Variant()), c.value) << "case " << &c - cases;
-        EXPECT_EQ(got.has_value(), !c.fails) << "case " << &c - cases;
     }
 }
 
