@@ -128,27 +128,23 @@ TEST(FormulaBlock, InputsAndFormulaAreTheValidityTable) {
 // Later computes reuse the binding of names to inputs; every change of a name
 // or an input must still reach the formula.
 TEST(FormulaBlock, RebindsAfterNameChanges) {
+    const struct {
+        const char* steps;
+        const char* after;  // members after the steps and a run
+    } runs[] = {
+        {"Formula=\"x - Input1\"; Input1Name=\"x\"; Input1=r8 5; Input2=r8 2", "Output1=r8 0"},
+        {"Input1=r8 6", "Output1=r8 0"},
+        {"Input2Name=\"X\"", "Output1=r8 -4"},  // x now reads Input2
+        // Input1 now reads Input2 too.
+        {"Input1Name=\"\"; Input2Name=\"Input1\"; Formula=\"Input1\"", "Output1=r8 2"},
+        {"Formula=\"x\"", "StatusCode=-1929379821"},  // 0x8D000013: x names no input
+    };
     Block b("Formula");
-    b.Put("Formula", Variant::Str("x - Input1"));
-    b.Put("Input1Name", Variant::Str("x"));
-    b.Put("Input1", Variant::R8(5));
-    b.Put("Input2", Variant::R8(2));
-    RunWhole(b);
-    EXPECT_EQ(b.Get("Output1"), Variant::R8(0));
-    b.Put("Input1", Variant::R8(6));
-    RunWhole(b);
-    EXPECT_EQ(b.Get("Output1"), Variant::R8(0));
-    b.Put("Input2Name", Variant::Str("X"));  // x now reads Input2
-    RunWhole(b);
-    EXPECT_EQ(b.Get("Output1"), Variant::R8(-4));
-    b.Put("Input1Name", Variant::Str(""));
-    b.Put("Input2Name", Variant::Str("Input1"));  // Input1 now reads Input2 too
-    b.Put("Formula", Variant::Str("Input1"));
-    RunWhole(b);
-    EXPECT_EQ(b.Get("Output1"), Variant::R8(2));
-    b.Put("Formula", Variant::Str("x"));
-    RunWhole(b);
-    EXPECT_EQ(b.Get("StatusCode"), Variant::I4(FormulaCode(0x8D000013)));
+    for (const auto& r : runs) {
+        harness::Drive(b, r.steps);
+        RunWhole(b);
+        harness::ExpectMembers(b, r.after, r.steps);
+    }
 }
 
 TEST(FormulaBlock, SavesNamesAndALoadedBlockComputesAtOnce) {
