@@ -6,7 +6,6 @@
 #include <string>
 #include <utility>
 
-#include "platform/safearray.h"
 #include "tests/support/block_harness.h"
 
 namespace {
@@ -100,29 +99,26 @@ TEST(Alarm, EachUpdateFiresEveryZoneAndNoGroup) {
 }
 
 TEST(Alarm, FailuresLeaveTheStatesAndFireEveryGroup) {
-    struct Failure {
-        const char* member;
-        Variant value;
+    const struct {
+        const char* put;
         int32_t status;
+    } cases[] = {
+        {"Low=r8 71", ERROR_INVALID_DATA_HR},
+        {"VeryLow=r8 31", ERROR_INVALID_DATA_HR},
+        {"VeryHigh=r8 nan", ERROR_INVALID_DATA_HR},
+        {"Value=r8[0]", TYPE_E_TYPEMISMATCH},
     };
-    const Failure cases[] = {
-        {"Low", Variant::R8(71), ERROR_INVALID_DATA_HR},
-        {"VeryLow", Variant::R8(31), ERROR_INVALID_DATA_HR},
-        {"VeryHigh", Variant::R8(std::numeric_limits<double>::quiet_NaN()), ERROR_INVALID_DATA_HR},
-        {"Value", Variant::Array(SafeArrayCreateVector(VT_R8, 0, 1)), TYPE_E_TYPEMISMATCH},
-    };
-    for (const Failure& c : cases) {
+    for (const auto& c : cases) {
         Block b("OVAlarm");
         Thresholds(b, ovFireEachTransition);
         Feed(b, 50);
-        b.Put(c.member, c.value);
-        b.Call("Operate");
+        harness::Drive(b, std::string(c.put) + "; Operate");
         EXPECT_EQ(b.Take(),
                   harness::RunTrace({"ValidateGroup(4)", "ValidateGroup(5)", "ValidateGroup(6)",
                                      "ValidateGroup(7)", "ValidateGroup(8)", "ValidateGroup(1)"},
                                     c.status))
-            << c.member;
-        EXPECT_EQ(States(b), "00100") << c.member;
+            << c.put;
+        EXPECT_EQ(States(b), "00100") << c.put;
     }
 }
 
