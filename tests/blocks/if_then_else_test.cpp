@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
-#include <utility>
 
 #include "tests/support/block_harness.h"
 
@@ -21,8 +19,6 @@ const Trace kElse = RunTrace({"RunBlock", "Else", "ValidateGroup(3)", "StatusRea
 const Trace kNeither = RunTrace({"StatusReady"});
 const Trace kMismatch =
     RunTrace({"ValidateGroup(3)", "ValidateGroup(4)", "StatusReady"}, TYPE_E_TYPEMISMATCH);
-
-const Variant kArray = V("r8[0, 0]");  // a kind no rule converts
 
 struct BranchCase {
     const char* steps;  // Compare, the text options and the inputs

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 
-#include "platform/safearray.h"
 #include "tests/support/block_harness.h"
 
 namespace {
