@@ -36,9 +36,10 @@ constexpr HRESULT kOutOfBounds = TYPE_E_OUTOFBOUNDS;
 constexpr HRESULT kInvalidData = ERROR_INVALID_DATA_HR;
 constexpr HRESULT kOutOfMemory = E_OUTOFMEMORY;
 
+// Plain collecting, a sub-array window, stacking and taking rows back out, and
+// a refused window are in the wired golden transcript; these are the edges.
 TEST(Collector, AppendsInTheTypeOfTheFirstValue) {
     const Case kCollector[] = {
-        {"New=1.5; New=2.5; New=3.5", "Array=r8[1.5, 2.5, 3.5]"},
         {"New=1; New=2", "ArrayIndex=i4 2"},
         {"ArrayIndex=10; New=\"a\"; New=\"b\"", "Array=bstr@10[\"a\", \"b\"]"},
         {"New=1; New=2; ArrayIndex=5; New=9", "Array=i4@5[9]"},
@@ -113,8 +114,6 @@ TEST(Slicing, JoinsAndCutsIntoArraysFromZero) {
     };
     CheckAll("OVConcatArray", kConcatArray);
     const Case kSubArray[] = {
-        {"InputArray=i4[10, 20, 30, 40, 50]; StartIndex=1; EndIndex=3",
-         "OutputArray=i4[20, 30, 40]"},
         {"InputArray=i4@-3[10, 20, 30]; StartIndex=-2147483648; EndIndex=2147483647",
          "OutputArray=i4[10, 20, 30]"},
         {"InputArray=i4[10, 20, 30, 40, 50]; StartIndex=-5; EndIndex=100", "EndIndex=i4 4"},
@@ -126,7 +125,6 @@ TEST(Slicing, JoinsAndCutsIntoArraysFromZero) {
         {"InputArray=i4[[1, 2, 3, 4, 5], [6, 7, 8, 9, 10], [11, 12, 13, 14, 15]]; ArrayNumber=3",
          "OutputArray=empty", kInvalidData},
         {"InputArray=i4[1, 2]; ArrayNumber=-1", "OutputArray=empty", kInvalidData},
-        {"InputArray=i4[1, 2]; EndIndex=0", "OutputArray=empty", kInvalidData},
         {"InputArray=i4[1, 2]; StartIndex=5; EndIndex=9", "OutputArray=empty", kOutOfMemory},
         {"InputArray=1", "OutputArray=empty", kMismatch},
     };
