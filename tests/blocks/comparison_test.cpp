@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
-#include "framework/status.h"
-#include "platform/safearray.h"
 #include "tests/support/block_harness.h"
 
 namespace {
@@ -17,62 +14,48 @@ using harness::Trace;
 const char* const kBlocks[] = {"OVEquality",         "OVNotEqual", "OVGreaterThan",
                                "OVGreaterThanEqual", "OVLessThan", "OVLessThanEqual"};
 
-Variant Array() {
-    return Variant::Array(SafeArrayCreateVector(VT_I4, 0, 2));
-}
-
-const std::string kMismatch =
-    std::to_string(TYPE_E_TYPEMISMATCH) + ", \"" + StatusText(TYPE_E_TYPEMISMATCH) + "\"";
-const Trace kMismatchTrace = {"ValidateGroup(4)",
-                              "ValidateGroup(5)",
-                              "StatusReady",
-                              "ErrorOut(self, " + kMismatch + ")",
-                              "ErrorOccurred(" + kMismatch + ")",
-                              "ControlOut"};
+const Trace kMismatchTrace =
+    harness::RunTrace({"ValidateGroup(4)", "ValidateGroup(5)", "StatusReady"}, TYPE_E_TYPEMISMATCH);
 
 // The whole trace of a successful run of `block`.
 Trace Success(const ComparisonKind& kind, bool holds) {
-    Trace t = {"RunBlock", holds ? "Value(true)" : "Value(false)",
-               holds ? std::string(kind.dataEvent) : "ValidateGroup(4)"};
-    t.insert(t.end(), {"StatusReady", "ErrorOut(self, 0, \"No Errors\")", "ControlOut"});
-    return t;
+    return harness::RunTrace({"RunBlock", holds ? "Value(true)" : "Value(false)",
+                              holds ? std::string(kind.dataEvent) : "ValidateGroup(4)",
+                              "StatusReady"});
 }
 
 // One comparison: the outcome for each of the six blocks, in kBlocks order
 // ('1' holds, '0' fails, 'E' type mismatch).
 struct CompareCase {
-    Variant x, y;
+    const char* steps;  // the text settings and the inputs
     const char* outcomes;
-    bool caseSensitive = false;
-    bool ignoreWhiteSpace = true;
 };
 
 TEST(Comparison, EveryBlockOnEveryBranch) {
-    const double nan = std::nan("");
     const CompareCase cases[] = {
         // Numbers, and texts that read as numbers.
-        {Variant::I4(10), Variant::Str("9"), "011100"},
-        {Variant::R8(2.5), Variant::R4(2.5f), "100101"},
-        {Variant::Str(" 12 "), Variant::I2(13), "010011"},
-        {Variant(), Variant::I4(0), "100101"},
-        {Variant::R8(nan), Variant::I4(1), "100011"},
+        {"InputX=10; InputY=\"9\"", "011100"},
+        {"InputX=2.5; InputY=r4 2.5", "100101"},
+        {"InputX=\" 12 \"; InputY=i2 13", "010011"},
+        {"InputX=empty; InputY=0", "100101"},
+        {"InputX=r8 nan; InputY=1", "100011"},
         // Booleans: truth values for the two equality tests, -1 and 0 for the rest.
-        {Variant::Bool(true), Variant::I4(5), "100011"},
-        {Variant::Bool(true), Variant::Bool(false), "010011"},
-        {Variant::Bool(true), Variant::Str("no"), "100011"},  // "-1" against "no" for the rest
-        {Variant::Bool(false), Variant::Str("0"), "100101"},
-        {Variant::Str("false "), Variant::Bool(false), "101100"},  // "false" against "0"
+        {"InputX=true; InputY=5", "100011"},
+        {"InputX=true; InputY=false", "010011"},
+        {"InputX=true; InputY=\"no\"", "100011"},  // "-1" against "no" for the rest
+        {"InputX=false; InputY=\"0\"", "100101"},
+        {"InputX=\"false \"; InputY=false", "101100"},  // "false" against "0"
         // Texts: lower-cased and trimmed by default, unsigned bytes, prefixes first.
-        {Variant::Str("10"), Variant::Str("9x"), "010011"},
-        {Variant::Str(" Abc "), Variant::Str("abc"), "100101"},
-        {Variant::Str(" Abc "), Variant::Str("abc"), "010011", true},
-        {Variant::Str("abc "), Variant::Str("abc"), "011100", false, false},
-        {Variant::Str("\xC3\xA9"), Variant::Str("z"), "011100"},
-        {Variant::Str("ab"), Variant::Str("abc"), "010011"},
+        {"InputX=\"10\"; InputY=\"9x\"", "010011"},
+        {"InputX=\" Abc \"; InputY=\"abc\"", "100101"},
+        {"CaseSensitive=true; InputX=\" Abc \"; InputY=\"abc\"", "010011"},
+        {"IgnoreWhiteSpace=false; InputX=\"abc \"; InputY=\"abc\"", "011100"},
+        {"InputX=\"\xC3\xA9\"; InputY=\"z\"", "011100"},
+        {"InputX=\"ab\"; InputY=\"abc\"", "010011"},
         // Conversions that fail.
-        {Array(), Variant::I4(1), "EEEEEE"},
-        {Variant::I4(1), Variant::Null(), "EEEEEE"},
-        {Variant::Bool(true), Array(), "EEEEEE"},
+        {"InputX=i4[0, 0]; InputY=1", "EEEEEE"},
+        {"InputX=1; InputY=null", "EEEEEE"},
+        {"InputX=true; InputY=i4[0, 0]", "EEEEEE"},
     };
     for (const CompareCase& c : cases) {
         for (size_t i = 0; i < kComparisonTestCount; ++i) {
@@ -80,14 +63,10 @@ TEST(Comparison, EveryBlockOnEveryBranch) {
             const std::string what =
                 std::string(kBlocks[i]) + " case " + std::to_string(&c - cases);
             Block b(kBlocks[i]);
-            b.Put("InputX", c.x);
-            b.Put("InputY", c.y);
-            b.Put("CaseSensitive", Variant::Bool(c.caseSensitive));
-            b.Put("IgnoreWhiteSpace", Variant::Bool(c.ignoreWhiteSpace));
             // Both outputs start TRUE, so a failure shows that it changed neither.
-            b.Put(kind.output3, Variant::Bool(true));
-            b.Put(kind.output4, Variant::Bool(true));
-            b.Call("Operate");
+            const std::string outputs =
+                std::string(kind.output3) + "=true; " + std::string(kind.output4) + "=true";
+            harness::Drive(b, std::string(c.steps) + "; " + outputs + "; Operate");
             if (c.outcomes[i] == 'E') {
                 EXPECT_EQ(b.Take(), kMismatchTrace) << what;
                 EXPECT_EQ(b.Get(kind.output3), Variant::Bool(true)) << what;

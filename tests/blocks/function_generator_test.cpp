@@ -25,17 +25,14 @@ struct WaveCase {
 };
 
 TEST(FuncGen, WaveformsOverOnePeriod) {
-    const double s = std::sin(kTwoPiSingle * 0.25);  // a quarter turn, 2π in single precision
+    std::vector<double> sine;  // 2π in single precision lies above 2π
+    for (double t : {0.0, 0.25, 0.5, 0.75})
+        sine.push_back(std::sin(kTwoPiSingle * t));
     const WaveCase cases[] = {
         {ovConstantWaveform, 2, 1, 4, 0, {3, 3, 3, 3}},
-        // 2π in single precision lies above 2π: at half a period the sine is just below 0.
+        // At half a period the sine is just below 0.
         {ovSquareWaveform, 2, 1, 4, 0, {3, 3, -1, -1}},
-        {ovSineWaveform,
-         1,
-         0,
-         4,
-         0,
-         {0, s, std::sin(kTwoPiSingle * 0.5), std::sin(kTwoPiSingle * 0.75)}},
+        {ovSineWaveform, 1, 0, 4, 0, sine},
         {ovSineWaveform, 1, 0, 4, 90, {1, 0, -1, 0}},
         {ovSawToothWaveform, 1, 0, 4, 0, {-1, 0, 1, 0}},
         {ovSawToothWaveform, 2, 1, 4, 180, {3, 1, -1, 1}},  // half a period ahead

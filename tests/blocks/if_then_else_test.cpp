@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
-#include <utility>
 
-#include "platform/safearray.h"
 #include "tests/support/block_harness.h"
 
 namespace {
@@ -15,86 +12,67 @@ using harness::Block;
 using harness::Site;
 using harness::Trace;
 
-const std::string kNoErrors = "ErrorOut(self, 0, \"No Errors\")";
-const std::string kTypeMismatch = "-2147316576, \"Type mismatch.\"";
-const Trace kThen = {"RunBlock",    "Then",    "ValidateGroup(4)",
-                     "StatusReady", kNoErrors, "ControlOut"};
-const Trace kElse = {"RunBlock",    "Else",    "ValidateGroup(3)",
-                     "StatusReady", kNoErrors, "ControlOut"};
-const Trace kNeither = {"StatusReady", kNoErrors, "ControlOut"};
-const Trace kMismatch = {"ValidateGroup(3)",
-                         "ValidateGroup(4)",
-                         "StatusReady",
-                         "ErrorOut(self, " + kTypeMismatch + ")",
-                         "ErrorOccurred(" + kTypeMismatch + ")",
-                         "ControlOut"};
+using harness::RunTrace;
 
-Variant Array() {
-    return Variant::Array(SafeArrayCreateVector(VT_R8, 0, 2));
-}
+const Trace kThen = RunTrace({"RunBlock", "Then", "ValidateGroup(4)", "StatusReady"});
+const Trace kElse = RunTrace({"RunBlock", "Else", "ValidateGroup(3)", "StatusReady"});
+const Trace kNeither = RunTrace({"StatusReady"});
+const Trace kMismatch =
+    RunTrace({"ValidateGroup(3)", "ValidateGroup(4)", "StatusReady"}, TYPE_E_TYPEMISMATCH);
 
 struct BranchCase {
-    int16_t compare;
-    Variant x, y;
+    const char* steps;  // Compare, the text options and the inputs
     Branch expected;
-    bool caseSensitive = false;
-    bool ignoreWhiteSpace = true;
 };
 
 TEST(IfThenElse, EveryOptionBranchesAsItsTestSays) {
     const BranchCase cases[] = {
         // The comparison road, with both text options. CompareValues itself is
         // covered by the comparison blocks' tests; here each option must reach its test.
-        {0, Variant::I4(10), Variant::Str("10"), Branch::Then},
-        {0, Variant::Str(" Abc "), Variant::Str("abc"), Branch::Else, true},
-        {0, Variant::Str("abc "), Variant::Str("abc"), Branch::Else, false, false},
-        {0, Variant::Bool(true), Variant::Str("no"), Branch::Then},
-        {1, Variant::Str("a"), Variant::Str("b"), Branch::Then},
-        {2, Variant::Str("10"), Variant::Str("9x"), Branch::Else},
-        {3, Variant::I4(2), Variant::I4(2), Branch::Then},
-        {3, Variant::I4(3), Variant::I4(2), Branch::Then},
-        {4, Variant::I4(1), Variant::I4(2), Branch::Then},
-        {4, Variant::I4(2), Variant::I4(2), Branch::Else},
-        {4, Variant::I4(3), Variant::I4(2), Branch::Else},
-        {5, Variant::I4(1), Variant::I4(2), Branch::Then},
-        {5, Variant::I4(2), Variant::I4(2), Branch::Then},
+        {"Compare=i2 0; InputX=10; InputY=\"10\"", Branch::Then},
+        {"Compare=i2 0; CaseSensitive=true; InputX=\" Abc \"; InputY=\"abc\"", Branch::Else},
+        {"Compare=i2 0; IgnoreWhiteSpace=false; InputX=\"abc \"; InputY=\"abc\"", Branch::Else},
+        {"Compare=i2 0; InputX=true; InputY=\"no\"", Branch::Then},
+        {"Compare=i2 1; InputX=\"a\"; InputY=\"b\"", Branch::Then},
+        {"Compare=i2 2; InputX=\"10\"; InputY=\"9x\"", Branch::Else},
+        {"Compare=i2 3; InputX=2; InputY=2", Branch::Then},
+        {"Compare=i2 3; InputX=3; InputY=2", Branch::Then},
+        {"Compare=i2 4; InputX=1; InputY=2", Branch::Then},
+        {"Compare=i2 4; InputX=2; InputY=2", Branch::Else},
+        {"Compare=i2 4; InputX=3; InputY=2", Branch::Else},
+        {"Compare=i2 5; InputX=1; InputY=2", Branch::Then},
+        {"Compare=i2 5; InputX=2; InputY=2", Branch::Then},
         // And, Or, Xor on truth values.
-        {6, Variant::Str("yes"), Variant::I4(0), Branch::Else},
-        {6, Variant::R8(0.5), Variant::Bool(true), Branch::Then},
-        {7, Variant::I4(0), Variant::I4(0), Branch::Else},
-        {7, Variant::I4(0), Variant::Str("x"), Branch::Then},
-        {7, Variant(), Variant::Str(""), Branch::Else},
-        {8, Variant::Bool(true), Variant::Bool(false), Branch::Then},
-        {8, Variant::Bool(true), Variant::Bool(true), Branch::Else},
-        {8, Variant::Str("3 apples"), Variant::I4(0), Branch::Then},
+        {"Compare=i2 6; InputX=\"yes\"; InputY=0", Branch::Else},
+        {"Compare=i2 6; InputX=0.5; InputY=true", Branch::Then},
+        {"Compare=i2 7; InputX=0; InputY=0", Branch::Else},
+        {"Compare=i2 7; InputX=0; InputY=\"x\"", Branch::Then},
+        {"Compare=i2 7; InputX=empty; InputY=\"\"", Branch::Else},
+        {"Compare=i2 8; InputX=true; InputY=false", Branch::Then},
+        {"Compare=i2 8; InputX=true; InputY=true", Branch::Else},
+        {"Compare=i2 8; InputX=\"3 apples\"; InputY=0", Branch::Then},
         // Contains, with the text options; TextContains is covered by SubString's tests.
-        {9, Variant::Str("Hello World"), Variant::Str("world"), Branch::Then},
-        {9, Variant::Str("Hello World"), Variant::Str("world"), Branch::Else, true},
+        {"Compare=i2 9; InputX=\"Hello World\"; InputY=\"world\"", Branch::Then},
+        {"Compare=i2 9; CaseSensitive=true; InputX=\"Hello World\"; InputY=\"world\"",
+         Branch::Else},
         // Outside the enumeration: no test at all, not even a conversion.
-        {10, Variant::I4(1), Variant::I4(1), Branch::Neither},
-        {-1, Array(), Variant::I4(1), Branch::Neither},
+        {"Compare=i2 10; InputX=1; InputY=1", Branch::Neither},
+        {"Compare=i2 -1; InputX=r8[0, 0]; InputY=1", Branch::Neither},
         // Conversions that fail, per road.
-        {6, Array(), Variant::Bool(true), Branch::Mismatch},
-        {7, Variant::Null(), Variant::I4(1), Branch::Mismatch},
-        {9, Variant::Str("abc"), Array(), Branch::Mismatch},
+        {"Compare=i2 6; InputX=r8[0, 0]; InputY=true", Branch::Mismatch},
+        {"Compare=i2 7; InputX=null; InputY=1", Branch::Mismatch},
+        {"Compare=i2 9; InputX=\"abc\"; InputY=r8[0, 0]", Branch::Mismatch},
     };
     for (const BranchCase& c : cases) {
         Block b("IfThenElse");
-        const std::string what = "case " + std::to_string(&c - cases);
-        ASSERT_EQ(b.Put("Compare", Variant::I2(c.compare)), S_OK) << what;
-        b.Put("CaseSensitive", Variant::Bool(c.caseSensitive));
-        b.Put("IgnoreWhiteSpace", Variant::Bool(c.ignoreWhiteSpace));
-        b.Put("InputX", c.x);
-        b.Put("InputY", c.y);
         // Outputs from an earlier run are cleared by every run.
-        b.Put("ValueThen", Variant::Bool(true));
-        b.Put("ValueElse", Variant::Bool(true));
+        harness::Drive(b, std::string(c.steps) + "; ValueThen=true; ValueElse=true");
         b.Take();
         b.Call("Operate");
         const Trace expected[] = {kThen, kElse, kNeither, kMismatch};
-        EXPECT_EQ(b.Take(), expected[static_cast<size_t>(c.expected)]) << what;
-        EXPECT_EQ(b.Get("ValueThen"), Variant::Bool(c.expected == Branch::Then)) << what;
-        EXPECT_EQ(b.Get("ValueElse"), Variant::Bool(c.expected == Branch::Else)) << what;
+        EXPECT_EQ(b.Take(), expected[static_cast<size_t>(c.expected)]) << c.steps;
+        EXPECT_EQ(b.Get("ValueThen"), Variant::Bool(c.expected == Branch::Then)) << c.steps;
+        EXPECT_EQ(b.Get("ValueElse"), Variant::Bool(c.expected == Branch::Else)) << c.steps;
     }
 }
 

@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
+#include "tests/support/block_harness.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -94,29 +97,11 @@ TEST(ListFile, LeadingNumberReadsAsStrtod) {
     }
 }
 
-// Files on disk, hostile ones included, in a folder of their own.
-class ListFiles : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tk_list_" + std::to_string(getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Write(const std::string& name, const std::string& bytes) {
-        const fs::path p = dir_ / name;
-        fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << bytes;
-        return p.string();
-    }
-
-    fs::path dir_;
-};
-
-TEST_F(ListFiles, StatusOfEachFile) {
-    const std::string good = Write("good.csv", "1,10\n");
-    const std::string empty = Write("empty.csv", "");
-    const std::string locked = Write("locked.csv", "1,10\n");
+// Files on disk, hostile ones included.
+TEST(ListFile, StatusOfEachFile) {
+    const std::string good = harness::TempFile("good.csv", "1,10\n");
+    const std::string empty = harness::TempFile("empty.csv", "");
+    const std::string locked = harness::TempFile("locked.csv", "1,10\n");
     chmod(locked.c_str(), 0);
     struct Case {
         std::string path;
@@ -127,8 +112,8 @@ TEST_F(ListFiles, StatusOfEachFile) {
         {good, S_OK, 2},
         {empty, S_OK, 0},
         {"", ERROR_FILE_NOT_FOUND_HR, 0},
-        {(dir_ / "missing.csv").string(), ERROR_READ_FAULT_HR, 0},
-        {dir_.string(), ERROR_READ_FAULT_HR, 0},
+        {good + ".missing", ERROR_READ_FAULT_HR, 0},
+        {fs::path(good).parent_path().string(), ERROR_READ_FAULT_HR, 0},
     };
     // The superuser reads any file.
     if (geteuid() != 0) cases.push_back({locked, ERROR_READ_FAULT_HR, 0});
@@ -139,30 +124,29 @@ TEST_F(ListFiles, StatusOfEachFile) {
     }
 }
 
-TEST_F(ListFiles, DrivePathsMapThroughTheDriveRoot) {
-    Write("drives/c/OV/Plexa/lists/speeds.txt", "slow;10\nfast;90\n");
-    const char* saved = std::getenv("TALLYKIT_DRIVE_ROOT");
-    const std::string restore = saved ? saved : "";
-    setenv("TALLYKIT_DRIVE_ROOT", (dir_ / "drives").c_str(), 1);
+// The test programs pin the drive root to a folder of their own.
+TEST(ListFile, DrivePathsMapThroughTheDriveRoot) {
+    const fs::path file = fs::path(DriveRootFolder()) / "c/OV/Plexa/lists/speeds.txt";
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << "slow;10\nfast;90\n";
     const ListFileResult r =
         ReadListFile("c:\\OV\\Plexa\\lists\\speeds.txt", ';', &ParseLookupList);
-    saved ? setenv("TALLYKIT_DRIVE_ROOT", restore.c_str(), 1) : unsetenv("TALLYKIT_DRIVE_ROOT");
     EXPECT_EQ(r.status, S_OK);
     EXPECT_EQ(r.values.texts, (std::vector<std::string>{"slow", "10", "fast", "90"}));
 }
 
-TEST_F(ListFiles, HugeFilesReadInBoundedPieces) {
+TEST(ListFile, HugeFilesReadInBoundedPieces) {
     // A 10 MB line with the delimiter far inside it is many pieces; only the
     // piece that holds the delimiter is a line with an entry.
     std::string line(10 << 20, '7');
     line[5 << 20] = ',';
     const ListFileResult longLine =
-        ReadListFile(Write("line.csv", line + "\n"), ',', &ParseLookupList);
+        ReadListFile(harness::TempFile("line.csv", line + "\n"), ',', &ParseLookupList);
     EXPECT_EQ(longLine.status, S_OK);
     EXPECT_EQ(longLine.values.numbers.size(), 2u);
 
     // 100 MB of valid lines: reading stops at the last entry kept.
-    const fs::path big = dir_ / "big.csv";
+    const fs::path big = harness::TempFile("big.csv", "");
     {
         std::string block;
         while (block.size() < (1 << 20))

@@ -1,9 +1,7 @@
 #include "blocks/routing/lookup.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -12,13 +10,7 @@
 namespace {
 
 using harness::Block;
-
-std::string TempFile(const std::string& name, const std::string& bytes) {
-    const auto p = std::filesystem::temp_directory_path() /
-                   ("tk_lookup_" + std::to_string(getpid()) + "_" + name);
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p.string();
-}
+using harness::TempFile;
 
 // Tables are key and output rows; `value` empty: Value keeps its previous contents.
 struct LookupCase {
@@ -71,18 +63,14 @@ TEST(Lookup, MatchRulesByTableKind) {
 TEST(Lookup, ReadsItsFileAtEveryRun) {
     const std::string path = TempFile("every_run.csv", "1,10\n2,20\n2,30\n");
     Block b("OVLookup");
-    b.Put("LookupTable", Variant::Str(path));
-    b.Put("Input", Variant::I4(2));
-    EXPECT_EQ(b.Call("Operate"), Variant::R8(20));
-    EXPECT_EQ(b.Get("MapIndex"), Variant::I4(1));
+    harness::Drive(b, "LookupTable=\"" + path + "\"; Input=2; Operate");
+    harness::ExpectMembers(b, "Value=r8 20; MapIndex=1", "first run");
     // A file without a delimited line is a success that changes nothing.
     std::ofstream(path, std::ios::binary) << "2;99\n";
-    EXPECT_EQ(b.Call("Operate"), Variant::R8(20));
-    EXPECT_EQ(b.Get("StatusCode"), Variant::I4(0));
-    b.Put("Delimiter", Variant::I4(ovSemicolon));
-    EXPECT_EQ(b.Call("Operate"), Variant::R8(99));
-    EXPECT_EQ(b.Get("MapIndex"), Variant::I4(0));
-    std::filesystem::remove(path);
+    harness::Drive(b, "Operate");
+    harness::ExpectMembers(b, "Value=r8 20; MapIndex=1; StatusCode=0", "no delimited line");
+    harness::Drive(b, "Delimiter=i2 59; Operate");
+    harness::ExpectMembers(b, "Value=r8 99; MapIndex=0", "semicolons");
 }
 
 // Tables persist as entries (see the stored-state table); a length the bag

@@ -11,11 +11,8 @@ namespace {
 using harness::Block;
 using harness::Trace;
 
-const Trace kSuccess = {"RunBlock", "StatusReady", "ErrorOut(self, 0, \"No Errors\")",
-                        "ControlOut"};
-const Trace kInvalidIndex = {"ValidateGroup(1)",
-                             "ErrorOut(self, -2147024883, \"The data is invalid.\")",
-                             "ErrorOccurred(-2147024883, \"The data is invalid.\")", "ControlOut"};
+const Trace kSuccess = harness::RunTrace({"RunBlock", "StatusReady"});
+const Trace kInvalidIndex = harness::RunTrace({"ValidateGroup(1)"}, ERROR_INVALID_DATA_HR);
 
 TEST(Mux, DeliversTheSelectedInputOfAnyKind) {
     Block b("OVMux");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -20,42 +21,29 @@ using harness::Block;
 
 // --- plain renderings of the algorithms, the reference for every fast road ---
 
-void ReferenceComplexFFT(int32_t n, bool inverse, float* z) {
+using ComplexF = std::complex<float>;
+using ComplexD = std::complex<double>;
+
+void ReferenceComplexFFT(int32_t n, bool inverse, float* data) {
     if (n < 2) return;
+    ComplexF* z = reinterpret_cast<ComplexF*>(data);
     const double theta = static_cast<double>(kTwoPiF) / n;
-    double stepRe = std::cos(theta), stepIm = inverse ? -std::sin(theta) : std::sin(theta);
-    for (int32_t span = n; span >= 2; span /= 2) {
-        const int32_t half = span / 2;
-        for (int32_t group = 0; group < n; group += span) {
-            double wr = 1.0, wi = 0.0;
-            for (int32_t j = 0; j < half; ++j) {
-                float* a = z + 2 * (group + j);
-                float* b = z + 2 * (group + j + half);
-                const double ar = a[0], ai = a[1], br = b[0], bi = b[1];
-                a[0] = static_cast<float>(ar + br);
-                a[1] = static_cast<float>(ai + bi);
-                const double dr = ar - br, di = ai - bi;
-                b[0] = static_cast<float>(dr * wr - di * wi);
-                b[1] = static_cast<float>(dr * wi + di * wr);
-                const double t = wr;
-                wr = t * stepRe - wi * stepIm;
-                wi = t * stepIm + wi * stepRe;
+    ComplexD step(std::cos(theta), inverse ? -std::sin(theta) : std::sin(theta));
+    for (int32_t half = n / 2; half >= 1; half /= 2, step *= step) {
+        for (int32_t group = 0; group < n; group += 2 * half) {
+            ComplexD w = 1.0;
+            for (int32_t j = group; j < group + half; ++j, w *= step) {
+                const ComplexD a = z[j], b = z[j + half];
+                z[j] = ComplexF(a + b);
+                z[j + half] = ComplexF((a - b) * w);
             }
         }
-        const double c = stepRe, s = stepIm;
-        stepRe = c * c - s * s;
-        stepIm = 2.0 * s * c;
     }
     for (int32_t i = 0, j = 0; i < n - 1; ++i) {
-        if (i < j) {
-            std::swap(z[2 * i], z[2 * j]);
-            std::swap(z[2 * i + 1], z[2 * j + 1]);
-        }
+        if (i < j) std::swap(z[i], z[j]);
         int32_t k = n / 2;
-        while (k >= 1 && k <= j) {
+        for (; k >= 1 && k <= j; k /= 2)
             j -= k;
-            k /= 2;
-        }
         j += k;
     }
 }
@@ -65,30 +53,24 @@ void ReferenceRealFFT(int32_t n, bool inverse, float* x) {
     const double c2 = inverse ? 0.5 : -0.5;
     const double theta = (inverse ? -1.0 : 1.0) * static_cast<double>(kTwoPiF) / n;
     if (!inverse) ReferenceComplexFFT(n / 2, false, x);
-    const double stepRe = std::cos(theta), stepIm = std::sin(theta);
-    double wr = stepRe, wi = stepIm;
-    for (int32_t k = 1; k <= n / 4; ++k) {
+    const ComplexD step(std::cos(theta), std::sin(theta));
+    ComplexD w = step;
+    for (int32_t k = 1; k <= n / 4; ++k, w *= step) {
         float* z = x + 2 * k;
         float* p = x + 2 * (n / 2 - k);
-        const double zr = z[0], zi = z[1], pr = p[0], pi = p[1];
+        const double zr = z[0], zi = z[1], pr = p[0], pi = p[1], wr = w.real(), wi = w.imag();
         const double h1r = (zr + pr) / 2, h1i = (zi - pi) / 2;
         const double h2r = -c2 * (zi + pi), h2i = c2 * (zr - pr);
         z[0] = static_cast<float>(h1r + wr * h2r - wi * h2i);
         z[1] = static_cast<float>(h1i + wr * h2i + wi * h2r);
         p[0] = static_cast<float>(h1r - wr * h2r + wi * h2i);
         p[1] = static_cast<float>(-h1i + wr * h2i + wi * h2r);
-        const double t = wr;
-        wr = t * stepRe - wi * stepIm;
-        wi = t * stepIm + wi * stepRe;
     }
-    const double x0 = x[0], x1 = x[1];
-    if (!inverse) {
-        x[0] = static_cast<float>(x0 + x1);
-        x[1] = static_cast<float>(x0 - x1);
-        return;
-    }
-    x[0] = static_cast<float>((x0 + x1) / 2);
-    x[1] = static_cast<float>((x0 - x1) / 2);
+    // The inverse halves the DC and Nyquist terms; dividing by 1 leaves the forward's exact.
+    const double x0 = x[0], x1 = x[1], scale = inverse ? 2 : 1;
+    x[0] = static_cast<float>((x0 + x1) / scale);
+    x[1] = static_cast<float>((x0 - x1) / scale);
+    if (!inverse) return;
     ReferenceComplexFFT(n / 2, true, x);
     for (int32_t i = 0; i < n; ++i)
         x[i] = static_cast<float>(x[i] / (n / 2.0));
@@ -141,15 +123,16 @@ std::vector<float> Floats(const Variant& v) {
 // The routines of one road, so that every check runs on both.
 struct Road {
     const char* name;
-    void (*complexFft)(int32_t, bool, float*);
     void (*realFft)(int32_t, bool, float*);
     void (FirFilter::*filter)(std::span<const float>, std::span<float>);
 };
 constexpr Road kRoads[] = {
-    {"vector", &VectorComplexFFT, &VectorRealFFT, &FirFilter::FilterVector},
-    {"plain", &PlainComplexFFT, &PlainRealFFT, &FirFilter::FilterPlain},
+    {"vector", &VectorRealFFT, &FirFilter::FilterVector},
+    {"plain", &PlainRealFFT, &FirFilter::FilterPlain},
 };
 
+// The real transform runs the complex one of half its size on the same road,
+// forward and inverse, so comparing it covers both.
 TEST(Spectral, TransformsEqualThePlainAlgorithmBitForBit) {
     for (const Road& road : kRoads) {
         SCOPED_TRACE(road.name);
@@ -160,36 +143,27 @@ TEST(Spectral, TransformsEqualThePlainAlgorithmBitForBit) {
                 road.realFft(n, inverse, real.data());
                 ReferenceRealFFT(n, inverse, realRef.data());
                 EXPECT_TRUE(SameBits(real, realRef)) << "real n=" << n << " inverse=" << inverse;
-                std::vector<float> cplx = input, cplxRef = input;  // n/2 complex values
-                road.complexFft(n / 2, inverse, cplx.data());
-                ReferenceComplexFFT(n / 2, inverse, cplxRef.data());
-                EXPECT_TRUE(SameBits(cplx, cplxRef))
-                    << "complex n=" << n / 2 << " inverse=" << inverse;
             }
         }
     }
 }
 
-TEST(Spectral, ToneLandsInItsBinAndEnergyIsKept) {
+// The bit-exact comparisons above pin the arithmetic; this pins the meaning:
+// a tone lands in its own bin only, and inverse undoes forward.
+TEST(Spectral, ToneLandsInItsBinAndInverseUndoesForward) {
     const int32_t n = 1024;
     for (int bin : {1, 37, 200, 511}) {
         std::vector<float> x(n);
         for (int32_t j = 0; j < n; ++j)
             x[j] = static_cast<float>(std::cos(2 * M_PI * bin * j / n));
-        double timeEnergy = 0;
-        for (float v : x)
-            timeEnergy += static_cast<double>(v) * v;
         ovmRealFFT(n, false, x.data());
         EXPECT_NEAR(x[2 * bin], n / 2.0, 1e-2) << bin;
-        // Parseval over the packed half spectrum: DC and Nyquist once, the rest twice.
-        double freqEnergy = x[0] * x[0] + x[1] * x[1];
+        EXPECT_LT(std::hypot(x[0], x[1]), 1e-2) << bin;
         for (int k = 1; k < n / 2; ++k) {
-            freqEnergy += 2.0 * (x[2 * k] * x[2 * k] + x[2 * k + 1] * x[2 * k + 1]);
             if (k != bin) {
                 EXPECT_LT(std::hypot(x[2 * k], x[2 * k + 1]), 1e-2) << bin << " " << k;
             }
         }
-        EXPECT_NEAR(freqEnergy / n, timeEnergy, timeEnergy * 1e-5) << bin;
     }
     std::vector<float> x = RandomSamples(4096, 7), back = x;
     ovmRealFFT(4096, false, back.data());
@@ -319,68 +293,51 @@ Variant FilterOnce(Block& b, std::vector<float> samples) {
 TEST(FIRBlock, ImpulseResponseIsTheDesignAndArraysContinueOneSignal) {
     Block b("CFIRFilter");
     const std::vector<float> h = DesignFirCoefficients(FirSettings{});
-    EXPECT_NEAR(h[2], 0.6f, 1e-7);
-    EXPECT_NEAR(h[1], 0.30273f, 1e-5);
-    EXPECT_NEAR(h[0], -0.09355f, 1e-5);
     EXPECT_EQ(Floats(FilterOnce(b, {1, 0, 0, 0, 0})), h);
     EXPECT_EQ(Floats(FilterOnce(b, {1, 0})), (std::vector<float>{h[0], h[1]}));
     EXPECT_EQ(Floats(FilterOnce(b, {0, 0, 0})), (std::vector<float>{h[2], h[3], h[4]}));
     // Integers and doubles read as floats; the output's lower bound is 0.
-    SafeArrayPtr ints = SafeArrayCreateVector(VT_I2, 7, 2);
-    ints->Data<int16_t>()[0] = 2;
     b.Put("NumOfCoeff", Variant::I2(6));  // a redesign clears the delay line
-    b.Put("ValueIn", Variant::Array(std::move(ints)));
+    b.Put("ValueIn", V("i2@7[2, 0]"));
     const Variant out = b.Call("Operate");
     EXPECT_EQ(out.parray()->Bound(0).lLbound, 0);
     const std::vector<float> h6 = DesignFirCoefficients({FIR_FILTER_LOW_PASS, 6, 0.2f, 0.3f, 0});
     EXPECT_EQ(Floats(out), (std::vector<float>{2 * h6[0], 2 * h6[1]}));
 }
 
+// A valid setting is stored and designs; an invalid one is not stored and
+// leaves no filter, so the next run fails.
 TEST(FIRBlock, SettingPutsStoreDesignOrDiscard) {
-    struct Row {
-        const char* member;
-        Variant value;
-        bool designed;     // a run afterwards succeeds
-        Variant readBack;  // the member afterwards
+    const struct {
+        const char* puts;
+        bool designed;
+        const char* after;
+    } rows[] = {
+        {"NumOfCoeff=i2 65", false, "NumOfCoeff=i2 5"},
+        {"NumOfCoeff=i2 1", false, "NumOfCoeff=i2 5"},
+        {"NumOfCoeff=i2 64", true, "NumOfCoeff=i2 64"},
+        {"HighFrequencyCutoff=r4 0.5", true, "HighFrequencyCutoff=r4 0.5"},
+        {"HighFrequencyCutoff=r4 0.51", false, "HighFrequencyCutoff=r4 0.3"},
+        {"HighFrequencyCutoff=r4 -0.1", false, "HighFrequencyCutoff=r4 0.3"},
+        {"HighFrequencyCutoff=r4 0.1", true, "HighFrequencyCutoff=r4 0.1"},  // low pass: no fL
+        {"LowFrequencyCutoff=r4 0.1", true, "LowFrequencyCutoff=r4 0.2"},    // unused: ignored
+        {"FilterType=i2 4", false, "FilterType=i2 0"},
+        {"FilterType=i2 1", true, "FilterType=i2 1"},
+        {"WindowType=i2 7", false, "WindowType=i2 0"},
+        {"WindowType=i2 6", true, "WindowType=i2 6"},
+        // Band types need the low cutoff below the high one; a band type put
+        // while it is not resets it to 0.
+        {"FilterType=i2 2; LowFrequencyCutoff=r4 0.35", false, "LowFrequencyCutoff=r4 0.2"},
+        {"FilterType=i2 1; LowFrequencyCutoff=r4 0.4; FilterType=i2 3", true,
+         "LowFrequencyCutoff=r4 0"},
     };
-    const Row rows[] = {
-        {"NumOfCoeff", Variant::I2(65), false, Variant::I2(5)},
-        {"NumOfCoeff", Variant::I2(1), false, Variant::I2(5)},
-        {"NumOfCoeff", Variant::I2(64), true, Variant::I2(64)},
-        {"HighFrequencyCutoff", Variant::R4(0.5f), true, Variant::R4(0.5f)},
-        {"HighFrequencyCutoff", Variant::R4(0.51f), false, Variant::R4(0.3f)},
-        {"HighFrequencyCutoff", Variant::R4(-0.1f), false, Variant::R4(0.3f)},
-        {"HighFrequencyCutoff", Variant::R4(0.1f), true, Variant::R4(0.1f)},  // low pass ignores fL
-        {"LowFrequencyCutoff", Variant::R4(0.1f), true, Variant::R4(0.2f)},   // unused: ignored
-        {"FilterType", Variant::I2(4), false, Variant::I2(0)},
-        {"FilterType", Variant::I2(1), true, Variant::I2(1)},
-        {"WindowType", Variant::I2(7), false, Variant::I2(0)},
-        {"WindowType", Variant::I2(6), true, Variant::I2(6)},
-    };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         Block b("CFIRFilter");
-        ASSERT_EQ(b.Put(r.member, r.value), S_OK);
+        harness::Drive(b, r.puts);
         FilterOnce(b, {1});
-        EXPECT_EQ(b.Get("StatusCode"), Variant::I4(r.designed ? 0 : TYPE_E_TYPEMISMATCH))
-            << &r - rows;
-        EXPECT_EQ(b.Get(r.member), r.readBack) << &r - rows;
+        EXPECT_EQ(b.Get("StatusCode"), Variant::I4(r.designed ? 0 : TYPE_E_TYPEMISMATCH)) << r.puts;
+        harness::ExpectMembers(b, r.after, r.puts);
     }
-}
-
-TEST(FIRBlock, BandTypesNeedLowBelowHigh) {
-    Block b("CFIRFilter");
-    b.Put("FilterType", Variant::I2(FIR_FILTER_BAND_PASS));
-    b.Put("LowFrequencyCutoff", Variant::R4(0.35f));  // not below 0.3
-    FilterOnce(b, {1});
-    EXPECT_EQ(b.Get("StatusCode"), Variant::I4(TYPE_E_TYPEMISMATCH));
-    EXPECT_EQ(b.Get("LowFrequencyCutoff"), Variant::R4(0.2f));
-
-    b.Put("FilterType", Variant::I2(FIR_FILTER_HIGH_PASS));
-    b.Put("LowFrequencyCutoff", Variant::R4(0.4f));  // a high pass ignores fH
-    b.Put("FilterType", Variant::I2(FIR_FILTER_BAND_STOP));
-    EXPECT_EQ(b.Get("LowFrequencyCutoff"), Variant::R4(0.0f));
-    const std::vector<float> h = DesignFirCoefficients({FIR_FILTER_BAND_STOP, 5, 0.0f, 0.3f, 0});
-    EXPECT_EQ(Floats(FilterOnce(b, {1})), (std::vector<float>{h[0]}));
 }
 
 TEST(FIRBlock, HostileSamplesGetAStatusAndLeaveTheLineAlone) {
@@ -388,7 +345,7 @@ TEST(FIRBlock, HostileSamplesGetAStatusAndLeaveTheLineAlone) {
     const std::vector<float> h = DesignFirCoefficients(FirSettings{});
     FilterOnce(b, {1});
     // An array of another kind counts its elements as silent samples.
-    b.Put("ValueIn", Variant::Array(SafeArrayCreateVector(VT_BSTR, 0, 2)));
+    b.Put("ValueIn", V("bstr[\"1\", \"1\"]"));
     EXPECT_EQ(Floats(b.Call("Operate")), (std::vector<float>{h[1], h[2]}));
     EXPECT_EQ(b.Get("StatusCode"), Variant::I4(0));
     b.Put("ValueIn", Variant::R8(1));
@@ -396,9 +353,6 @@ TEST(FIRBlock, HostileSamplesGetAStatusAndLeaveTheLineAlone) {
     EXPECT_EQ(b.Get("StatusCode"), Variant::I4(TYPE_E_TYPEMISMATCH));
     // The refused value did not move the delay line: the impulse goes on.
     EXPECT_EQ(Floats(FilterOnce(b, {0})), (std::vector<float>{h[3]}));
-    // A NaN is a sample like any other: it runs through the filter.
-    EXPECT_TRUE(std::isnan(Floats(FilterOnce(b, {NAN}))[0]));
-    EXPECT_EQ(b.Get("StatusCode"), Variant::I4(0));
     const std::vector<float> big(10'000'000, 1.0f);
     const std::vector<float> out = Floats(FilterOnce(b, big));
     ASSERT_EQ(out.size(), big.size());
@@ -436,13 +390,11 @@ TEST(FIRBlock, FilterDataHandsBackTheFilteredArray) {
 
 TEST(FIRBlock, SettingsPersistUnderTheirNamesAndDesignOnLoad) {
     Block b("CFIRFilter");
-    b.Put("FilterType", Variant::I2(FIR_FILTER_HIGH_PASS));
-    b.Put("NumOfCoeff", Variant::I2(9));
-    b.Put("WindowType", Variant::I2(DIGITAL_WINDOW_BLACKMAN));
+    harness::Drive(b, "FilterType=i2 1; NumOfCoeff=i2 9; WindowType=i2 6");
     PropertyBag bag;
     b.control->Save(bag);
-    for (const char* name : {"FilterType", "Coeff", "LowCut", "HighCut", "DWin"})
-        EXPECT_NE(bag.Read(name), nullptr) << name;
+    harness::ExpectBag(bag, "FilterType=i2 1; Coeff=i2 9; LowCut=r4 0.2; HighCut=r4 0.3; DWin=i2 6",
+                       "saved");
     Block loaded("CFIRFilter");
     loaded.control->Load(bag);
     const std::vector<float> h =

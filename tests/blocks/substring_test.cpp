@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 
-#include "platform/safearray.h"
 #include "tests/support/block_harness.h"
 
 namespace {
@@ -13,63 +11,48 @@ namespace {
 using harness::Block;
 using harness::Trace;
 
-const std::string kNoErrors = "ErrorOut(self, 0, \"No Errors\")";
-const std::string kTypeMismatch = "-2147316576, \"Type mismatch.\"";
-const Trace kFound = {"RunBlock", "Value(true)", "True", "StatusReady", kNoErrors, "ControlOut"};
-const Trace kNotFound = {"RunBlock",    "Value(false)", "ValidateGroup(4)",
-                         "StatusReady", kNoErrors,      "ControlOut"};
-const Trace kMismatch = {"ValidateGroup(4)",
-                         "ValidateGroup(5)",
-                         "StatusReady",
-                         "ErrorOut(self, " + kTypeMismatch + ")",
-                         "ErrorOccurred(" + kTypeMismatch + ")",
-                         "ControlOut"};
+using harness::RunTrace;
+
+const Trace kFound = RunTrace({"RunBlock", "Value(true)", "True", "StatusReady"});
+const Trace kNotFound = RunTrace({"RunBlock", "Value(false)", "ValidateGroup(4)", "StatusReady"});
+const Trace kMismatch =
+    RunTrace({"ValidateGroup(4)", "ValidateGroup(5)", "StatusReady"}, TYPE_E_TYPEMISMATCH);
 
 enum class Outcome { Found, NotFound, Mismatch };
 
 struct SearchCase {
-    Variant string, part;
+    const char* steps;  // the text settings and the inputs
     Outcome expected;
-    bool caseSensitive = false;
-    bool ignoreWhiteSpace = true;
 };
 
 TEST(SubString, SearchesTheTextsOfItsInputs) {
     const SearchCase cases[] = {
-        {Variant::Str("abc"), Variant::Str("c "), Outcome::Found},
-        {Variant::Str("abc"), Variant::Str("c "), Outcome::NotFound, false, false},
-        {Variant::Str("  abc"), Variant::Str(" a"), Outcome::Found, false, false},
-        {Variant::Str("abc"), Variant::Str(""), Outcome::Found},
+        {"InputString=\"abc\"; InputSubString=\"c \"", Outcome::Found},
+        {"IgnoreWhiteSpace=false; InputString=\"abc\"; InputSubString=\"c \"", Outcome::NotFound},
+        {"IgnoreWhiteSpace=false; InputString=\"  abc\"; InputSubString=\" a\"", Outcome::Found},
+        {"InputString=\"abc\"; InputSubString=\"\"", Outcome::Found},
         // Numbers and Booleans are searched by their texts; 0 and -1 read as
         // the Boolean names.
-        {Variant::I4(0), Variant::Str("als"), Outcome::Found},
-        {Variant::I4(-1), Variant::Str("RUE"), Outcome::Found},
-        {Variant::Str("0"), Variant::Str("false"), Outcome::Found},
-        {Variant::Str("-10"), Variant::I4(-1), Outcome::NotFound},
-        {Variant::Bool(true), Variant::Str("TRUE"), Outcome::Found, true},
-        {Variant::Bool(true), Variant::Str("true"), Outcome::NotFound, true},
-        {Variant(), Variant(), Outcome::Found},
+        {"InputString=0; InputSubString=\"als\"", Outcome::Found},
+        {"InputString=-1; InputSubString=\"RUE\"", Outcome::Found},
+        {"InputString=\"0\"; InputSubString=\"false\"", Outcome::Found},
+        {"InputString=\"-10\"; InputSubString=-1", Outcome::NotFound},
+        {"CaseSensitive=true; InputString=true; InputSubString=\"TRUE\"", Outcome::Found},
+        {"CaseSensitive=true; InputString=true; InputSubString=\"true\"", Outcome::NotFound},
+        {"InputString=empty; InputSubString=empty", Outcome::Found},
         // Values without a text form.
-        {Variant::Str("a"), Variant::Null(), Outcome::Mismatch},
+        {"InputString=\"a\"; InputSubString=null", Outcome::Mismatch},
     };
     for (const SearchCase& c : cases) {
         Block b("SubString");
-        const std::string what = "case " + std::to_string(&c - cases);
-        b.Put("CaseSensitive", Variant::Bool(c.caseSensitive));
-        b.Put("IgnoreWhiteSpace", Variant::Bool(c.ignoreWhiteSpace));
-        b.Put("InputString", c.string);
-        b.Put("InputSubString", c.part);
-        b.Put("SubString", Variant::Bool(true));
-        b.Put("NotSubString", Variant::Bool(true));
+        harness::Drive(b, std::string(c.steps) + "; SubString=true; NotSubString=true");
         b.Take();
         b.Call("Operate");
         const Trace expected[] = {kFound, kNotFound, kMismatch};
-        EXPECT_EQ(b.Take(), expected[static_cast<size_t>(c.expected)]) << what;
-        EXPECT_EQ(b.Get("SubString"), Variant::Bool(c.expected == Outcome::Found)) << what;
-        EXPECT_EQ(b.Get("NotSubString"), Variant::Bool(c.expected == Outcome::NotFound)) << what;
-        // The search reads the inputs without changing them.
-        EXPECT_EQ(b.Get("InputString"), c.string) << what;
-        EXPECT_EQ(b.Get("InputSubString"), c.part) << what;
+        EXPECT_EQ(b.Take(), expected[static_cast<size_t>(c.expected)]) << c.steps;
+        EXPECT_EQ(b.Get("SubString"), Variant::Bool(c.expected == Outcome::Found)) << c.steps;
+        EXPECT_EQ(b.Get("NotSubString"), Variant::Bool(c.expected == Outcome::NotFound)) << c.steps;
+        harness::ExpectMembers(b, c.steps, std::string("inputs kept: ") + c.steps);
     }
 }
 

@@ -5,14 +5,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "framework/status.h"
 #include "module/class_table.h"
 #include "platform/events.h"
+#include "platform/paths.h"
 #include "platform/property_bag.h"
 #include "tests/support/value_literal.h"
 
@@ -93,20 +97,16 @@ class Block {
         Variant args[] = {std::move(index), std::move(value)};
         return control->Invoke(Id(member), DISPATCH_PROPERTYPUT, args, nullptr);
     }
-    Variant Get(std::string_view member) {
-        Variant out;
-        EXPECT_EQ(control->Invoke(Id(member), DISPATCH_PROPERTYGET, {}, &out), S_OK) << member;
-        return out;
-    }
+    Variant Get(std::string_view member) { return Read(member, DISPATCH_PROPERTYGET, {}); }
     Variant GetIndexed(std::string_view member, Variant index) {
         Variant args[] = {std::move(index)};
-        Variant out;
-        EXPECT_EQ(control->Invoke(Id(member), DISPATCH_PROPERTYGET, args, &out), S_OK) << member;
-        return out;
+        return Read(member, DISPATCH_PROPERTYGET, args);
     }
-    Variant Call(std::string_view member) {
+    Variant Call(std::string_view member) { return Read(member, DISPATCH_METHOD, {}); }
+    // Invokes `member`, expecting success, and returns its result.
+    Variant Read(std::string_view member, uint16_t flags, std::span<Variant> args) {
         Variant out;
-        EXPECT_EQ(control->Invoke(Id(member), DISPATCH_METHOD, {}, &out), S_OK) << member;
+        EXPECT_EQ(control->Invoke(Id(member), flags, args, &out), S_OK) << member;
         return out;
     }
     // Puts InvalidProperty for each named member (ControlIn included).
@@ -122,6 +122,17 @@ class Block {
 };
 
 using Trace = std::vector<std::string>;
+
+// `events`, then how every run ends: ErrorOut with the status and its text,
+// ErrorOccurred too for a failure, and ControlOut.
+inline Trace RunTrace(Trace events, HRESULT status = S_OK) {
+    const std::string text = status == S_OK ? kNoErrors : StatusText(status);
+    const std::string args = std::to_string(status) + ", \"" + text + "\"";
+    events.push_back("ErrorOut(self, " + args + ")");
+    if (status != S_OK) events.push_back("ErrorOccurred(" + args + ")");
+    events.push_back("ControlOut");
+    return events;
+}
 
 // Splits "A=x; B=y; C" into its steps, each an (A, x) pair; a step without `=`
 // has no value.
@@ -164,6 +175,15 @@ inline void ExpectBag(const PropertyBag& bag, std::string_view expected, const s
         const Variant* stored = bag.Read(key);
         EXPECT_TRUE(stored != nullptr && *stored == V(value)) << what << ": " << key;
     }
+}
+
+// Writes `bytes` to a file of that name beside the drive root, in the folder
+// each test program owns and removes when it ends, and returns its path.
+inline std::string TempFile(const std::string& name, const std::string& bytes) {
+    const auto path = std::filesystem::path(DriveRootFolder()).parent_path() / "files" / name;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
 }
 
 }  // namespace harness
