@@ -34,7 +34,7 @@ TEST(BlockBase, PropertyValidOfUnknownIdsAndRevalidatedInputs) {
     EXPECT_EQ(add.Take(), Trace{"ValidateGroup(0)"});
 }
 
-TEST(BlockBase, DesignModeNeitherRunsNorStaysSilentAboutBoundChanges) {
+TEST(BlockBase, DesignModeRunsOnlyWhenAskedAndTellsOfBoundChanges) {
     Site site;
     site.userMode = false;
     Block add("OVAdd");
@@ -44,6 +44,9 @@ TEST(BlockBase, DesignModeNeitherRunsNorStaysSilentAboutBoundChanges) {
     add.Put("InputX", Variant::I4(4));
     EXPECT_EQ(site.notices, std::vector<DISPID>{1});
     EXPECT_TRUE(add.control->IsModified());
+    EXPECT_EQ(add.Take(), Trace{});
+    add.Call("Operate");  // asked for, a run happens in design mode too
+    EXPECT_EQ(add.Take(), kSuccess);
     site.userMode = true;
     add.Put("InputX", Variant::I4(5));
     EXPECT_EQ(add.Take(), kSuccess);

@@ -1,12 +1,9 @@
-// Block pictures on Qt surfaces: a block painted at its bitmap's own size is
-// that bitmap pixel for pixel, and the about box carries the picture.
+// Block pictures on Qt surfaces: the about box carries the block's picture.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLabel>
 
-#include "framework/base_math_ctrl.h"
-#include "framework/block_picture.h"
 #include "module/class_table.h"
 #include "pages/qt/block_pictures.h"
 #include "pages/qt/gallery.h"
@@ -14,27 +11,6 @@
 #include "resources/resources.h"
 
 namespace {
-
-TEST(BlockPictures, PaintedBlocksMatchTheirBitmapsPixelForPixel) {
-    std::string why;
-    ASSERT_NE(EnsureApplication(true, &why), nullptr) << why;
-    int compared = 0;
-    for (const ClassEntry& c : ClassTable()) {
-        // The base control paints nothing and the placeholders an ellipse.
-        ComPtr<COleControl> block = c.create();
-        if (c.className == "COVBaseMathCtrl" || !dynamic_cast<COVBaseMathCtrl*>(block.Get())) {
-            continue;
-        }
-        std::optional<CBitmap> bitmap = LoadBitmapResource(c.bitmap);
-        ASSERT_TRUE(bitmap) << c.className;
-        block->InitNew();
-        ++compared;
-        EXPECT_EQ(ToQImage(DrawControl(*block, bitmap->Width(), bitmap->Height())),
-                  ToQImage(*bitmap))
-            << c.className;
-    }
-    EXPECT_GE(compared, 40);
-}
 
 TEST(BlockPictures, AboutBoxShowsTextsAndTheBlocksPicture) {
     std::string why;
