@@ -32,8 +32,7 @@ TEST(Switch, RoutesToTheFirstMatchingCase) {
         {"no match is no error", three, Variant::R8(5), "DefaultOut(5)", S_OK},
         {"only eight cases", V("r8[1, 2, 3, 4, 5, 6, 7, 8, 9, 10]"), Variant::R8(10),
          "DefaultOut(10)", S_OK},
-        {"truncated integer case", V("i4[7]"), Variant::R8(7.6), "Output1(7.5999999999999996)",
-         S_OK},
+        {"truncated integer case", V("i4[7]"), Variant::R8(7.6), "Output1(7.6)", S_OK},
         // Files of numbers and of texts are in the golden transcript; here an
         // empty piece keeps its case's place, and the input becomes text.
         {"number becomes text", Variant::Str(gap), Variant::I4(3), "Output3(\"3\")", S_OK},

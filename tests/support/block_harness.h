@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -18,31 +17,18 @@
 #include "platform/events.h"
 #include "platform/paths.h"
 #include "platform/property_bag.h"
+#include "platform/value_text.h"
 #include "tests/support/value_literal.h"
 
 namespace harness {
 
-// "Name" or "Name(arg, ...)"; numbers as integers or %.17g, strings quoted,
-// dispatch arguments as "self" when they are the block itself.
+// An event argument as host text without its kind ("2", "\"x\"", "true",
+// "empty"), a dispatch argument as "self" when it is the block itself.
 inline std::string Describe(const Variant& v, IDispatch* self) {
-    char buf[64];
-    switch (v.vt()) {
-        case VT_I4:
-            return std::to_string(v.lVal());
-        case VT_R8:
-            std::snprintf(buf, sizeof buf, "%.17g", v.dblVal());
-            return buf;
-        case VT_BSTR:
-            return "\"" + v.bstrVal() + "\"";
-        case VT_BOOL:
-            return v.boolVal() ? "true" : "false";
-        case VT_DISPATCH:
-            return v.pdispVal() == self ? "self" : "other";
-        case VT_EMPTY:
-            return "empty";
-        default:
-            return "vt" + std::to_string(v.vt());
-    }
+    if (v.vt() == VT_DISPATCH) return v.pdispVal() == self ? "self" : "other";
+    const std::string text = FormatValue(v);
+    const size_t blank = text.find(' ');
+    return v.IsArray() || blank == std::string::npos ? text : text.substr(blank + 1);
 }
 
 // A container whose mode a test sets; it records bound-property notices.
