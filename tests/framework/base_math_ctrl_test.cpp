@@ -54,15 +54,6 @@ TEST(BlockBase, DesignModeRunsOnlyWhenAskedAndTellsOfBoundChanges) {
     add.control->SetClientSite(nullptr);
 }
 
-// Kinds surviving a round trip are in the save_load transcript; a bag
-// without a tag gives the empty text a new block's tag converts to.
-TEST(BlockBase, InfoTagLoadsAsEmptyTextFromABagWithoutOne) {
-    PropertyBag empty;
-    Block fresh("OVAdd");
-    fresh.control->Load(empty);
-    EXPECT_EQ(fresh.GetIndexed("PlexaInfo", Variant::I4(8)), Variant::Str(""));
-}
-
 TEST(BlockBase, ReportsReachTheErrorServiceBeforeAnyEvent) {
     std::vector<std::string> order;
     SetErrorReportObserver([&](IDispatch*, int32_t code, const std::string& message) {
