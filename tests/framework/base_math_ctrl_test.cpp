@@ -125,24 +125,17 @@ TEST_F(TempMachine, TableAllocationFailureReportsAndLogs) {
     EXPECT_EQ(add.Call("Operate"), Variant::R8(0));
 }
 
+// The edges; the logic blocks' tests read more texts through their inputs.
 TEST(ConvertStringInput, NumbersThenBooleans) {
     struct Row {
         const char* text;
         Variant expected;
     };
     const Row rows[] = {
-        {"  42", Variant::I4(42)},
-        {"-7x", Variant::I4(-7)},
-        {"0.5", Variant::I4(0)},
-        {"12abc", Variant::I4(12)},
-        {"+3", Variant::I4(3)},
-        {"99999999999", Variant::I4(INT32_MAX)},
-        {"TRUE", Variant::Bool(true)},
-        {"yes", Variant::Bool(true)},
-        {" False ", Variant::Bool(false)},
-        {"", Variant::Bool(false)},
-        {"   ", Variant::Bool(false)},
-        {"-", Variant::Bool(true)},
+        {"  42", Variant::I4(42)},     {"0.5", Variant::I4(0)},
+        {"+3", Variant::I4(3)},        {"99999999999", Variant::I4(INT32_MAX)},
+        {"TRUE", Variant::Bool(true)}, {"", Variant::Bool(false)},
+        {"   ", Variant::Bool(false)}, {"-", Variant::Bool(true)},
     };
     for (const Row& r : rows) {
         Variant v = Variant::Str(r.text);
