@@ -99,12 +99,10 @@ struct ConvertCase {
     const char* converted;
 };
 
+// Texts and rounded doubles entering integer arrays are in the array blocks' tests.
 TEST(BlockArray, ElementsEnterInTheArraysType) {
     const ConvertCase cases[] = {
-        {"\"12\"", VT_I4, S_OK, "i4 12"},
-        {"2.6", VT_I4, S_OK, "i4 3"},
         {"2.5", VT_I2, S_OK, "i2 2"},
-        {"\"abc\"", VT_I4, DISP_E_TYPEMISMATCH, "\"abc\""},
         {"3e9", VT_I4, DISP_E_OVERFLOW, "3e9"},
         {"300", VT_UI1, DISP_E_OVERFLOW, "300"},
         {"1", VT_BSTR, S_OK, "\"1\""},
