@@ -1,7 +1,7 @@
 // Random arrays and settings into the FFT and FIR filter blocks, driven as a
 // host drives them (puts, Operate, wired invalidation, FilterData): no crash,
-// every status one the blocks define, outputs of the lengths the runs promise,
-// and a FIR filter, when it exists, designed from the settings it shows.
+// every status one the blocks define, and a FIR filter, when it exists,
+// designed from the settings it shows.
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -41,15 +41,6 @@ Variant Setting(FuzzBytes& in) {
         default:
             return Variant::Str(in.Text(6));
     }
-}
-
-// The array the last successful run left, and the samples it was made from.
-void CheckOutput(COleControl& block, bool fft, const Variant& input) {
-    const Variant out = Get(block, fft ? "Output" : "ValueOut");
-    Require(out.vt() == (VT_ARRAY | VT_R4));
-    const SafeArray* a = input.parray();
-    const uint32_t count = a->Bound(a->Dims() - 1).cElements;
-    Require(out.parray()->Count() == (fft ? std::bit_floor(count) : count));
 }
 
 void CheckFilter(CFIRFilterCtrl& fir) {
@@ -96,7 +87,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 lastStatus = -1;
                 Operate(*block);
                 Require(lastStatus != -1);
-                if (lastStatus == 0) CheckOutput(*block, fft, Get(*block, input));
                 break;
             }
             case 3:  // wired mode: the samples' entry, then a setting's
