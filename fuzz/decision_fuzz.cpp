@@ -1,7 +1,7 @@
 // Random typed values into the inputs and settings of IfThenElse, SubString
 // and OVAlarm, driven as a host drives them (Operate, wired triggers,
-// AlarmClear, a RunBlock handler that cancels): no crash, every status one the
-// blocks define, and branch and search outputs that agree with the status.
+// AlarmClear, a RunBlock handler that cancels): no crash, and every status one
+// the blocks define.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -69,27 +69,6 @@ bool Allowed(const BlockPlan& plan, int32_t status) {
     return std::ranges::find(plan.statuses, status) != plan.statuses.end();
 }
 
-bool Flag(COleControl& block, const char* name) {
-    return Get(block, name).boolVal() != 0;
-}
-
-// What a finished run must show, beyond its status.
-void CheckOutputs(const BlockPlan& plan, COleControl& block, bool cancelled) {
-    const int32_t status = Get(block, "StatusCode").lVal();
-    Require(Allowed(plan, status));
-    if (&plan == &kPlans[0]) {
-        const bool then = Flag(block, "ValueThen"), otherwise = Flag(block, "ValueElse");
-        Require(!(then && otherwise));
-        const int16_t compare = Get(block, "Compare").iVal();
-        const bool decided = status == 0 && !cancelled && compare >= 0 && compare <= 9;
-        Require((then || otherwise) == decided);
-    } else if (&plan == &kPlans[1]) {
-        const bool found = Flag(block, "SubString"), missing = Flag(block, "NotSubString");
-        Require(!(found && missing));
-        Require((found || missing) == (status == 0 && !cancelled));
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -99,21 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool cancel = (head & 0x80) != 0;
     ComPtr<COleControl> block = NewBlock(plan.progId);
 
-    bool ran = false;
-    bool cancelled = false;
     COleControl* raw = block.Get();
-    OnEvents(*block,
-             [&plan, &ran, &cancelled, cancel, raw](DISPID id, std::span<const Variant> args) {
-                 if (id == 5) {  // ErrorOut: every run ends with its status
-                     Require(args.size() == 3 && args[1].vt() == VT_I4);
-                     Require(Allowed(plan, args[1].lVal()));
-                     ran = true;
-                 }
-                 if (id == 3 && cancel) {  // RunBlock
-                     Put(*raw, 0x10004, Variant::I4(1));
-                     cancelled = true;
-                 }
-             });
+    OnEvents(*block, [&plan, cancel, raw](DISPID id, std::span<const Variant> args) {
+        if (id == 5) {  // ErrorOut: every run ends with its status
+            Require(args.size() == 3 && args[1].vt() == VT_I4);
+            Require(Allowed(plan, args[1].lVal()));
+        }
+        if (id == 3 && cancel) Put(*raw, 0x10004, Variant::I4(1));  // RunBlock
+    });
 
     for (int steps = 0; !in.Empty() && steps < 64; ++steps) {
         const uint8_t op = in.Byte();
@@ -144,9 +116,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 Get(*block, member == std::string("AlarmClear") ? "Value" : member);
                 break;
         }
-        if (ran) CheckOutputs(plan, *block, cancelled);
-        ran = false;
-        cancelled = false;
     }
     return 0;
 }
