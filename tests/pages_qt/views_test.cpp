@@ -93,10 +93,10 @@ TEST(PageViews, OkAppliesCancelDoesNotApplyKeepsTheFrame) {
 }
 
 TEST(PageViews, ShowPropertyPagesNeedsADesktopWithAnOwner) {
-    // Without a desktop the call answers false (the block base's tests pin that).
     std::string why;
     ASSERT_NE(EnsureApplication(true, &why), nullptr) << why;
     harness::Block block("OVAdd");
+    EXPECT_EQ(block.Call("ShowPropertyPages"), Variant::Bool(false));  // no desktop yet
     QWidget owner;
     QtDesktop desktop(&owner);
     SetDesktop(&desktop);
