@@ -28,16 +28,28 @@ int Registration(HRESULT (*step)(), std::string_view verb, std::ostream& out, st
     return 0;
 }
 
+std::string HelpViewerBesideModule() {
+    return (std::filesystem::path(ModulePath()).parent_path() / kHtmlHelpLibraryName).string();
+}
+
 // Registers the help viewer that sits beside the module, so that the blocks'
 // help works from a build tree as well as from an installed one. A viewer the
 // user registered is left alone.
 void RegisterHelpViewerBesideModule() {
     if (RegReadString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, "")) return;
     std::error_code error;
-    std::filesystem::path viewer =
-        std::filesystem::path(ModulePath()).parent_path() / kHtmlHelpLibraryName;
+    const std::string viewer = HelpViewerBesideModule();
     if (std::filesystem::exists(viewer, error))
-        RegWriteString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, "", viewer.string());
+        RegWriteString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, "", viewer);
+}
+
+// Takes back what registering wrote for the help viewer, so that unregistering
+// leaves nothing of ours; a viewer the user registered stays.
+void UnregisterHelpViewerBesideModule() {
+    if (RegReadString(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, "") != HelpViewerBesideModule())
+        return;
+    const std::string_view serverKey = kHtmlHelpServerKey;
+    RegDeleteKey(HKEY_CLASSES_ROOT, serverKey.substr(0, serverKey.rfind('\\')));
 }
 
 }  // namespace
@@ -52,7 +64,9 @@ std::optional<int> RunModuleCommand(std::span<const std::string_view> args, std:
         return status;
     }
     if (command == "unregister" && args.size() == 1) {
-        return Registration(&DllUnregisterServer, "unregistered", out, err);
+        int status = Registration(&DllUnregisterServer, "unregistered", out, err);
+        if (status == 0) UnregisterHelpViewerBesideModule();
+        return status;
     }
     if (command == "typelib") {
         if (args.size() == 1) {

@@ -27,8 +27,18 @@ constexpr EnumValue kDigitalWindowValues[] = {
     {"DIGITAL_WINDOW_BLACKMAN", 6}};
 constexpr EnumDesc kFirFilterType{"FIR_FILTER_TYPE", kFirFilterTypeValues};
 constexpr EnumDesc kDigitalWindow{"DIGITAL_WINDOW", kDigitalWindowValues};
-constexpr const EnumDesc* kModuleEnumerations[] = {&kFilterType, &kWindowType, &kFirFilterType,
-                                                   &kDigitalWindow};
+// The options of the analysis module's matrix product and complex arithmetic,
+// declared for callers of those functions; no block property takes them.
+constexpr EnumValue kMatrixMultiplyValues[] = {{"MATRIX_MULTIPLY_PRODUCT", 0},
+                                               {"MATRIX_MULTIPLY_ELEMENTWISE", 1}};
+constexpr EnumValue kComplexOpValues[] = {{"COMPLEX_OP_ADD", 0},       {"COMPLEX_OP_SUBTRACT", 1},
+                                          {"COMPLEX_OP_MULTIPLY", 2},  {"COMPLEX_OP_DIVIDE", 3},
+                                          {"COMPLEX_OP_CONJUGATE", 4}, {"COMPLEX_OP_MAGNITUDE", 5},
+                                          {"COMPLEX_OP_PHASE", 6}};
+constexpr EnumDesc kMatrixMultiply{"MATRIX_MULTIPLY", kMatrixMultiplyValues};
+constexpr EnumDesc kComplexOp{"COMPLEX_OP", kComplexOpValues};
+constexpr const EnumDesc* kModuleEnumerations[] = {&kFilterType, &kWindowType,    &kMatrixMultiply,
+                                                   &kComplexOp,  &kDigitalWindow, &kFirFilterType};
 
 constexpr std::string_view kMathAnalysis[] = {
     "ovmShellSort",       "ovmStatistics",   "ovmInterpolate",    "ovmMatrixInvert",

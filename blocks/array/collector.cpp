@@ -46,6 +46,7 @@ const DispatchTable& COVCollectorCtrl::CollectorMembers() {
                 .Input(3)
                 .Persist<&C::m_lCurrent>("ArrayIndex", {VT_I4, -1}),
             Property<&C::GetArray, &C::SetArray>("Array", 3, "The collected array")
+                .HiddenPut()
                 .Reset<&C::Array>({}),
             WriteOnly<&C::SetClearArray>("ClearArray", 4, "Empties the array"),
             Property<&C::GetClearOnOutput, &C::SetClearOnOutput>(

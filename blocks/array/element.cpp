@@ -53,6 +53,7 @@ const DispatchTable& COVGetElementCtrl::GetElementMembers() {
                 .Persist<&C::m_lArrayIndex>("ArrayIndex", {VT_I4, 0})
                 .Reset<&C::m_lArrayIndex>({VT_I4, 0}),
             Property<&C::GetElement, &C::SetElement>("Element", 3, "The element read")
+                .HiddenPut()
                 .Reset<&C::Element>({}),
             Property<&C::GetArrayNumber, &C::SetArrayNumber>(
                 "ArrayNumber", 4, "Array number (first index) of a two-dimensional array")

@@ -170,7 +170,8 @@ const DispatchTable& COVPackCtrl::PackMembers() {
                 "ArrayNumber", 2, "Row the next input goes to; a put starts there")
                 .Input(3)
                 .Persist<&C::m_lCurrent>("ArrayNumber", {VT_I4, 0}),
-            Property<&C::GetArray, &C::SetArray>("Array", 3, "The packed two-dimensional array"),
+            Property<&C::GetArray, &C::SetArray>("Array", 3, "The packed two-dimensional array")
+                .HiddenPut(),
             WriteOnly<&C::SetClearArray>("ClearArray", 4, "Empties the array"),
             Property<&C::GetClearOnOutput, &C::SetClearOnOutput>(
                 "ClearOnOutput", 5, "True: a new array starts after each output")
@@ -250,7 +251,8 @@ const DispatchTable& COVUnpackCtrl::UnpackMembers() {
                 .Input(3)
                 .Persist<&C::m_lArrayNumber>("ArrayNumber", {VT_I4, 0})
                 .Reset<&C::m_lArrayNumber>({VT_I4, 0}),
-            Property<&C::GetOutputArray, &C::SetOutputArray>("OutputArray", 3, "The row taken"),
+            Property<&C::GetOutputArray, &C::SetOutputArray>("OutputArray", 3, "The row taken")
+                .HiddenPut(),
             Method<&C::Operate>("Operate", 4, "Takes the row out at once"),
         });
     return table;

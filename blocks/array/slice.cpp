@@ -106,7 +106,8 @@ const DispatchTable& COVConcatArrayCtrl::ConcatArrayMembers() {
                                                              "Array appended to the first")
                 .Input(3)
                 .Reset<&C::InputArray2>({}),
-            Property<&C::GetOutputArray, &C::SetOutputArray>("OutputArray", 3, "The joined array"),
+            Property<&C::GetOutputArray, &C::SetOutputArray>("OutputArray", 3, "The joined array")
+                .HiddenPut(),
             Method<&C::Operate>("Operate", 4, "Joins the arrays at once"),
         });
     return table;
@@ -145,7 +146,8 @@ const DispatchTable& COVSubArrayCtrl::SubArrayMembers() {
                 .Persist<&C::m_lArrayNumber>("ArrayNumber", {VT_I4, 0})
                 .Reset<&C::m_lArrayNumber>({VT_I4, 0}),
             Property<&C::GetOutputArray, &C::SetOutputArray>("OutputArray", 5,
-                                                             "The extracted range"),
+                                                             "The extracted range")
+                .HiddenPut(),
             Method<&C::Operate>("Operate", 6, "Extracts the range at once"),
         });
     return table;

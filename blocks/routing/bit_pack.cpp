@@ -57,6 +57,7 @@ const DispatchTable& COVBitPackCtrl::BitPackMembers() {
     static const DispatchTable table(&COVBaseMathCtrl::BaseMembers(), [&] {
         std::vector<MemberDesc> own = inputs(std::make_index_sequence<kBits>());
         own.push_back(Property<&C::GetValue, &C::SetValue>("Value", 9, "The packed byte, 0 to 255")
+                          .HiddenPut()
                           .Reset<&C::m_nValue>({VT_I2, 0}));
         own.push_back(Method<&C::Operate>("Operate", 10, "Packs at once and returns Value"));
         return own;
@@ -81,6 +82,7 @@ const DispatchTable& COVBitUnpackCtrl::BitUnpackMembers() {
         return std::vector<MemberDesc>{
             Property<&C::GetBit<N>, &C::SetBit<N>>(kOutputNames[N], static_cast<DISPID>(N + 2),
                                                    kOutputHelp[N])
+                .HiddenPut()
                 .template Reset<&C::m_outputs, N>({VT_I2, 0})...};
     };
     static const DispatchTable table(&COVBaseMathCtrl::BaseMembers(), [&] {

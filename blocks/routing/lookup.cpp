@@ -338,9 +338,11 @@ const DispatchTable& COVLookupCtrl::LookupMembers() {
                 .Input(3)
                 .Reset<&C::m_varLookupTable>(kNoList),
             Property<&C::GetValue, &C::SetValue>("Value", 3, "Output of the last lookup")
+                .HiddenPut()
                 .Reset<&C::m_varValue>({VT_R8, 0.0}),
             Property<&C::GetMapIndex, &C::SetMapIndex>("MapIndex", 4,
                                                        "Index of the entry that matched last")
+                .HiddenPut()
                 .Reset<&C::m_lMapIndex>({VT_I4, 0}),
             Method<&C::Operate>("Operate", 5, "Looks the input up at once and returns Value"),
             Property<&C::GetCaseSensitive, &C::SetCaseSensitive<6>>(

@@ -76,6 +76,7 @@ const DispatchTable& COVMuxCtrl::MuxMembers() {
                           .Persist<&C::m_lInputIndex>("InputIndex", {VT_I4, 0})
                           .Reset<&C::m_lInputIndex>({VT_I4, 0}));
         own.push_back(Property<&C::GetValue, &C::SetValue>("Value", 10, "The selected input")
+                          .HiddenPut()
                           .Reset<&C::m_varValue>({VT_I4, 0}));
         own.push_back(Method<&C::Operate>("Operate", 11, "Selects at once and returns Value"));
         return own;
