@@ -135,9 +135,9 @@ HRESULT DispatchObject::GetIDsOfNames(std::string_view name, DISPID* dispid) {
 namespace {
 
 // Every call but the plain property get: puts, methods, parameterised gets.
-[[gnu::noinline]] HRESULT InvokeMember(DispatchObject& self, const MemberDesc* m, DISPID dispid,
-                                       uint16_t flags, std::span<Variant> args, Variant* result,
-                                       uint32_t* argErr) {
+// As many parameters as Invoke, so that Invoke passes the call on as a jump.
+[[gnu::noinline]] HRESULT InvokeMember(DispatchObject& self, const MemberDesc* m, uint16_t flags,
+                                       std::span<Variant> args, Variant* result, uint32_t* argErr) {
     const bool take = (flags & DISPATCH_MOVEARGS) != 0;
     std::span<const VARTYPE> params(m->paramTypes.data(), m->paramCount);
     const bool get = m->kind == MemberKind::Property && (flags & DISPATCH_PROPERTYPUT) == 0;
@@ -175,7 +175,7 @@ namespace {
         // A caller that wants no result still gets one to drop.
         if (result == nullptr) {
             Variant scratch;
-            return self.Invoke(dispid, flags, args, &scratch, argErr);
+            return InvokeMember(self, m, flags, args, &scratch, argErr);
         }
         if (get) {
             if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) == 0)
@@ -200,22 +200,23 @@ namespace {
 
 }  // namespace
 
+HRESULT DispatchObject::InvokeFirst(DISPID dispid, uint16_t flags, std::span<Variant> args,
+                                    Variant* result, uint32_t* argErr) {
+    members_ = &Members();
+    return Invoke(dispid, flags, args, result, argErr);
+}
+
 HRESULT DispatchObject::Invoke(DISPID dispid, uint16_t flags, std::span<Variant> args,
                                Variant* result, uint32_t* argErr) {
-    if (members_ == nullptr) members_ = &Members();
+    if (members_ == nullptr) return InvokeFirst(dispid, flags, args, result, argErr);
     const MemberDesc* m = members_->Find(dispid);
     if (m == nullptr) return DISP_E_MEMBERNOTFOUND;
-    // The commonest call, a get without parameters, takes the shortest road.
-    if (m->kind == MemberKind::Property && (flags & DISPATCH_PROPERTYGET) != 0 &&
-        (flags & DISPATCH_PROPERTYPUT) == 0 && result != nullptr && m->get != nullptr &&
-        m->paramCount == 0 && args.empty()) {
-        try {
-            return m->get(*this, {}, *result);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        } catch (...) {
-            return DISP_E_EXCEPTION;
-        }
+    // The commonest call, a get without parameters, goes straight to the getter,
+    // which answers failures as codes itself.
+    if (m->kind == MemberKind::Property &&
+        (flags & (DISPATCH_PROPERTYGET | DISPATCH_PROPERTYPUT)) == DISPATCH_PROPERTYGET &&
+        result != nullptr && m->get != nullptr && m->paramCount == 0 && args.empty()) {
+        return m->get(*this, {}, *result);
     }
-    return InvokeMember(*this, m, dispid, flags, args, result, argErr);
+    return InvokeMember(*this, m, flags, args, result, argErr);
 }

@@ -5,6 +5,7 @@
 // come from the C++ signatures, so a table entry cannot disagree with its handler.
 #include <array>
 #include <cstdint>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -309,7 +310,14 @@ decltype(auto) Apply(DispatchObject& self, [[maybe_unused]] std::span<Variant> a
 template <auto Get>
 HRESULT GetThunk(DispatchObject& self, std::span<Variant> params, Variant& result) {
     using T = Fn<decltype(Get)>;
-    result = Result(Apply<Get>(self, params, std::make_index_sequence<T::arity>()));
+    // Invoke calls a plain get's thunk directly, so failures become codes here.
+    try {
+        result = Result(Apply<Get>(self, params, std::make_index_sequence<T::arity>()));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return DISP_E_EXCEPTION;
+    }
     return S_OK;
 }
 
@@ -419,6 +427,11 @@ class DispatchObject : public RefCounted<IDispatch> {
     virtual const DispatchTable& Members() const = 0;
 
   private:
+    // The first call looks the table up; every call passes on to one other
+    // function as a jump, so Invoke itself needs no stack frame.
+    [[gnu::noinline]] HRESULT InvokeFirst(DISPID dispid, uint16_t flags, std::span<Variant> args,
+                                          Variant* result, uint32_t* argErr);
+
     // Members() of this object, looked up once: a class's table never changes.
     mutable const DispatchTable* members_ = nullptr;
 };
