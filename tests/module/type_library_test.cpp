@@ -73,8 +73,9 @@ TEST(TypeLibrary, JsonAgreesWithTheLiveDispatchOfEveryClass) {
             DISPID id = 0;
             EXPECT_EQ(live->GetIDsOfNames(m["name"].get<std::string>(), &id), S_OK) << m["name"];
             EXPECT_EQ(id, m["dispid"].get<DISPID>()) << m["name"];
-            if (outputs.count(name + "." + m["name"].get<std::string>()))
+            if (outputs.count(name + "." + m["name"].get<std::string>())) {
                 EXPECT_TRUE(m["hiddenPut"].get<bool>()) << m["name"];
+            }
         }
         const auto& events = coclass["events"]["events"];
         EXPECT_EQ(events.size(), live->GetEventInfo()->All().size());
