@@ -71,7 +71,8 @@ constexpr int32_t GROUP_THEN = 3;
 constexpr int32_t GROUP_ELSE = 4;
 inline constexpr EventDecl<> kThenEvent{"Then", 6, {}, "Fires when comparison is evaluated True."};
 // Type-library help texts stay as published, spelling included.
-inline constexpr EventDecl<> kElseEvent{"Else", 7, {}, "Fires when comparision is evaluated False."};
+inline constexpr EventDecl<> kElseEvent{
+    "Else", 7, {}, "Fires when comparision is evaluated False."};
 
 constexpr int32_t IFTHENELSE_HELP_CONTEXT = 13;
 
