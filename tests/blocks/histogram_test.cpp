@@ -41,6 +41,7 @@ TEST(Histogram, LayoutsAndCounts) {
         {"three bins", five, {0, 3}, 0, {1, 2, 3}, {1, 2, 2}},
         {"increment 1.5", five, {1.5, 0}, 0, {1, 2.5}, {3, 2}},
         {"fractional bins", five, {1.2, 0}, 0, {1, 2.2, 3.4}, {3, 1, 1}},
+        {"exactly on a threshold", {2 - 2 * 1e-5}, set010, 0, fifths, {0, 1, 0, 0, 0}},
         {"discarded outliers", outliers, set010, DISP_E_OVERFLOW, fifths, {0, 0, 1, 0, 0}},
         {"counted outliers", outliers, counted, DISP_E_OVERFLOW, fifths, {1, 0, 1, 0, 1}},
         {"within ε of the ends", {-1e-6, 10 + 1e-6}, set010, 0, fifths, {1, 0, 0, 0, 1}},
