@@ -84,12 +84,9 @@ void RunPageFor(ScriptContext& context, std::span<const std::string> words) {
         context.Out() << path << ": default mapping\n";
         return;
     }
-    std::string_view name = pageId;
-    for (const PageEntry& page : PageTable()) {
-        if (page.clsid == pageId) name = page.className;
-    }
-    context.Out() << path << ": " << name << ' ' << pageId << (optional ? ", optional" : "")
-                  << '\n';
+    const PageEntry* page = FindPage(pageId);
+    context.Out() << path << ": " << (page != nullptr ? page->className : std::string_view(pageId))
+                  << ' ' << pageId << (optional ? ", optional" : "") << '\n';
 }
 
 const CommandExtension kExtensions[] = {

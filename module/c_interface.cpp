@@ -211,10 +211,7 @@ tk_hresult DllGetClassObject(const char* clsid, const char* iid, void** factory)
     for (const ClassEntry& c : ClassTable()) {
         if (NamesEqual(c.clsid, clsid)) entry = &c;
     }
-    bool page = false;
-    for (const PageEntry& p : PageTable())
-        page = page || NamesEqual(p.clsid, clsid);
-    if (entry == nullptr && !page) return CLASS_E_CLASSNOTAVAILABLE;
+    if (entry == nullptr && FindPage(clsid) == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
     if (iid != nullptr && !NamesEqual(iid, TK_IID_ICLASSFACTORY)) return E_NOINTERFACE;
     auto* f = new (std::nothrow) tk_class_factory{entry, 0};
     if (f == nullptr) return E_OUTOFMEMORY;

@@ -169,6 +169,13 @@ std::span<const PageEntry> PageTable() {
     return table;
 }
 
+const PageEntry* FindPage(std::string_view clsid) {
+    for (const PageEntry& p : PageTable()) {
+        if (NamesEqual(p.clsid, clsid)) return &p;
+    }
+    return nullptr;
+}
+
 std::vector<const PageEntry*> PagesOf(const ClassEntry& c) {
     std::vector<std::string> names;
     if (!UsesSharedPage(c, true)) names.push_back("C" + std::string(ShortName(c)) + "PropPage");

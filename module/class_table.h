@@ -84,6 +84,8 @@ bool FollowsNamingRule(const ClassEntry& c);
 // class, "COVAddCtrl" gives "COVAddPropPage"), the shared "No Properties"
 // page and the second pages of the list-driven blocks.
 std::span<const PageEntry> PageTable();
+// The page with this class identifier (any case); null when none has it.
+const PageEntry* FindPage(std::string_view clsid);
 // The pages a control offers, in the order its property sheet shows them.
 std::vector<const PageEntry*> PagesOf(const ClassEntry& c);
 

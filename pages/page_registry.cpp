@@ -17,10 +17,8 @@ std::span<const PageRow> AllPageRows() {
 }
 
 std::unique_ptr<COlePropertyPage> CreatePropertyPage(std::string_view clsidOrClassName) {
-    std::string_view className = clsidOrClassName;
-    for (const PageEntry& p : PageTable()) {
-        if (NamesEqual(p.clsid, clsidOrClassName)) className = p.className;
-    }
+    const PageEntry* page = FindPage(clsidOrClassName);
+    const std::string_view className = page != nullptr ? page->className : clsidOrClassName;
     for (const PageRow& row : AllPageRows()) {
         if (row.className != className) continue;
         if (row.create) return row.create();
