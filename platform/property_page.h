@@ -57,50 +57,29 @@ struct PageField {
     EnableRule enable;
 
     constexpr PageField Range(double lo, double hi) const {
-        PageField f = *this;
-        f.hasRange = true;
+        PageField f = With(&PageField::hasRange, true);
         f.min = lo;
         f.max = hi;
         return f;
     }
-    constexpr PageField Spin() const {
-        PageField f = *this;
-        f.spin = true;
-        return f;
-    }
-    constexpr PageField MaxLength(size_t n) const {
-        PageField f = *this;
-        f.maxLength = n;
-        return f;
-    }
-    constexpr PageField Group(std::string_view g) const {
-        PageField f = *this;
-        f.group = g;
-        return f;
-    }
+    constexpr PageField Spin() const { return With(&PageField::spin, true); }
+    constexpr PageField MaxLength(size_t n) const { return With(&PageField::maxLength, n); }
+    constexpr PageField Group(std::string_view g) const { return With(&PageField::group, g); }
     constexpr PageField Codes(std::span<const int32_t> c) const {
-        PageField f = *this;
-        f.codes = c;
-        return f;
+        return With(&PageField::codes, c);
     }
-    constexpr PageField Offset(int32_t o) const {
+    constexpr PageField Offset(int32_t o) const { return With(&PageField::positionOffset, o); }
+    constexpr PageField EnabledWhen(EnableRule r) const { return With(&PageField::enable, r); }
+    constexpr PageField Hidden() const { return With(&PageField::hidden, true); }
+    constexpr PageField OnlyStrings() const { return With(&PageField::onlyStrings, true); }
+
+  private:
+    // This field with one member changed: the modifiers above chain on a
+    // constant field.
+    template <class T>
+    constexpr PageField With(T PageField::*member, T value) const {
         PageField f = *this;
-        f.positionOffset = o;
-        return f;
-    }
-    constexpr PageField EnabledWhen(EnableRule r) const {
-        PageField f = *this;
-        f.enable = r;
-        return f;
-    }
-    constexpr PageField Hidden() const {
-        PageField f = *this;
-        f.hidden = true;
-        return f;
-    }
-    constexpr PageField OnlyStrings() const {
-        PageField f = *this;
-        f.onlyStrings = true;
+        f.*member = value;
         return f;
     }
 };
