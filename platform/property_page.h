@@ -56,6 +56,18 @@ struct PageField {
     bool onlyStrings = false;  // loads only a string value; anything else shows empty
     EnableRule enable;
 
+  private:
+    // This field with one member changed, for the modifiers below, which chain
+    // on a constant field. Defined before them so that clang can evaluate them
+    // in constant expressions.
+    template <class T>
+    constexpr PageField With(T PageField::*member, T value) const {
+        PageField f = *this;
+        f.*member = value;
+        return f;
+    }
+
+  public:
     constexpr PageField Range(double lo, double hi) const {
         PageField f = With(&PageField::hasRange, true);
         f.min = lo;
@@ -72,16 +84,6 @@ struct PageField {
     constexpr PageField EnabledWhen(EnableRule r) const { return With(&PageField::enable, r); }
     constexpr PageField Hidden() const { return With(&PageField::hidden, true); }
     constexpr PageField OnlyStrings() const { return With(&PageField::onlyStrings, true); }
-
-  private:
-    // This field with one member changed: the modifiers above chain on a
-    // constant field.
-    template <class T>
-    constexpr PageField With(T PageField::*member, T value) const {
-        PageField f = *this;
-        f.*member = value;
-        return f;
-    }
 };
 
 // Field makers, one per kind of dialog control.
